@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+// Every command sets the exit status through exitCode: 0 success, 1 failure (the reason on
+// stderr), 2 usage error.
+void RegisterContainerCommands(CLI::App& app, int& exitCode);  // list, resave
+void RegisterStringsCommand(CLI::App& app, int& exitCode);     // strings
+void RegisterEditCommands(CLI::App& app, int& exitCode);       // set, layout, copy-to-all
+
+// Prints message on stderr as "tallyglass-cli: message".
+void PrintError(const std::string& message);

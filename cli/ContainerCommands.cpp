@@ -1,0 +1,3 @@
+#include "cli/Commands.h"
+
+void RegisterContainerCommands(CLI::App&, int&) {}

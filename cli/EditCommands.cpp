@@ -1,0 +1,3 @@
+#include "cli/Commands.h"
+
+void RegisterEditCommands(CLI::App&, int&) {}

@@ -1,0 +1,31 @@
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+
+#include "cli/Commands.h"
+
+void PrintError(const std::string& message) {
+    std::fprintf(stderr, "tallyglass-cli: %s\n", message.c_str());
+}
+
+int main(int argc, char** argv) {
+    CLI::App app{"Reads and edits the STR# string resources of IFF files.", "tallyglass-cli"};
+    app.require_subcommand(1);
+    int exitCode = 0;
+    RegisterContainerCommands(app, exitCode);
+    RegisterStringsCommand(app, exitCode);
+    RegisterEditCommands(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return 2;
+    } catch (const std::exception& e) {
+        PrintError(e.what());
+        return 1;
+    }
+    return exitCode;
+}

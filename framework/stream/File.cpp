@@ -1,0 +1,197 @@
+#include "framework/stream/File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <limits>
+#include <utility>
+
+#include "framework/stream/FileException.h"
+
+CFile::CFile(const std::string& path, unsigned flags) {
+    CFileException error(CFileException::none, path);
+    if (!Open(path, flags, &error)) {
+        throw error;
+    }
+}
+
+CFile::CFile(int fd, std::string path) : m_strFileName(std::move(path)), m_fd(fd) {}
+
+CFile::~CFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+void CFile::AttachDescriptor(int fd, std::string path) {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    m_fd = fd;
+    m_strFileName = std::move(path);
+    m_nPosition = 0;
+}
+
+bool CFile::Open(const std::string& path, unsigned flags, CFileException* error) {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_strFileName = path;
+    m_nPosition = 0;
+    int oflags = O_CLOEXEC;
+    if (flags & modeReadWrite) {
+        oflags |= O_RDWR;
+    } else if (flags & modeWrite) {
+        oflags |= O_WRONLY;
+    } else {
+        oflags |= O_RDONLY;
+    }
+    if (flags & modeCreate) {
+        oflags |= O_CREAT;
+        if (!(flags & modeNoTruncate)) {
+            oflags |= O_TRUNC;
+        }
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), oflags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int err = errno;
+        if (error) {
+            *error = CFileException(CFileException::CauseFromErrno(err), path, err);
+        }
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        if (error) {
+            *error = CFileException(CFileException::accessDenied, path, EISDIR);
+        }
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+std::unique_ptr<CFile> CFile::Duplicate() const {
+    if (m_fd < 0) {
+        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
+    }
+    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        CFileException::ThrowOsError(errno, m_strFileName);
+    }
+    auto copy = std::make_unique<CFile>(fd, m_strFileName);
+    copy->m_nPosition = m_nPosition;
+    return copy;
+}
+
+uint64_t CFile::Seek(int64_t offset, SeekPosition from) {
+    if (m_fd < 0) {
+        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
+    }
+    int64_t base = 0;
+    if (from == current) {
+        base = static_cast<int64_t>(m_nPosition);
+    } else if (from == end) {
+        base = static_cast<int64_t>(GetLength());
+    }
+    if ((offset < 0 && base < -offset) ||
+        (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset)) {
+        throw CFileException(CFileException::badSeek, m_strFileName, EINVAL);
+    }
+    m_nPosition = static_cast<uint64_t>(base + offset);
+    return m_nPosition;
+}
+
+size_t CFile::Read(void* buffer, size_t count) {
+    if (m_fd < 0) {
+        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(m_fd, out + done, count - done,
+                                  static_cast<off_t>(m_nPosition + done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            CFileException::ThrowOsError(errno, m_strFileName);
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    m_nPosition += done;
+    return done;
+}
+
+void CFile::Write(const void* buffer, size_t count) {
+    if (m_fd < 0) {
+        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
+    }
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(m_fd, in + done, count - done,
+                                   static_cast<off_t>(m_nPosition + done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            CFileException::ThrowOsError(errno, m_strFileName);
+        }
+        if (n == 0) {
+            throw CFileException(CFileException::diskFull, m_strFileName, ENOSPC);
+        }
+        done += static_cast<size_t>(n);
+    }
+    m_nPosition += done;
+}
+
+uint64_t CFile::GetLength() const {
+    if (m_fd < 0) {
+        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) {
+        CFileException::ThrowOsError(errno, m_strFileName);
+    }
+    return static_cast<uint64_t>(st.st_size);
+}
+
+void CFile::SetLength(uint64_t length) {
+    if (m_fd < 0) {
+        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
+    }
+    if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) {
+        CFileException::ThrowOsError(errno, m_strFileName);
+    }
+}
+
+void CFile::Flush() {
+    if (m_fd < 0) {
+        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
+    }
+    if (::fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS) {
+        CFileException::ThrowOsError(errno, m_strFileName);
+    }
+}
+
+void CFile::Close() {
+    if (m_fd >= 0) {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0 && errno != EINTR) {
+            CFileException::ThrowOsError(errno, m_strFileName);
+        }
+    }
+    m_nPosition = 0;
+}

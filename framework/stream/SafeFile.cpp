@@ -1,0 +1,114 @@
+#include "framework/stream/SafeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "framework/stream/FileException.h"
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Follows a symbolic link at path so that the save replaces the file it names, not the link.
+std::string ResolveTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string resolved(real);
+            std::free(real);
+            return resolved;
+        }
+    }
+    return path;
+}
+
+int CreateTemp(const std::string& target, std::string& tempPath) {
+    const std::string folder = FolderOf(target);
+    const auto slash = target.rfind('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = folder + "/." + base + ".XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+    if (fd >= 0) {
+        tempPath.assign(buffer.data());
+    }
+    return fd;
+}
+
+}  // namespace
+
+CSafeFile::CSafeFile(const std::string& target) : m_strTarget(ResolveTarget(target)) {
+    const int fd = CreateTemp(m_strTarget, m_strTemp);
+    if (fd < 0) {
+        CFileException::ThrowOsError(errno, target);
+    }
+    // Report every later error under the name the user chose.
+    AttachDescriptor(fd, target);
+}
+
+CSafeFile::~CSafeFile() { Discard(); }
+
+void CSafeFile::Commit() {
+    try {
+        Flush();
+        mode_t mode = 0;
+        struct stat st {};
+        if (::stat(m_strTarget.c_str(), &st) == 0) {
+            mode = st.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        if (::fchmod(GetDescriptor(), mode) != 0) {
+            CFileException::ThrowOsError(errno, m_strFileName);
+        }
+        CFile::Close();
+        RenameOver(m_strTemp, m_strTarget);
+    } catch (...) {
+        Discard();
+        throw;
+    }
+    m_strTemp.clear();
+    m_bCommitted = true;
+    // The rename is durable only once the folder's entry is on disk; a failure here cannot
+    // undo the save, so it is not reported.
+    const int dir = ::open(FolderOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        static_cast<void>(::fsync(dir));
+        ::close(dir);
+    }
+}
+
+void CSafeFile::Discard() noexcept {
+    if (IsOpen()) {
+        try {
+            CFile::Close();
+        } catch (...) {
+        }
+    }
+    if (!m_strTemp.empty()) {
+        ::unlink(m_strTemp.c_str());
+        m_strTemp.clear();
+    }
+}
+
+void CSafeFile::RenameOver(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        CFileException::ThrowOsError(errno, m_strFileName);
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+#include "framework/stream/File.h"
+
+// A file stream that writes a new version of a file without ever damaging the old one: the bytes
+// go to a temporary file in the target's folder, and Commit() flushes it, gives it the target's
+// permissions and renames it over the target. Without a successful Commit() the temporary file is
+// removed and the target stays exactly as it was. Errors name the target, not the temporary file.
+class CSafeFile : public CFile {
+public:
+    // Creates the temporary file beside target (a symbolic link is followed, so the link stays).
+    // Throws CFileException when the folder cannot take it.
+    explicit CSafeFile(const std::string& target);
+    ~CSafeFile() override;
+
+    // Flushes, sets permissions, renames over the target and syncs the folder. Throws
+    // CFileException on failure, after removing the temporary file.
+    void Commit();
+    // Removes the temporary file; the target is untouched. Never throws.
+    void Discard() noexcept;
+
+    [[nodiscard]] const std::string& GetTargetPath() const { return m_strTarget; }
+    [[nodiscard]] const std::string& GetTempPath() const { return m_strTemp; }
+    [[nodiscard]] bool IsCommitted() const { return m_bCommitted; }
+
+protected:
+    // The final step, a hook for tests that inject failures; throws CFileException.
+    virtual void RenameOver(const std::string& from, const std::string& to);
+
+private:
+    std::string m_strTarget;    // the file to replace, links resolved
+    std::string m_strTemp;      // the temporary file, empty once renamed or removed
+    bool m_bCommitted = false;
+};

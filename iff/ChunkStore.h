@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "iff/ChunkTypes.h"
+
+// A registered chunk: its header fields, its payload once loaded, and where the payload lies in
+// the source file.
+class CChunkRecord {
+public:
+    CChunkRecord();
+    ~CChunkRecord();
+    CChunkRecord(const CChunkRecord&) = delete;
+    CChunkRecord& operator=(const CChunkRecord&) = delete;
+
+    // Frees the old buffer, then gives data a zero-filled buffer of size bytes (the inline buffer
+    // when size is 0). Returns false when no memory could be had.
+    [[nodiscard]] bool AllocateBuffer();
+    // Frees the buffer; data becomes null and loaded false; capacity keeps its value.
+    void FreeBuffer();
+    [[nodiscard]] bool IsBufferReady() const;
+    [[nodiscard]] bool IsHeaderRead() const { return headerRead; }
+    [[nodiscard]] bool IsLoaded() const { return loaded; }
+
+    uint8_t* data = nullptr;
+    uint32_t capacity = 0;
+    ChunkType type = 0;
+    uint32_t size = 0;  // payload length, the chunk header not counted
+    uint16_t id = 0;
+    uint16_t flags = 0;
+    std::string name;
+    uint32_t offset = 0;  // file offset of the payload in the source: header offset + 76
+    bool loaded = false;
+    bool headerRead = false;
+    uint8_t inlineBuffer[4] = {};
+};
+
+// The process-wide registry of chunk records. Handles are numbers of referring slots; slot 0 is
+// never used and numbers are never reused during a run.
+class CChunkStore {
+public:
+    CChunkStore();
+    ~CChunkStore();
+    CChunkStore(const CChunkStore&) = delete;
+    CChunkStore& operator=(const CChunkStore&) = delete;
+
+    // The one instance of the program.
+    static CChunkStore& Instance();
+
+    // New record with these fields, header not read, not loaded, offset 0. 0 on failure.
+    [[nodiscard]] ChunkHandle RegisterMapEntry(ChunkType type, uint16_t id, uint16_t flags,
+                                               const std::string& name, uint32_t size);
+    // New record from a decoded chunk header; size = header size - 76. 0 on failure.
+    [[nodiscard]] ChunkHandle RegisterChunk(const ChunkHeader& header, uint32_t payloadOffset);
+
+    [[nodiscard]] uint32_t GetTarget(ChunkHandle handle) const;
+    // The record the handle leads to, or null.
+    [[nodiscard]] CChunkRecord* Resolve(ChunkHandle handle) const;
+    [[nodiscard]] bool IsValid(ChunkHandle handle) const { return Resolve(handle) != nullptr; }
+    // Drops one reference; destroys the record with its last one. False when refused.
+    bool Release(ChunkHandle handle);
+    // Destroys an owning slot's record at once. False when refused.
+    bool DestroyEntry(uint32_t slot);
+    // The header to write for the chunk: name cut to 63 characters; all zero when unresolvable.
+    [[nodiscard]] ChunkHeader GetHeader(ChunkHandle handle) const;
+
+    [[nodiscard]] uint32_t GetCapacity() const { return m_nCapacity; }
+    [[nodiscard]] uint32_t GetCount() const { return m_nCount; }
+
+private:
+    struct Slot {
+        uint32_t target;
+        CChunkRecord* record;
+        int32_t refCount;
+    };
+
+    [[nodiscard]] bool Grow();
+    [[nodiscard]] ChunkHandle AddRecord(CChunkRecord* record);
+
+    uint32_t m_nCapacity = 0;
+    uint32_t m_nCount = 0;
+    Slot* m_pSlots = nullptr;
+};
