@@ -1,3 +1,207 @@
+// The container commands: list shows a file's chunks as the open indexes them; resave writes a
+// file back through the same steps as the editor's save.
 #include "cli/Commands.h"
 
-void RegisterContainerCommands(CLI::App&, int&) {}
+#include "framework/stream/File.h"
+#include "framework/stream/FileException.h"
+#include "framework/stream/SafeFile.h"
+#include "iff/ChunkStore.h"
+#include "iff/IffFile.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+constexpr char kNotIff[] = "This file is *not* an IFF file!";
+constexpr char kBadVersion[] = "The file version of the IFF file is not supported!";
+constexpr char kCannotLoad[] =
+    "Can't access the opened IFF file.... you did open an IFF file, didn't you?";
+
+void AppendEscaped(std::string& out, unsigned char byte) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0x0F];
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// A chunk type's four characters; bytes outside printable ASCII (and the backslash) escaped.
+std::string ShowType(ChunkType type) {
+    std::string out;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto byte = static_cast<unsigned char>(type >> shift);
+        if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
+            AppendEscaped(out, byte);
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
+// A chunk name read as windows-1252, the code page the game writes names in; control bytes,
+// the backslash and the five bytes windows-1252 leaves undefined are escaped.
+std::string ShowName(const std::string& name) {
+    static constexpr char16_t k80to9F[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    std::string out;
+    for (const char ch : name) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x20 || byte == 0x7F || byte == '\\') {
+            AppendEscaped(out, byte);
+        } else if (byte < 0x80) {
+            out += ch;
+        } else if (byte < 0xA0) {
+            const char16_t c = k80to9F[byte - 0x80];
+            if (c == 0) {
+                AppendEscaped(out, byte);
+            } else {
+                AppendUtf8(out, c);
+            }
+        } else {
+            AppendUtf8(out, byte);
+        }
+    }
+    return out;
+}
+
+// Opens path and indexes it as the editor does (map headers not read). On failure prints the
+// reason and returns false.
+bool OpenIff(const std::string& path, CIffFile& iff) {
+    CFile file(path, CFile::modeRead);
+    iff.SetErrorReporter([](const CFileException& e) { PrintError(e.GetErrorMessage()); });
+    std::ignore = iff.Attach(file);
+    if (!iff.IsAttached()) {
+        return false;  // the reporter has told why
+    }
+    int error = 0;
+    if (iff.Open(&error, false)) {
+        return true;
+    }
+    if (error == CIffFile::errNotIff) {
+        PrintError(kNotIff);
+    } else if (error == CIffFile::errVersion) {
+        PrintError(kBadVersion);
+    } else {
+        PrintError(CFileException::MessageFor(CFileException::genericException, path));
+    }
+    return false;
+}
+
+int RunList(const std::string& path) {
+    CIffFile iff;
+    if (!OpenIff(path, iff)) {
+        return 1;
+    }
+    struct Row {
+        std::string type, id, flags, size, name;
+    };
+    std::vector<Row> rows;
+    const CChunkStore& store = CChunkStore::Instance();
+    for (const ChunkHandle handle : iff.GetChunkList()) {
+        const CChunkRecord* record = store.Resolve(handle);
+        if (record == nullptr) {
+            continue;
+        }
+        char flags[8];
+        std::snprintf(flags, sizeof flags, "0x%04X", static_cast<unsigned>(record->flags));
+        // A chunk known only from the map has no size until its header is read.
+        rows.push_back({ShowType(record->type), std::to_string(record->id), flags,
+                        record->IsHeaderRead() ? std::to_string(record->size) : "?",
+                        ShowName(record->name)});
+    }
+    size_t typeWidth = 0, idWidth = 0, sizeWidth = 0;
+    for (const auto& row : rows) {
+        typeWidth = std::max(typeWidth, row.type.size());
+        idWidth = std::max(idWidth, row.id.size());
+        sizeWidth = std::max(sizeWidth, row.size.size());
+    }
+    const int version = iff.GetVersion();
+    std::printf("version %d.%d\n", version / 10, version % 10);
+    for (const auto& row : rows) {
+        std::printf("%-*s  %*s  %s  %*s", static_cast<int>(typeWidth), row.type.c_str(),
+                    static_cast<int>(idWidth), row.id.c_str(), row.flags.c_str(),
+                    static_cast<int>(sizeWidth), row.size.c_str());
+        if (!row.name.empty()) {
+            std::printf("  %s", row.name.c_str());
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
+
+// Open, load every payload, close the source, then write the target through a temporary file
+// that replaces it only once complete: a failure anywhere leaves the target as it was.
+int RunResave(const std::string& path, const std::string& target) {
+    CIffFile iff;
+    if (!OpenIff(path, iff)) {
+        return 1;
+    }
+    if (!iff.LoadAll()) {
+        PrintError(kCannotLoad);
+        return 1;
+    }
+    iff.Close();
+    CSafeFile out(target);
+    if (!iff.Save(&out)) {
+        // A chunk's header or payload could not be written; the stream did not say why.
+        PrintError(CFileException::MessageFor(CFileException::genericException, target));
+        return 1;
+    }
+    out.Commit();
+    return 0;
+}
+
+// Runs a command, turning a stream error into its message and the exit status 1.
+template <typename Command>
+int Guarded(Command command) {
+    try {
+        return command();
+    } catch (const CFileException& e) {
+        PrintError(e.GetErrorMessage());
+        return 1;
+    }
+}
+
+}  // namespace
+
+void RegisterContainerCommands(CLI::App& app, int& exitCode) {
+    auto listFile = std::make_shared<std::string>();
+    CLI::App* list = app.add_subcommand(
+        "list", "Show the file's version and its chunks: type, id, flags, payload size, name");
+    list->add_option("FILE", *listFile, "IFF file")->required();
+    list->callback(
+        [&exitCode, listFile] { exitCode = Guarded([&] { return RunList(*listFile); }); });
+
+    auto resaveFile = std::make_shared<std::string>();
+    auto resaveOut = std::make_shared<std::string>();
+    CLI::App* resave = app.add_subcommand(
+        "resave", "Write the file back unchanged (to OUT when given), through a temporary file");
+    resave->add_option("FILE", *resaveFile, "IFF file")->required();
+    resave->add_option("-o,--output", *resaveOut, "file to write instead of FILE");
+    resave->callback([&exitCode, resaveFile, resaveOut] {
+        exitCode = Guarded(
+            [&] { return RunResave(*resaveFile, resaveOut->empty() ? *resaveFile : *resaveOut); });
+    });
+}

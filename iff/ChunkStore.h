@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "iff/ChunkTypes.h"
 
@@ -20,6 +21,9 @@ public:
     // Frees the buffer; data becomes null and loaded false; capacity keeps its value.
     void FreeBuffer();
     [[nodiscard]] bool IsBufferReady() const;
+    // Frees the own buffer and takes over from's buffer and size; from keeps no buffer. Lets a
+    // payload be replaced only once the new bytes are complete.
+    void AdoptBuffer(CChunkRecord& from);
     [[nodiscard]] bool IsHeaderRead() const { return headerRead; }
     [[nodiscard]] bool IsLoaded() const { return loaded; }
 
@@ -54,9 +58,18 @@ public:
     // New record from a decoded chunk header; size = header size - 76. 0 on failure.
     [[nodiscard]] ChunkHandle RegisterChunk(const ChunkHeader& header, uint32_t payloadOffset);
 
-    [[nodiscard]] uint32_t GetTarget(ChunkHandle handle) const;
+    // Both inline: every look-up in a chunk list goes through them.
+    [[nodiscard]] uint32_t GetTarget(ChunkHandle handle) const {
+        return handle == 0 || handle >= m_nCount ? 0 : SlotAt(handle).target;
+    }
     // The record the handle leads to, or null.
-    [[nodiscard]] CChunkRecord* Resolve(ChunkHandle handle) const;
+    [[nodiscard]] CChunkRecord* Resolve(ChunkHandle handle) const {
+        if (handle == 0 || handle >= m_nCount) {
+            return nullptr;
+        }
+        const Slot& slot = SlotAt(handle);
+        return slot.target == 0 ? slot.record : ResolveChain(slot.target);
+    }
     [[nodiscard]] bool IsValid(ChunkHandle handle) const { return Resolve(handle) != nullptr; }
     // Drops one reference; destroys the record with its last one. False when refused.
     bool Release(ChunkHandle handle);
@@ -75,10 +88,30 @@ private:
         int32_t refCount;
     };
 
+    // Slots live in zero-filled blocks of kSlotsPerBlock, so growing never copies the slots
+    // already handed out: a table that grew by copying would make indexing a large file
+    // quadratic. Capacities still run 64, 128, 192 and so on.
+    static constexpr uint32_t kSlotsPerBlock = 64;
+
+    // Records come from blocks of kRecordsPerBlock kept for the whole run: indexing a file
+    // creates one per chunk, and a heap allocation each (and a free each on the next open)
+    // would cost more than reading the file.
+    static constexpr size_t kRecordsPerBlock = 256;
+
+    // Resolve's walk from a referring slot's target on.
+    [[nodiscard]] CChunkRecord* ResolveChain(uint32_t target) const;
     [[nodiscard]] bool Grow();
     [[nodiscard]] ChunkHandle AddRecord(CChunkRecord* record);
+    // A new record, or null when no memory could be had.
+    [[nodiscard]] CChunkRecord* NewRecord();
+    void DeleteRecord(CChunkRecord* record);
+    [[nodiscard]] Slot& SlotAt(uint32_t number) const {
+        return m_blocks[number / kSlotsPerBlock][number % kSlotsPerBlock];
+    }
 
     uint32_t m_nCapacity = 0;
     uint32_t m_nCount = 0;
-    Slot* m_pSlots = nullptr;
+    std::vector<Slot*> m_blocks;
+    std::vector<void*> m_recordBlocks;
+    std::vector<CChunkRecord*> m_freeRecords;  // room for every pooled record is reserved
 };

@@ -1,0 +1,749 @@
+#include "iff/IffFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "framework/stream/File.h"
+#include "framework/stream/FileException.h"
+#include "iff/BufferedWriter.h"
+#include "iff/ByteCursor.h"
+#include "iff/ChunkStore.h"
+#include "iff/Format.h"
+
+namespace {
+
+constexpr uint32_t kMaxOffset = std::numeric_limits<uint32_t>::max();
+
+CChunkStore& Store() {
+    return CChunkStore::Instance();
+}
+
+}  // namespace
+
+CIffFile::CIffFile() : m_header(TemplateFileHeader()) {}
+
+CIffFile::~CIffFile() {
+    Reset();
+    Close();
+}
+
+void CIffFile::SetErrorReporter(std::function<void(const CFileException&)> reporter) {
+    m_reporter = std::move(reporter);
+}
+
+CChunkRecord* CIffFile::RecordOf(ChunkHandle handle) {
+    return Store().Resolve(Store().GetTarget(handle));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Source
+
+uint32_t CIffFile::Attach(CFile& file) {
+    Close();
+    try {
+        std::unique_ptr<CFile> duplicate = file.Duplicate();
+        const uint64_t length = file.GetLength();
+        m_pSource = std::move(duplicate);
+        m_nSourceLength = static_cast<uint32_t>(std::min<uint64_t>(length, kMaxOffset));
+    } catch (const CFileException& error) {
+        if (m_reporter) {
+            m_reporter(error);
+        }
+        return 0;
+    }
+    return m_nSourceLength;
+}
+
+void CIffFile::Close() {
+    std::unique_ptr<CFile> source = std::move(m_pSource);
+    m_nSourceLength = 0;
+    m_readAhead.Invalidate();
+    if (source) {
+        try {
+            source->Close();
+        } catch (const CFileException&) {
+            // The descriptor is gone either way; nothing was pending on it.
+        }
+    }
+}
+
+void CIffFile::Reset() {
+    CChunkStore& store = Store();
+    for (const ChunkHandle handle : m_chunks) {
+        static_cast<void>(store.DestroyEntry(store.GetTarget(handle)));
+    }
+    m_chunks.clear();
+    m_types.clear();
+    m_index.Clear();
+    m_bIndexDirty = false;
+    m_header = TemplateFileHeader();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening
+
+bool CIffFile::Open(int* error, bool readMapHeaders) {
+    Reset();
+    const auto fail = [error](int code) {
+        if (error) {
+            *error = code;
+        }
+        return false;
+    };
+    if (!m_pSource) {
+        return fail(errNoSource);
+    }
+    m_readAhead.Invalidate();
+    std::array<uint8_t, kFileHeaderSize> header{};
+    // Stream errors here reach the caller, who tells the user why the file cannot be read.
+    if (!m_readAhead.Read(*m_pSource, 0, header.data(), header.size(), m_nSourceLength)) {
+        return fail(errNotIff);
+    }
+    m_header = header;
+    if (std::memcmp(header.data() + kSignatureOffset, "IFF FILE", kSignatureLength) != 0) {
+        return fail(errNotIff);
+    }
+    const uint8_t* version = header.data() + kVersionOffset;
+    if (std::memcmp(version, "2.0", kVersionLength) != 0 &&
+        std::memcmp(version, "2.5", kVersionLength) != 0) {
+        return fail(errVersion);
+    }
+    if (GetVersion() == 25) {
+        ReadResourceMap(readMapHeaders);
+    }
+    ScanChunks();
+    RebuildTypeList();
+    return true;
+}
+
+void CIffFile::ReadResourceMap(bool readMapHeaders) {
+    const uint32_t mapOffset = ReadU32BE(m_header.data() + kMapOffsetField);
+    if (mapOffset == 0) {
+        return;
+    }
+    ChunkHeader header;
+    if (!ReadChunkHeader(header, mapOffset) || header.size < kChunkHeaderSize) {
+        return;
+    }
+    CChunkStore& store = Store();
+    // The header was read below the 32-bit source length, so the payload offset cannot wrap.
+    const ChunkHandle mapHandle = store.RegisterChunk(header, mapOffset + kChunkHeaderSize);
+    if (mapHandle == 0) {
+        return;
+    }
+    if (LoadPayload(mapHandle)) {
+        if (const CChunkRecord* map = RecordOf(mapHandle)) {
+            ParseResourceMap(map->data, map->size, readMapHeaders);
+        }
+    }
+    // The map chunk served only for reading; the scan registers it again as a chunk.
+    static_cast<void>(store.Release(mapHandle));
+}
+
+void CIffFile::ParseResourceMap(const uint8_t* payload, uint32_t size, bool readMapHeaders) {
+    CByteCursor cursor(payload, size);
+    std::array<uint8_t, 4> magic{};
+    cursor.Seek(kMapMagicOffset);
+    cursor.Bytes(magic.data(), magic.size());
+    if (!cursor.Ok() || magic != kMapMagic) {
+        return;
+    }
+    cursor.Seek(kMapTypeCountOffset);
+    const uint32_t typeCount = cursor.U32LE();
+    CChunkStore& store = Store();
+    // The parse stops at the first group or entry that does not fit in the payload completely;
+    // the entries before it stay registered.
+    for (uint32_t group = 0; group < typeCount && cursor.Has(kMapGroupSize); ++group) {
+        const ChunkType type = cursor.U32LE();
+        const uint32_t entryCount = cursor.U32LE();
+        for (uint32_t entry = 0; entry < entryCount; ++entry) {
+            if (!cursor.Has(kMapEntryFixedSize)) {
+                return;
+            }
+            const uint32_t offset = cursor.U32LE();
+            const uint16_t id = cursor.U16LE();
+            const uint16_t flags = cursor.U16LE();
+            const std::string name = cursor.CString();
+            if (!cursor.Ok()) {
+                return;
+            }
+            // A pad byte that would lie past the end of the payload is simply absent.
+            if ((cursor.Position() & 1) != 0 && cursor.Remaining() != 0) {
+                cursor.Skip(1);
+            }
+            const ChunkHandle handle = store.RegisterMapEntry(type, id, flags, name, 0);
+            CChunkRecord* record = RecordOf(handle);
+            if (record == nullptr) {
+                continue;
+            }
+            // An offset near 2^32 wraps here and back again when the header is read at
+            // offset - 76; the read then fails on the source length.
+            record->offset = offset + kChunkHeaderSize;
+            if (!readMapHeaders) {
+                static_cast<void>(AddChunk(handle));
+                continue;
+            }
+            ChunkHeader header;
+            if (ReadChunkHeader(header, offset) && header.size >= kChunkHeaderSize) {
+                TakeHeader(*record, header);
+                static_cast<void>(AddChunk(handle));
+            } else {
+                static_cast<void>(store.Release(handle));
+            }
+        }
+    }
+}
+
+void CIffFile::ScanChunks() {
+    CChunkStore& store = Store();
+    uint64_t offset = kFileHeaderSize;
+    while (offset < m_nSourceLength) {
+        ChunkHeader header;
+        if (!ReadChunkHeader(header, static_cast<uint32_t>(offset))) {
+            break;
+        }
+        if (header.size < kChunkHeaderSize || header.size > kMaxChunkSize) {
+            break;
+        }
+        // 64-bit, so a large size near the end of a 4 GiB file cannot wrap back to the start.
+        const uint64_t next = offset + header.size;
+        if ((header.flags & kFlagSkipScan) == 0) {
+            const ChunkHandle handle =
+                store.RegisterChunk(header, static_cast<uint32_t>(offset + kChunkHeaderSize));
+            if (handle != 0) {
+                static_cast<void>(AddChunk(handle));
+            }
+        }
+        offset = next;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The chunk list and its index
+
+bool CIffFile::AddChunk(ChunkHandle handle) {
+    const CChunkRecord* record = RecordOf(handle);
+    if (record == nullptr) {
+        return false;
+    }
+    const POSITION pos = FindFirstEntry(record->type, record->id);
+    if (pos != 0) {
+        const ChunkHandle old = m_chunks[pos - 1];
+        m_chunks[pos - 1] = handle;
+        if (old != handle) {
+            static_cast<void>(Store().Release(old));
+        }
+        return true;
+    }
+    m_chunks.push_back(handle);
+    m_index.InsertIfAbsent(IndexKey(record->type, record->id), m_chunks.size() - 1);
+    return true;
+}
+
+POSITION CIffFile::FindFirstEntry(ChunkType type, uint16_t id) {
+    if (m_bIndexDirty) {
+        RebuildIndex();
+    }
+    const uint64_t key = IndexKey(type, id);
+    const size_t found = m_index.Find(key);
+    if (found == CChunkIndex::npos) {
+        return 0;
+    }
+    const auto matches = [&](size_t index) {
+        const CChunkRecord* record = RecordOf(m_chunks[index]);
+        return record != nullptr && record->type == type && record->id == id;
+    };
+    if (found < m_chunks.size() && matches(found)) {
+        return found + 1;
+    }
+    // The indexed entry was released from outside; no entry before it had this type and id.
+    for (size_t index = found + 1; index < m_chunks.size(); ++index) {
+        if (matches(index)) {
+            m_index.Assign(key, index);
+            return index + 1;
+        }
+    }
+    m_index.Erase(key);
+    return 0;
+}
+
+void CIffFile::RebuildIndex() {
+    m_index.Clear();
+    for (size_t index = 0; index < m_chunks.size(); ++index) {
+        if (const CChunkRecord* record = RecordOf(m_chunks[index])) {
+            m_index.InsertIfAbsent(IndexKey(record->type, record->id), index);
+        }
+    }
+    m_bIndexDirty = false;
+}
+
+void CIffFile::TakeHeader(CChunkRecord& record, const ChunkHeader& header) {
+    if (record.type != header.type || record.id != header.id) {
+        // Rare (a map that disagrees with the file): rebuilt on the next look-up.
+        m_bIndexDirty = true;
+    }
+    const uint32_t size = header.size - kChunkHeaderSize;
+    if (record.size != size && record.data != nullptr) {
+        // A buffer filled before the size was known must not pass for the payload.
+        record.FreeBuffer();
+    }
+    record.type = header.type;
+    record.id = header.id;
+    record.flags = header.flags;
+    record.name = NameFromField(header.name);
+    record.size = size;
+    record.headerRead = true;
+}
+
+bool CIffFile::ReadRecordHeader(CChunkRecord& record) {
+    ChunkHeader header;
+    // record.offset - 76 wraps for offsets below 76, which no readable header has.
+    if (!ReadChunkHeader(header, record.offset - kChunkHeaderSize) ||
+        header.size < kChunkHeaderSize) {
+        return false;
+    }
+    TakeHeader(record, header);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Look-ups
+
+POSITION CIffFile::FindFirstOfType(ChunkType type) const {
+    for (size_t index = 0; index < m_chunks.size(); ++index) {
+        const CChunkRecord* record = RecordOf(m_chunks[index]);
+        if (record != nullptr && record->type == type) {
+            return index + 1;
+        }
+    }
+    return 0;
+}
+
+ChunkHandle CIffFile::GetNextOfType(POSITION& pos) const {
+    if (pos == 0 || pos > m_chunks.size()) {
+        pos = 0;
+        return 0;
+    }
+    const ChunkHandle handle = m_chunks[pos - 1];
+    const CChunkRecord* record = RecordOf(handle);
+    const size_t from = pos;
+    pos = 0;
+    if (record == nullptr) {
+        return handle;
+    }
+    const ChunkType type = record->type;
+    for (size_t index = from; index < m_chunks.size(); ++index) {
+        const CChunkRecord* next = RecordOf(m_chunks[index]);
+        if (next != nullptr && next->type == type) {
+            pos = index + 1;
+            break;
+        }
+    }
+    return handle;
+}
+
+POSITION CIffFile::GetFirstTypePosition() const {
+    return m_types.empty() ? 0 : 1;
+}
+
+ChunkType CIffFile::GetNextType(POSITION& pos) const {
+    if (pos == 0 || pos > m_types.size()) {
+        pos = 0;
+        return 0;
+    }
+    const ChunkType type = m_types[pos - 1];
+    pos = pos < m_types.size() ? pos + 1 : 0;
+    return type;
+}
+
+uint32_t CIffFile::CountOfType(ChunkType type, bool loadedOnly) const {
+    uint32_t count = 0;
+    for (const ChunkHandle handle : m_chunks) {
+        const CChunkRecord* record = RecordOf(handle);
+        if (record != nullptr && record->type == type && (!loadedOnly || record->loaded)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+bool CIffFile::FindChunk(ChunkHandle& handle, ChunkType type, uint16_t id) {
+    // Each pass either answers or reads one unread header, so the loop ends.
+    for (;;) {
+        const POSITION pos = FindFirstEntry(type, id);
+        if (pos == 0) {
+            return false;
+        }
+        const ChunkHandle found = m_chunks[pos - 1];
+        CChunkRecord* record = RecordOf(found);
+        if (!record->headerRead) {
+            // A header that cannot be read ends the search: later entries are not tried.
+            if (!ReadRecordHeader(*record)) {
+                return false;
+            }
+            if (record->type != type || record->id != id) {
+                continue;
+            }
+        }
+        handle = found;
+        return true;
+    }
+}
+
+int CIffFile::GetVersion() const {
+    return static_cast<int8_t>(m_header[9]) * 10 + static_cast<int8_t>(m_header[11]) - 528;
+}
+
+void CIffFile::RebuildTypeList() {
+    m_types.clear();
+    // Files hold a few dozen types at most; the set only guards against pathological ones.
+    constexpr size_t kLinearTypes = 32;
+    std::unordered_set<ChunkType> seen;
+    for (const ChunkHandle handle : m_chunks) {
+        const CChunkRecord* record = RecordOf(handle);
+        if (record == nullptr) {
+            continue;
+        }
+        const ChunkType type = record->type;
+        if (m_types.size() < kLinearTypes) {
+            if (std::find(m_types.begin(), m_types.end(), type) == m_types.end()) {
+                m_types.push_back(type);
+            }
+            continue;
+        }
+        if (seen.empty()) {
+            seen.insert(m_types.begin(), m_types.end());
+        }
+        if (seen.insert(type).second) {
+            m_types.push_back(type);
+        }
+    }
+}
+
+void CIffFile::UpdateTypeList(ChunkType type) {
+    const auto it = std::find(m_types.begin(), m_types.end(), type);
+    if (FindFirstOfType(type) != 0) {
+        if (it == m_types.end()) {
+            m_types.push_back(type);
+        }
+    } else if (it != m_types.end()) {
+        m_types.erase(it);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+bool CIffFile::ReadChunkHeader(ChunkHeader& header, uint32_t offset) {
+    if (!m_pSource) {
+        return false;
+    }
+    uint8_t raw[kChunkHeaderSize];
+    try {
+        if (!m_readAhead.Read(*m_pSource, offset, raw, sizeof(raw), m_nSourceLength)) {
+            return false;
+        }
+    } catch (const CFileException&) {
+        return false;
+    }
+    header = DecodeChunkHeader(raw);
+    return true;
+}
+
+bool CIffFile::LoadPayload(ChunkHandle handle) {
+    CChunkRecord* record = RecordOf(handle);
+    if (record == nullptr) {
+        return false;
+    }
+    if (record->loaded) {
+        return true;
+    }
+    if (!m_pSource) {
+        return false;
+    }
+    // Refused before anything is allocated: a damaged size must not cost memory.
+    if (record->offset > m_nSourceLength || record->size > m_nSourceLength - record->offset) {
+        return false;
+    }
+    if (!record->IsBufferReady() && !record->AllocateBuffer()) {
+        return false;
+    }
+    try {
+        if (!m_readAhead.Read(*m_pSource, record->offset, record->data, record->size,
+                              m_nSourceLength)) {
+            return false;
+        }
+    } catch (const CFileException&) {
+        return false;
+    }
+    record->loaded = true;
+    return true;
+}
+
+bool CIffFile::EnsureLoaded(ChunkHandle handle) {
+    CChunkRecord* record = RecordOf(handle);
+    if (record == nullptr) {
+        return false;
+    }
+    if (!record->headerRead && !ReadRecordHeader(*record)) {
+        return false;
+    }
+    if (record->loaded) {
+        return true;
+    }
+    return LoadPayload(handle);
+}
+
+bool CIffFile::LoadAll() {
+    // Headers first, in list order; then the payloads in file order, so that a map grouped by
+    // type does not make the file be read once per type. The result is the same; only after a
+    // failure can a different set of chunks have been loaded.
+    std::vector<std::pair<uint32_t, ChunkHandle>> pending;
+    bool complete = true;
+    for (const ChunkHandle handle : m_chunks) {
+        CChunkRecord* record = RecordOf(handle);
+        if (record == nullptr) {
+            complete = false;
+            break;
+        }
+        // Old maps are never written, so they need not load: real files end with a map chunk
+        // that claims one byte more than the file holds.
+        if (record->type == kTypeResourceMap) {
+            continue;
+        }
+        if (!record->headerRead && !ReadRecordHeader(*record)) {
+            complete = false;
+            break;
+        }
+        if (record->type != kTypeResourceMap && !record->loaded) {
+            pending.emplace_back(record->offset, handle);
+        }
+    }
+    const auto byOffset = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(pending.begin(), pending.end(), byOffset)) {
+        std::stable_sort(pending.begin(), pending.end(), byOffset);
+    }
+    for (const auto& [offset, handle] : pending) {
+        if (!LoadPayload(handle)) {
+            return false;
+        }
+    }
+    return complete;
+}
+
+bool CIffFile::CopyPayload(ChunkHandle handle, void* dest) {
+    if (!EnsureLoaded(handle)) {
+        return false;
+    }
+    const CChunkRecord* record = RecordOf(handle);
+    if (record->size != 0) {
+        std::memcpy(dest, record->data, record->size);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+bool CIffFile::ReplaceChunkData(ChunkType type, uint16_t id, CFile& stream) {
+    ChunkHandle handle = 0;
+    if (!FindChunk(handle, type, id)) {
+        return false;
+    }
+    CChunkRecord* record = RecordOf(handle);
+    const uint64_t length = stream.GetLength();
+    // The chunk header's size field must still hold payload + 76.
+    if (length > kMaxOffset - kChunkHeaderSize) {
+        return false;
+    }
+    // The new bytes are complete before the old payload goes, so a failed allocation or read
+    // leaves the chunk as it was.
+    CChunkRecord fresh;
+    fresh.size = static_cast<uint32_t>(length);
+    if (!fresh.AllocateBuffer()) {
+        return false;
+    }
+    stream.Seek(0, CFile::begin);
+    size_t done = 0;
+    while (done < fresh.size) {
+        const size_t n = stream.Read(fresh.data + done, fresh.size - done);
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    record->AdoptBuffer(fresh);
+    record->headerRead = true;
+    record->loaded = true;
+    UpdateTypeList(type);
+    return true;
+}
+
+bool CIffFile::Save(CFile* file) {
+    m_pWriteError.reset();
+    m_header = SavedFileHeader();
+    CFile* target = file != nullptr ? file : m_pSource.get();
+    if (target == nullptr) {
+        return false;
+    }
+    const bool intoSource = target == m_pSource.get();
+    // Truncating the source would destroy the payloads not yet read from it.
+    if (intoSource && !LoadAll()) {
+        return false;
+    }
+    m_readAhead.Invalidate();
+    target->SetLength(0);
+    target->Seek(0, CFile::begin);
+    CBufferedWriter out(*target);
+    out.Write(m_header.data(), m_header.size());
+    if (!WriteChunks(out)) {
+        // Keep what was written, as an unbuffered stream would have; the result is failure
+        // whatever this flush meets.
+        try {
+            out.FlushBuffer();
+        } catch (const CFileException&) {
+        }
+        return false;
+    }
+    const bool done = WriteResourceMap(out);
+    out.FlushBuffer();
+    target->Seek(static_cast<int64_t>(out.GetPosition()), CFile::begin);
+    if (intoSource) {
+        m_nSourceLength = static_cast<uint32_t>(std::min<uint64_t>(out.GetLength(), kMaxOffset));
+    }
+    return done;
+}
+
+bool CIffFile::WriteChunks(CFile& file) {
+    CChunkStore& store = Store();
+    std::unordered_set<uint64_t> written;
+    for (const ChunkHandle handle : m_chunks) {
+        CChunkRecord* record = RecordOf(handle);
+        if (record == nullptr) {
+            return false;
+        }
+        if (record->type == kTypeResourceMap) {
+            continue;
+        }
+        if (!record->headerRead && !ReadRecordHeader(*record)) {
+            return false;
+        }
+        if (record->type == kTypeResourceMap) {
+            continue;
+        }
+        // A header read late can give a chunk the type and id of one before it (a map that
+        // disagrees with the file). Look-ups and edits only ever reach the first; written too,
+        // the later one would displace it when the file is opened again.
+        if (!written.insert(IndexKey(record->type, record->id)).second) {
+            continue;
+        }
+        if (!EnsureLoaded(handle)) {
+            return false;
+        }
+        const uint64_t at = file.GetLength();
+        // Offsets in the container are 32-bit: a chunk that would end beyond them cannot be
+        // listed in the map, so the save fails instead of writing a file that lies.
+        if (at > kMaxOffset - kChunkHeaderSize ||
+            record->size > kMaxOffset - kChunkHeaderSize - at) {
+            return false;
+        }
+        record->offset = static_cast<uint32_t>(at + kChunkHeaderSize);
+        if (!WriteChunkHeader(file, store.GetHeader(handle), static_cast<uint32_t>(at))) {
+            return false;
+        }
+        try {
+            file.Write(record->data, record->size);
+        } catch (const CFileException& error) {
+            m_pWriteError = std::make_unique<CFileException>(error);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CIffFile::WriteChunkHeader(CFile& file, const ChunkHeader& header, uint32_t offset) {
+    uint8_t raw[kChunkHeaderSize];
+    EncodeChunkHeader(header, raw);
+    try {
+        file.Seek(offset, CFile::begin);
+        file.Write(raw, sizeof(raw));
+    } catch (const CFileException& error) {
+        m_pWriteError = std::make_unique<CFileException>(error);
+        return false;
+    }
+    return true;
+}
+
+bool CIffFile::WriteResourceMap(CFile& file) {
+    RebuildTypeList();
+    const uint64_t mapOffset = file.GetPosition();
+
+    // One pass gathers each type's loaded chunks in chunk-list order, so the map costs the
+    // same for two types and for thousands.
+    bool hasOldMap = false;
+    std::unordered_map<ChunkType, std::vector<const CChunkRecord*>> groups;
+    std::unordered_set<uint64_t> listed;
+    for (const ChunkHandle handle : m_chunks) {
+        const CChunkRecord* record = RecordOf(handle);
+        if (record == nullptr) {
+            continue;
+        }
+        hasOldMap = hasOldMap || record->type == kTypeResourceMap;
+        // The chunks WriteChunks passed over as duplicates are not in the file.
+        if (record->type != kTypeResourceMap &&
+            !listed.insert(IndexKey(record->type, record->id)).second) {
+            continue;
+        }
+        if (record->loaded) {
+            groups[record->type].push_back(record);
+        }
+    }
+
+    std::vector<uint8_t> map(kChunkHeaderSize);
+    ChunkHeader header;
+    header.type = kTypeResourceMap;
+    header.flags = kMapFlags;
+    EncodeChunkHeader(header, map.data());
+    AppendU32LE(map, 0);  // reserved
+    AppendU32LE(map, 0);  // version
+    AppendBytes(map, kMapMagic.data(), kMapMagic.size());
+    AppendU32LE(map, 0);  // size, filled in below
+    AppendU32LE(map, static_cast<uint32_t>(m_types.size() - (hasOldMap ? 1 : 0)));
+    for (const ChunkType type : m_types) {
+        if (type == kTypeResourceMap) {
+            continue;
+        }
+        const auto& records = groups[type];
+        AppendU32LE(map, type);
+        AppendU32LE(map, static_cast<uint32_t>(records.size()));
+        for (const CChunkRecord* record : records) {
+            AppendU32LE(map, record->offset - kChunkHeaderSize);
+            AppendU16LE(map, record->id);
+            AppendU16LE(map, record->flags);
+            AppendBytes(map, record->name.data(), record->name.size());
+            map.push_back(0);
+            // Entries start at even offsets within the map.
+            if ((map.size() & 1) != 0) {
+                map.push_back(kMapPadByte);
+            }
+        }
+    }
+    const auto mapSize = static_cast<uint32_t>(map.size());
+    PutU32LE(map.data() + kChunkHeaderSize + kMapSizeOffset, mapSize);
+    PutU32BE(map.data() + 4, mapSize);
+
+    file.Seek(static_cast<int64_t>(mapOffset), CFile::begin);
+    file.Write(map.data(), map.size());
+    // The header's offset goes in last: a save that stops earlier leaves "996" and a NUL there,
+    // which no reader takes for a map.
+    uint8_t offsetField[4];
+    PutU32BE(offsetField, static_cast<uint32_t>(mapOffset));
+    file.Seek(kMapOffsetField, CFile::begin);
+    file.Write(offsetField, sizeof(offsetField));
+    file.SeekToEnd();
+    return true;
+}

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
+#include "iff/ChunkIndex.h"
 #include "iff/ChunkTypes.h"
+#include "iff/ReadAhead.h"
 
+class CChunkRecord;
 class CFile;
 class CFileException;
 
@@ -28,8 +30,12 @@ public:
     // Receives a stream error that Attach reports to the user (the core shows nothing itself).
     void SetErrorReporter(std::function<void(const CFileException&)> reporter);
 
-    // Takes an own duplicate of file as the source; returns the file's length (0 on failure).
+    // Takes an own duplicate of file as the source; returns the file's length (0 on failure, with
+    // the stream error passed to the reporter). Offsets in the container are 32-bit, so a file
+    // longer than 0xFFFFFFFF bytes is taken as its first 0xFFFFFFFF bytes.
     uint32_t Attach(CFile& file);
+    // Closes and drops the source. Never throws: the source only serves reads, and a failure to
+    // close it loses nothing.
     void Close();
     void Reset();
     // Checks the header and indexes the chunks; on failure writes 3, 4 or 5 to *error when given.
@@ -53,13 +59,18 @@ public:
     bool AddChunk(ChunkHandle handle);
     void RebuildTypeList();
 
-    // Writing. Save writes into file, or into the source when file is null.
+    // Writing. Save writes into file, or into the source when file is null; writing into the
+    // source first loads every payload, and fails before truncating it when one cannot be read.
+    // Stream errors while writing the header or the map pass to the caller.
     [[nodiscard]] bool Save(CFile* file);
     [[nodiscard]] bool WriteChunks(CFile& file);
     bool WriteResourceMap(CFile& file);
     [[nodiscard]] bool WriteChunkHeader(CFile& file, const ChunkHeader& header, uint32_t offset);
     // The chunk's payload becomes the stream's whole content. Stream errors pass to the caller.
     [[nodiscard]] bool ReplaceChunkData(ChunkType type, uint16_t id, CFile& stream);
+    // The stream error that made the last Save fail while it wrote a chunk (WriteChunks turns it
+    // into a false result), or null: lets the caller tell the user its real cause.
+    [[nodiscard]] const CFileException* GetWriteError() const { return m_pWriteError.get(); }
     void UpdateTypeList(ChunkType type);
 
     [[nodiscard]] const std::vector<ChunkHandle>& GetChunkList() const { return m_chunks; }
@@ -71,13 +82,35 @@ public:
     }
 
 private:
+    // The record of a handle, or null when it does not resolve.
+    [[nodiscard]] static CChunkRecord* RecordOf(ChunkHandle handle);
+    [[nodiscard]] static uint64_t IndexKey(ChunkType type, uint16_t id) {
+        return (static_cast<uint64_t>(type) << 16) | id;
+    }
+    // The first chunk-list position whose record has this type and id, or 0.
+    [[nodiscard]] POSITION FindFirstEntry(ChunkType type, uint16_t id);
+    void RebuildIndex();
+    // Reads a record's header lazily (at its payload offset - 76) and takes its fields. A header
+    // that claims less than its own 76 bytes counts as unreadable.
+    [[nodiscard]] bool ReadRecordHeader(CChunkRecord& record);
+    void TakeHeader(CChunkRecord& record, const ChunkHeader& header);
+    void ReadResourceMap(bool readMapHeaders);
+    void ParseResourceMap(const uint8_t* payload, uint32_t size, bool readMapHeaders);
+    void ScanChunks();
+
     std::vector<ChunkType> m_types;
     std::vector<ChunkHandle> m_chunks;
     std::unique_ptr<CFile> m_pSource;
     uint32_t m_nSourceLength = 0;
     std::array<uint8_t, kFileHeaderSize> m_header{};
     std::function<void(const CFileException&)> m_reporter;
-    // Index beside the chunk list: (type, id) -> position in m_chunks, so that AddChunk's search for
-    // an earlier chunk with the same type and id is constant time. Implementation-private.
-    std::unordered_map<uint64_t, size_t> m_index;
+    std::unique_ptr<CFileException> m_pWriteError;
+    // Index beside the chunk list: (type, id) -> position in m_chunks, so that AddChunk's search
+    // for an earlier chunk with the same type and id is constant time. Implementation-private.
+    // Holds the first resolving entry of every (type, id) while m_bIndexDirty is clear; an entry
+    // released behind the index's back is noticed when it is looked up; a type or id changed
+    // from outside, other than by a header read here, is not.
+    CChunkIndex m_index;
+    bool m_bIndexDirty = false;
+    CReadAhead m_readAhead;
 };

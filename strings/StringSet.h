@@ -1,8 +1,9 @@
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "iff/ChunkTypes.h"
@@ -21,49 +22,106 @@ public:
     [[nodiscard]] virtual int GetKind() const { return 2; }
 };
 
+// The text and description of one language slot of one entry, as the set holds them: a view
+// of the set's storage, valid until the set next changes (SetString, Decode, Load).
 struct StringSlot {
-    std::string text;
-    std::string description;
+    std::string_view text;
+    std::string_view description;
+
+    [[nodiscard]] bool IsEmpty() const { return text.empty() && description.empty(); }
 };
 
-struct StringEntry {
-    std::array<StringSlot, kSlotCount> slots;
-};
-
-// The layout a set's flags select.
+// The layout a set's flags select (the flags normalised as encoding does).
 enum class StringLayout { basic, plain, described, multilingual };
 
-// The decoded content of one STR# chunk: entries of language slots, each a text and a
-// description held byte for byte, and three layout flags.
+// The decoded content of one STR# chunk: entries of language slots 0 to kSlotCount - 1, each a
+// text and a description held byte for byte (never holding NUL, which ends a text in a
+// payload), and three layout flags.
+//
+// Storage: all bytes live in one pool, which a decode fills with a single copy of the payload;
+// each filled slot is a small cell naming its bytes in the pool, chained from its entry. Empty
+// slots take no memory, so 65,536 entries of 21 slots cost little more than the texts they hold,
+// and decoding allocates nothing per record. Edits append to the pool; it is compacted when
+// what it holds is mostly replaced text.
 class CStringSet : public CChunkResource {
 public:
+    // Records a payload can hold: its count is 16 bits wide.
+    static constexpr size_t kMaxRecords = 0xFFFF;
+
     CStringSet() = default;
     ~CStringSet() override = default;
 
     // Sets m_hChunk, copies the payload out of iff and decodes it. False when the handle is
-    // unknown, the payload empty or unreadable, or decoding fails (what was decoded stays).
+    // unknown, its header was never read (FindChunk reads it), the payload is empty or
+    // unreadable (entries and flags then untouched), or decoding fails (what was decoded stays).
     bool Load(CIffFile& iff, ChunkHandle handle) override;
     // Encodes into a memory stream and replaces the chunk's payload. False when m_hChunk is
     // unknown, the records do not fit the 16-bit count, or the replacement is refused; the
-    // chunk then keeps its payload.
+    // chunk then keeps its payload. Stream errors pass to the caller.
     bool Store(CIffFile& iff) override;
-    // Encodes from the stream's position. False when more than 65,535 records would be written;
-    // the stream is then cut back to where it was.
+    // Encodes from the stream's position, then moves the position to the stream's end. False
+    // when more than 65,535 records would be written; the stream is then left as it was.
     bool WriteTo(CFile& stream) override;
 
-    // Decodes payload bytes; false (with what was decoded kept) on a malformed payload.
+    // Decodes payload bytes, replacing every entry; true on success. False on a malformed
+    // payload: the entries decoded before the bad record stay. Never reads past size bytes.
     bool Decode(const uint8_t* data, size_t size);
-    // Encodes into bytes; false when the records do not fit the 16-bit count.
+    // Normalises the flags and encodes the set into out (replacing its content); false, with
+    // out emptied, when the records do not fit the 16-bit count.
     [[nodiscard]] bool Encode(std::vector<uint8_t>& out);
 
+    // Copies a text (part 0) or description (part 1) into out. False, out untouched, when index
+    // is not below GetCount(), slot is kSlotCount or more, or part is neither 0 nor 1.
     [[nodiscard]] bool GetString(uint16_t index, uint16_t slot, int part, std::string& out) const;
+    // Sets a text or description, kept up to its first NUL byte if it holds one; index ==
+    // GetCount() appends an entry holding only this slot. False, nothing changed, for index >
+    // GetCount(), a bad slot or a bad part.
     bool SetString(uint16_t index, uint16_t slot, int part, std::string value);
     [[nodiscard]] size_t GetCount() const { return m_entries.size(); }
+    // A slot of an entry; empty for an index or slot out of range.
+    [[nodiscard]] StringSlot GetSlot(size_t index, size_t slot) const;
     [[nodiscard]] StringLayout GetLayout() const;
+    // Bytes the pool holds, replaced text included; for tests of the compaction.
+    [[nodiscard]] size_t GetPoolSize() const { return m_pool.size(); }
 
     ChunkHandle m_hChunk = 0;
-    std::vector<StringEntry> m_entries;
     bool m_bBasic = false;
     bool m_bLanguages = true;
     bool m_bDescriptions = true;
+
+private:
+    static constexpr uint32_t kNoCell = 0xFFFFFFFF;
+
+    // Bytes of the pool.
+    struct Span {
+        uint32_t offset = 0;
+        uint32_t length = 0;
+    };
+    // One filled slot of one entry.
+    struct Cell {
+        uint32_t next = kNoCell;  // the entry's next cell
+        uint8_t slot = 0;
+        Span text;
+        Span description;
+    };
+    // An entry: the head of its chain of cells.
+    struct StringEntry {
+        uint32_t firstCell = kNoCell;
+    };
+
+    [[nodiscard]] const Cell* FindCell(size_t index, size_t slot) const;
+    // Adds a cell for a slot the entry does not hold; none for two empty spans.
+    void AddCell(size_t index, size_t slot, Span text, Span description);
+    // Sets both parts of a slot to pool spans; adds no cell for two empty spans.
+    void PutSpans(size_t index, size_t slot, Span text, Span description);
+    [[nodiscard]] Span Append(std::string_view bytes);
+    void CompactIfWasteful();
+    [[nodiscard]] std::string_view View(Span span) const {
+        return {m_pool.data() + span.offset, span.length};
+    }
+
+    std::vector<StringEntry> m_entries;
+    std::vector<Cell> m_cells;
+    std::vector<char> m_pool;
+    size_t m_nLiveBytes = 0;  // pool bytes some cell names
 };

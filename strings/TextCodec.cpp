@@ -1,0 +1,531 @@
+#include "strings/TextCodec.h"
+
+#include "strings/Languages.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_err.h>
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+struct CodePage {
+    const char* name;
+    const char* icuName;
+};
+
+// ICU's own converter names, not aliases: ICU resolves "windows-1252" and the like through an
+// alias table whose answer differs between standards, and "CP949" is a different table from
+// windows-949 (81 41 decodes differently).
+enum CodePageIndex {
+    kWestern,  // windows-1252
+    kCentralEuropean,
+    kJapanese,
+    kSimplifiedChinese,
+    kTraditionalChinese,
+    kThai,
+    kKorean,
+    kHebrew,
+    kCyrillic,
+    kCodePageCount
+};
+constexpr CodePage kCodePages[kCodePageCount] = {
+    {"windows-1252", "ibm-5348_P100-1997"}, {"windows-1250", "ibm-5346_P100-1998"},
+    {"windows-932", "ibm-943_P15A-2003"},   {"windows-936", "windows-936-2000"},
+    {"windows-950", "windows-950-2000"},    {"windows-874", "windows-874-2000"},
+    {"windows-949", "windows-949-2000"},    {"windows-1255", "ibm-9447_P100-2002"},
+    {"windows-1251", "ibm-5347_P100-1998"},
+};
+
+CodePageIndex CodePageOfLanguageCode(uint8_t code) {
+    switch (code) {
+        case 12:
+            return kHebrew;
+        case 13:
+            return kCyrillic;
+        case 15:
+            return kJapanese;
+        case 16:
+            return kCentralEuropean;
+        case 17:
+            return kSimplifiedChinese;
+        case 18:
+            return kTraditionalChinese;
+        case 19:
+            return kThai;
+        case 20:
+            return kKorean;
+        default:
+            // English, French, German, Italian, Spanish, Dutch, Danish, Swedish, Norwegian,
+            // Finnish, Portuguese, code 21, and slots out of range (code 0).
+            return kWestern;
+    }
+}
+
+constexpr char32_t kMaxCodePoint = 0x10FFFF;
+
+bool IsSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+    if (c < 0x10000) {
+        out.push_back(static_cast<char16_t>(c));
+    } else {
+        c -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    }
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// The code point at text[i], moving i past it. A lone surrogate comes back as itself, which no
+// code page can store, so it is refused like any other unstorable character.
+char32_t NextUtf16(std::u16string_view text, size_t& i) {
+    const char32_t first = text[i++];
+    if (first >= 0xD800 && first <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 &&
+        text[i] <= 0xDFFF) {
+        return 0x10000 + ((first - 0xD800) << 10) + (text[i++] - 0xDC00);
+    }
+    return first;
+}
+
+// The code point at text[i], moving i past it; a value above kMaxCodePoint for an ill-formed
+// sequence (overlong, surrogate, out of range, truncated), of which one byte is consumed.
+char32_t NextUtf8(std::string_view text, size_t& i) {
+    constexpr char32_t kIllFormed = kMaxCodePoint + 1;
+    const auto byteAt = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
+    const uint8_t lead = byteAt(i);
+    size_t extra = 0;
+    char32_t c = 0;
+    char32_t min = 0;
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        c = lead & 0x1F;
+        min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        c = lead & 0x0F;
+        min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        c = lead & 0x07;
+        min = 0x10000;
+    } else {
+        ++i;
+        return kIllFormed;
+    }
+    if (extra > text.size() - i - 1) {
+        ++i;
+        return kIllFormed;
+    }
+    for (size_t k = 1; k <= extra; ++k) {
+        const uint8_t trail = byteAt(i + k);
+        if ((trail & 0xC0) != 0x80) {
+            ++i;
+            return kIllFormed;
+        }
+        c = (c << 6) | (trail & 0x3F);
+    }
+    if (c < min || c > kMaxCodePoint || IsSurrogate(c)) {
+        ++i;
+        return kIllFormed;
+    }
+    i += extra + 1;
+    return c;
+}
+
+// One ICU converter, set to stop at the first invalid or unmappable sequence rather than
+// substitute, so that every answer it gives is exact.
+class CIcuProbe {
+public:
+    explicit CIcuProbe(const char* icuName) {
+        UErrorCode error = U_ZERO_ERROR;
+        m_pConverter = ucnv_open(icuName, &error);
+        if (U_FAILURE(error)) {
+            m_pConverter = nullptr;
+            return;
+        }
+        ucnv_setToUCallBack(m_pConverter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                            &error);
+        ucnv_setFromUCallBack(m_pConverter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                              &error);
+        if (U_FAILURE(error)) {
+            ucnv_close(m_pConverter);
+            m_pConverter = nullptr;
+        }
+    }
+    ~CIcuProbe() {
+        if (m_pConverter != nullptr) {
+            ucnv_close(m_pConverter);
+        }
+    }
+    CIcuProbe(const CIcuProbe&) = delete;
+    CIcuProbe& operator=(const CIcuProbe&) = delete;
+
+    [[nodiscard]] bool IsOpen() const { return m_pConverter != nullptr; }
+    [[nodiscard]] int MaxCharSize() const { return ucnv_getMaxCharSize(m_pConverter); }
+
+    enum class Outcome {
+        Character,  // the bytes are exactly one character, in *c
+        Several,    // the bytes decode without error, but not to exactly one character
+        Truncated,  // the bytes end inside a character
+        Invalid,    // an invalid or unmappable sequence begins the bytes
+    };
+    // Decodes bytes as a complete input. For Invalid, *invalidLength receives how many bytes
+    // ICU took as the bad sequence.
+    Outcome Decode(const char* bytes, int length, char32_t* c, int* invalidLength) {
+        ucnv_resetToUnicode(m_pConverter);
+        UChar out[8];
+        UChar* target = out;
+        const char* source = bytes;
+        UErrorCode error = U_ZERO_ERROR;
+        ucnv_toUnicode(m_pConverter, &target, out + 8, &source, bytes + length, nullptr, true,
+                       &error);
+        if (error == U_TRUNCATED_CHAR_FOUND) {
+            return Outcome::Truncated;
+        }
+        if (U_FAILURE(error)) {
+            char invalid[8];
+            int8_t invalidLen = sizeof invalid;
+            UErrorCode infoError = U_ZERO_ERROR;
+            ucnv_getInvalidChars(m_pConverter, invalid, &invalidLen, &infoError);
+            *invalidLength = U_SUCCESS(infoError) ? invalidLen : 1;
+            return Outcome::Invalid;
+        }
+        const std::u16string_view decoded(reinterpret_cast<const char16_t*>(out),
+                                          static_cast<size_t>(target - out));
+        if (decoded.empty()) {
+            return Outcome::Several;
+        }
+        size_t i = 0;
+        *c = NextUtf16(decoded, i);
+        return i == decoded.size() ? Outcome::Character : Outcome::Several;
+    }
+
+    // True when c encodes to exactly the given bytes.
+    bool EncodesTo(char32_t c, const char* bytes, int length) {
+        ucnv_resetFromUnicode(m_pConverter);
+        std::u16string text;
+        AppendUtf16(text, c);
+        const UChar* source = reinterpret_cast<const UChar*>(text.data());
+        char out[8];
+        char* target = out;
+        UErrorCode error = U_ZERO_ERROR;
+        ucnv_fromUnicode(m_pConverter, &target, out + sizeof out, &source, source + text.size(),
+                         nullptr, true, &error);
+        return U_SUCCESS(error) && target - out == length &&
+               std::string_view(out, static_cast<size_t>(length)) ==
+                   std::string_view(bytes, static_cast<size_t>(length));
+    }
+
+private:
+    UConverter* m_pConverter = nullptr;
+};
+
+}  // namespace
+
+CTextCodec::CTextCodec(const char* name, const char* icuName)
+    : m_pszName(name), m_pszIcuName(icuName) {
+    BuildTables();
+}
+
+const CTextCodec& CTextCodec::ForSlot(int slot) {
+    static std::unique_ptr<CTextCodec> s_codecs[kCodePageCount];
+    static std::once_flag s_built[kCodePageCount];
+    const CodePageIndex index = CodePageOfLanguageCode(LanguageToCode(slot));
+    std::call_once(s_built[index], [index] {
+        s_codecs[index].reset(new CTextCodec(kCodePages[index].name, kCodePages[index].icuName));
+    });
+    return *s_codecs[index];
+}
+
+const CTextCodec& CTextCodec::Western() {
+    return ForSlot(0);
+}
+
+void CTextCodec::BuildTables() {
+    m_encodeBmp.assign(0x10000, 0);
+    // Every Windows code page here reads bytes 01-7F as ASCII. ICU's table for windows-932 swaps
+    // 1A, 1C and 7F among U+001A, U+001C and U+007F as IBM's code page does; Windows does not.
+    // Byte 00 stays kNone: it decodes to its escape, which Encode refuses.
+    for (int b = 1; b < 0x80; ++b) {
+        m_single[b] = static_cast<char32_t>(b);
+        m_encodeBmp[b] = static_cast<uint16_t>(b);
+    }
+    CIcuProbe probe(m_pszIcuName);
+    m_bAvailable = probe.IsOpen();
+    if (!m_bAvailable) {
+        return;
+    }
+    const auto isStorable = [](char32_t c) { return c >= 0x80 && !IsEscape(c); };
+    const auto remember = [this](char32_t c, uint16_t code) {
+        if (c < 0x10000) {
+            m_encodeBmp[c] = code;
+        } else {
+            m_encodeOther.emplace(c, code);
+        }
+    };
+
+    // Every code page here has characters of one or two bytes; longer ones would show as escapes.
+    const bool doubleByte = probe.MaxCharSize() >= 2;
+    char32_t c = 0;
+    int invalidLength = 0;
+    for (int b = 0x80; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        const auto outcome = probe.Decode(&byte, 1, &c, &invalidLength);
+        if (outcome == CIcuProbe::Outcome::Truncated && doubleByte) {
+            m_lead[b] = true;
+        } else if (outcome == CIcuProbe::Outcome::Character && isStorable(c) &&
+                   probe.EncodesTo(c, &byte, 1)) {
+            m_single[b] = c;
+            remember(c, static_cast<uint16_t>(b));
+        }
+    }
+    if (!doubleByte) {
+        return;
+    }
+    m_pairs.assign(0x10000, kNone);
+    for (int lead = 0x80; lead < 256; ++lead) {
+        if (!m_lead[lead]) {
+            continue;
+        }
+        for (int trail = 0; trail < 256; ++trail) {
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const uint16_t code = static_cast<uint16_t>(lead << 8 | trail);
+            switch (probe.Decode(pair, 2, &c, &invalidLength)) {
+                case CIcuProbe::Outcome::Character:
+                    // A character that would be written back as other bytes (Shift-JIS ED 40
+                    // becomes FA 5C), that is no real character (a U+001A substitute), or that
+                    // the ASCII bytes already stand for is kept as the two bytes it came from.
+                    if (isStorable(c) && probe.EncodesTo(c, pair, 2)) {
+                        m_pairs[code] = c;
+                        remember(c, code);
+                    } else {
+                        m_pairs[code] = kPairEscape;
+                    }
+                    break;
+                case CIcuProbe::Outcome::Invalid:
+                    // An unassigned pair counts as one sequence; a byte that cannot follow the
+                    // lead byte begins a sequence of its own.
+                    m_pairs[code] = invalidLength == 2 ? kPairEscape : kNone;
+                    break;
+                case CIcuProbe::Outcome::Several:
+                case CIcuProbe::Outcome::Truncated:
+                    break;
+            }
+        }
+    }
+}
+
+template <typename Emit>
+void CTextCodec::DecodeTo(std::string_view bytes, Emit&& emit) const {
+    const size_t size = bytes.size();
+    size_t i = 0;
+    while (i < size) {
+        const uint8_t byte = static_cast<uint8_t>(bytes[i]);
+        if (m_lead[byte] && i + 1 < size) {
+            const uint8_t trail = static_cast<uint8_t>(bytes[i + 1]);
+            const char32_t c = m_pairs[byte << 8 | trail];
+            if (c == kPairEscape) {
+                emit(EscapeOf(byte));
+                emit(EscapeOf(trail));
+                i += 2;
+                continue;
+            }
+            if (c != kNone) {
+                emit(c);
+                i += 2;
+                continue;
+            }
+        }
+        const char32_t c = m_single[byte];
+        emit(c != kNone ? c : EscapeOf(byte));
+        ++i;
+    }
+}
+
+std::u16string CTextCodec::Decode(std::string_view bytes) const {
+    std::u16string text;
+    text.reserve(bytes.size());
+    DecodeTo(bytes, [&text](char32_t c) { AppendUtf16(text, c); });
+    return text;
+}
+
+std::string CTextCodec::DecodeUtf8(std::string_view bytes) const {
+    std::string text;
+    text.reserve(bytes.size());
+    DecodeTo(bytes, [&text](char32_t c) { AppendUtf8(text, c); });
+    return text;
+}
+
+bool CTextCodec::AppendEncoded(char32_t c, std::string& out) const {
+    uint16_t code = 0;
+    if (c < 0x10000) {
+        if (!m_encodeBmp.empty()) {
+            code = m_encodeBmp[c];
+        }
+    } else {
+        const auto it = m_encodeOther.find(c);
+        if (it != m_encodeOther.end()) {
+            code = it->second;
+        }
+    }
+    if (code == 0) {
+        return false;
+    }
+    if (code >= 0x100) {
+        out.push_back(static_cast<char>(code >> 8));
+    }
+    out.push_back(static_cast<char>(code & 0xFF));
+    return true;
+}
+
+bool CTextCodec::EncodeCodePoints(const std::vector<char32_t>& codePoints,
+                                  const std::vector<size_t>& indices, size_t textLength,
+                                  std::string& bytes, size_t* badIndex) const {
+    const auto refuse = [badIndex](size_t index) {
+        if (badIndex != nullptr) {
+            *badIndex = index;
+        }
+        return false;
+    };
+    std::string out;
+    out.reserve(codePoints.size() * 2);
+    bool escaped = false;
+    for (size_t k = 0; k < codePoints.size(); ++k) {
+        const char32_t c = codePoints[k];
+        if (IsEscape(c)) {
+            const auto byte = static_cast<uint8_t>(c - kEscapeBase);
+            if (byte == 0) {
+                return refuse(indices[k]);
+            }
+            out.push_back(static_cast<char>(byte));
+            escaped = true;
+        } else if (!AppendEncoded(c, out)) {
+            return refuse(indices[k]);
+        }
+    }
+    // Characters the code page holds read back as themselves wherever they stand; escapes can
+    // join their neighbours into other characters, so a text with escapes is read back and
+    // refused from the first character that would come back differently.
+    if (escaped) {
+        size_t k = 0;
+        size_t mismatch = codePoints.size();
+        DecodeTo(out, [&](char32_t c) {
+            if (mismatch == codePoints.size() && (k >= codePoints.size() || codePoints[k] != c)) {
+                mismatch = k;
+            }
+            ++k;
+        });
+        if (mismatch != codePoints.size() || k != codePoints.size()) {
+            return refuse(mismatch < codePoints.size() ? indices[mismatch] : textLength);
+        }
+    }
+    bytes = std::move(out);
+    return true;
+}
+
+bool CTextCodec::Encode(std::u16string_view text, std::string& bytes, size_t* badIndex) const {
+    std::vector<char32_t> codePoints;
+    std::vector<size_t> indices;
+    codePoints.reserve(text.size());
+    indices.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        indices.push_back(i);
+        codePoints.push_back(NextUtf16(text, i));
+    }
+    return EncodeCodePoints(codePoints, indices, text.size(), bytes, badIndex);
+}
+
+bool CTextCodec::EncodeUtf8(std::string_view utf8, std::string& bytes, size_t* badIndex) const {
+    std::vector<char32_t> codePoints;
+    std::vector<size_t> indices;
+    codePoints.reserve(utf8.size());
+    indices.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        indices.push_back(i);
+        codePoints.push_back(NextUtf8(utf8, i));
+    }
+    return EncodeCodePoints(codePoints, indices, utf8.size(), bytes, badIndex);
+}
+
+std::u16string CTextCodec::ToDisplay(std::u16string_view decoded) {
+    std::u16string display;
+    display.reserve(decoded.size());
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        const char16_t c = decoded[i];
+        if (c == u'\r' && i + 1 < decoded.size() && decoded[i + 1] == u'\n') {
+            display.push_back(u'\n');
+            ++i;
+        } else if (c == u'\r' || c == u'\n') {
+            AppendUtf16(display, EscapeOf(static_cast<uint8_t>(c)));
+        } else {
+            display.push_back(c);
+        }
+    }
+    return display;
+}
+
+std::u16string CTextCodec::FromDisplay(std::u16string_view display) {
+    return FromDisplayMapped(display, nullptr);
+}
+
+std::u16string CTextCodec::FromDisplayMapped(std::u16string_view display,
+                                             std::vector<size_t>* origins) {
+    std::u16string decoded;
+    decoded.reserve(display.size() + display.size() / 8);
+    for (size_t i = 0; i < display.size();) {
+        const size_t start = i;
+        const char32_t c = NextUtf16(display, i);
+        if (c == U'\r' && i < display.size() && display[i] == u'\n') {
+            ++i;
+        }
+        if (c == U'\r' || c == U'\n') {
+            decoded.append(u"\r\n");
+        } else if (c == EscapeOf('\r') || c == EscapeOf('\n')) {
+            decoded.push_back(static_cast<char16_t>(c - kEscapeBase));
+        } else {
+            decoded.append(display.substr(start, i - start));
+        }
+        if (origins != nullptr) {
+            origins->resize(decoded.size(), start);
+        }
+    }
+    return decoded;
+}
+
+bool CTextCodec::EncodeDisplay(std::u16string_view display, std::string& bytes,
+                               size_t* badIndex) const {
+    std::vector<size_t> origins;
+    const std::u16string decoded = FromDisplayMapped(display, &origins);
+    size_t bad = 0;
+    if (!Encode(decoded, bytes, &bad)) {
+        if (badIndex != nullptr) {
+            *badIndex = bad < origins.size() ? origins[bad] : display.size();
+        }
+        return false;
+    }
+    return true;
+}

@@ -62,7 +62,11 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     if (fd < 0) {
         const int err = errno;
         if (error) {
-            *error = CFileException(CFileException::CauseFromErrno(err), path, err);
+            // A folder is refused as access denied whether it was asked for reading (below) or
+            // writing.
+            const int cause = err == EISDIR ? static_cast<int>(CFileException::accessDenied)
+                                            : CFileException::CauseFromErrno(err);
+            *error = CFileException(cause, path, err);
         }
         return false;
     }

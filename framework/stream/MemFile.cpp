@@ -59,6 +59,11 @@ void CMemFile::Write(const void* buffer, size_t count) {
     }
     const uint64_t endPos = m_nPosition + count;
     GrowTo(endPos);
+    if (m_nPosition > m_nLength) {
+        // The gap after a seek past the end reads as zeros, not as bytes an earlier SetLength cut.
+        std::fill(m_buffer.begin() + static_cast<ptrdiff_t>(m_nLength),
+                  m_buffer.begin() + static_cast<ptrdiff_t>(m_nPosition), 0);
+    }
     std::memcpy(m_buffer.data() + m_nPosition, buffer, count);
     m_nPosition = endPos;
     m_nLength = std::max(m_nLength, endPos);
@@ -87,9 +92,9 @@ void CMemFile::GrowTo(uint64_t length) {
     if (length > m_buffer.max_size() - m_nGrowBytes) {
         throw CFileException(CFileException::diskFull, m_strFileName, ENOMEM);
     }
-    // Round up to the next growth step; grow by at least half again so long sequences of
-    // small writes stay linear.
-    uint64_t target = (length + m_nGrowBytes - 1) / m_nGrowBytes * m_nGrowBytes;
-    target = std::max<uint64_t>(target, m_buffer.size() + m_buffer.size() / 2);
+    // Grow by at least half again so long sequences of small writes stay linear, and round up
+    // to whole growth steps.
+    uint64_t target = std::max<uint64_t>(length, m_buffer.size() + m_buffer.size() / 2);
+    target = (target + m_nGrowBytes - 1) / m_nGrowBytes * m_nGrowBytes;
     m_buffer.resize(static_cast<size_t>(target));
 }

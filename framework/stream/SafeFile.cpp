@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,22 +24,37 @@ std::string FolderOf(const std::string& path) {
 }
 
 // Follows a symbolic link at path so that the save replaces the file it names, not the link.
+// A link to a file that does not exist yet leads to that file, so the save creates it.
 std::string ResolveTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {  // the kernel's own limit on a chain of links
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            break;
+        }
+        if (char* real = ::realpath(current.c_str(), nullptr)) {
             std::string resolved(real);
             std::free(real);
             return resolved;
         }
+        // Dangling: follow one step by hand, relative to the link's folder.
+        std::vector<char> buffer(static_cast<size_t>(PATH_MAX) + 1);
+        const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size() - 1);
+        if (n <= 0) {
+            break;
+        }
+        const std::string next(buffer.data(), static_cast<size_t>(n));
+        current = next.front() == '/' ? next : FolderOf(current) + "/" + next;
     }
-    return path;
+    return current;
 }
 
 int CreateTemp(const std::string& target, std::string& tempPath) {
     const std::string folder = FolderOf(target);
     const auto slash = target.rfind('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    // The temporary name adds 8 characters; keep it within the file system's 255 for any target.
+    base.resize(std::min<size_t>(base.size(), 200));
     std::string pattern = folder + "/." + base + ".XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');

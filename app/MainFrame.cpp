@@ -1,0 +1,169 @@
+#include "app/MainFrame.h"
+
+#include "app/AppIcon.h"
+#include "app/Resource.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QKeySequence>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
+
+CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent)
+    : QMainWindow(parent,
+                  // Caption, system menu and minimise box only: no sizing border, no maximise box.
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                      Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_pHost(host) {
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowIcon(AppIcon());
+    setAcceptDrops(true);
+
+    m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* open = AddCommand(m_pFileMenu, QStringLiteral("&Open...\tCtrl+O"), ID_FILE_OPEN);
+    // Explicit keys: the platform's standard Open and Save keys vary with the platform plugin.
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* save = AddCommand(m_pFileMenu, QStringLiteral("&Save\tCtrl+S"), ID_FILE_SAVE);
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddCommand(m_pFileMenu, QStringLiteral("Save &As..."), ID_FILE_SAVE_AS);
+    m_pRecentBegin = m_pFileMenu->addSeparator();
+    m_pRecentEnd = m_pFileMenu->addSeparator();
+    AddCommand(m_pFileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);
+
+    m_pHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    AddCommand(m_pHelpMenu, QStringLiteral("&About Tallyglass..."), ID_APP_ABOUT);
+
+    // The entries are read when the menu opens, so a change of the current folder shows too.
+    connect(m_pFileMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshRecentFileMenu);
+    RefreshRecentFileMenu();
+    UpdateFrameTitle(QStringLiteral("Untitled"));
+}
+
+QString CMainFrame::AppTitle() {
+    return QStringLiteral("Tallyglass");
+}
+
+void CMainFrame::UpdateFrameTitle(const QString& documentTitle) {
+    setWindowTitle(documentTitle + QStringLiteral(" - ") + AppTitle());
+}
+
+void CMainFrame::RecalcLayout() {
+    if (QLayout* frameLayout = layout()) {
+        frameLayout->invalidate();
+        frameLayout->activate();
+    }
+    QSize size = layout() != nullptr ? layout()->totalSizeHint() : sizeHint();
+    size.setHeight(std::max(size.height(), kMinFrameHeight));
+    setFixedSize(size);
+}
+
+QAction* CMainFrame::FindAction(int id) const {
+    for (QMenu* menu : {m_pFileMenu, m_pHelpMenu}) {
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->data().toInt() == id)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+void CMainFrame::RefreshRecentFileMenu() {
+    for (QAction* action : m_recentActions) {
+        m_pFileMenu->removeAction(action);
+        action->deleteLater();
+    }
+    m_recentActions.clear();
+
+    const std::vector<QString> labels =
+        m_pHost != nullptr ? m_pHost->GetRecentFileLabels() : std::vector<QString>{};
+    if (labels.empty()) {
+        QAction* placeholder = new QAction(QStringLiteral("Recent File"), m_pFileMenu);
+        placeholder->setData(ID_FILE_MRU_FILE1);
+        placeholder->setEnabled(false);
+        m_pFileMenu->insertAction(m_pRecentEnd, placeholder);
+        m_recentActions.push_back(placeholder);
+        return;
+    }
+    const int count = std::min(static_cast<int>(labels.size()), kRecentFileCount);
+    for (int i = 0; i < count; ++i) {
+        QAction* action = new QAction(labels[static_cast<size_t>(i)], m_pFileMenu);
+        const int id = ID_FILE_MRU_FILE1 + i;
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { m_pHost->OnCommand(id); });
+        m_pFileMenu->insertAction(m_pRecentEnd, action);
+        m_recentActions.push_back(action);
+    }
+}
+
+QStringList CMainFrame::LocalFiles(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
+bool CMainFrame::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    // The form asks for a new size when its font changes; the frame follows it.
+    if (event->type() == QEvent::LayoutRequest && centralWidget() != nullptr)
+        RecalcLayout();
+    return handled;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_pHost != nullptr && !m_pHost->CanCloseFrame()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* event) {
+    if (!LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QStringList paths = LocalFiles(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    activateWindow();
+    // The opens run after the drop has finished: their message boxes must not hold the source of
+    // the drag waiting for its answer.
+    QMetaObject::invokeMethod(
+        this,
+        [this, paths] {
+            if (m_pHost != nullptr)
+                m_pHost->OnDropFiles(paths);
+        },
+        Qt::QueuedConnection);
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, const QString& text, int id) {
+    QAction* action = menu->addAction(text);
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] {
+        if (m_pHost != nullptr)
+            m_pHost->OnCommand(id);
+    });
+    return action;
+}

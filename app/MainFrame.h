@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class QAction;
+class QMenu;
+class QMimeData;
+
+// What the main frame hands on: it routes every command, the close request and dropped files to
+// its host (the application), and asks it for the recent-file labels when the File menu opens.
+class IFrameHost {
+public:
+    virtual ~IFrameHost() = default;
+
+    virtual void OnCommand(int id) = 0;
+    // The save prompt before the window closes; false keeps it open.
+    [[nodiscard]] virtual bool CanCloseFrame() = 0;
+    // Local files dropped on the window, in the order of the drop.
+    virtual void OnDropFiles(const QStringList& paths) = 0;
+    // The menu labels of the recent-file entries, "&1 name" first; empty when the list is.
+    [[nodiscard]] virtual std::vector<QString> GetRecentFileLabels() const = 0;
+};
+
+// The main window: a fixed-size frame (minimisable, neither resizable nor maximisable) around the
+// form view, with the File and Help menus and their keys. It has no tool bar and no status bar.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(IFrameHost* host, QWidget* parent = nullptr);
+
+    // The application's window title, the last part of every frame title.
+    static QString AppTitle();
+
+    // Shows "<document title> - Tallyglass".
+    void UpdateFrameTitle(const QString& documentTitle);
+
+    // Fixes the frame's size to show the whole central form, never lower than 438 pixels.
+    void RecalcLayout();
+
+    // The action of a command id (57616-57619 only while that recent entry is listed), or null.
+    [[nodiscard]] QAction* FindAction(int id) const;
+    [[nodiscard]] QMenu* FileMenu() const { return m_pFileMenu; }
+    [[nodiscard]] QMenu* HelpMenu() const { return m_pHelpMenu; }
+
+    // Replaces the recent-file items (or the greyed placeholder) with the host's current labels.
+    void RefreshRecentFileMenu();
+
+    // The local files among a drop's URLs; empty when there are none.
+    [[nodiscard]] static QStringList LocalFiles(const QMimeData* data);
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QAction* AddCommand(QMenu* menu, const QString& text, int id);
+
+    IFrameHost* m_pHost;
+    QMenu* m_pFileMenu;
+    QMenu* m_pHelpMenu;
+    QAction* m_pRecentBegin;  // separator before the recent-file items
+    QAction* m_pRecentEnd;    // separator after them
+    std::vector<QAction*> m_recentActions;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+// Command ids of the application shell: the classic framework's standard ones, so that menus,
+// keys and handlers agree on them.
+inline constexpr int ID_FILE_OPEN = 57601;
+inline constexpr int ID_FILE_SAVE = 57603;
+inline constexpr int ID_FILE_SAVE_AS = 57604;
+inline constexpr int ID_FILE_MRU_FILE1 = 57616;
+inline constexpr int ID_FILE_MRU_FILE4 = 57619;
+inline constexpr int ID_APP_ABOUT = 57664;
+inline constexpr int ID_APP_EXIT = 57665;
+
+inline constexpr int kRecentFileCount = 4;
+// The frame is never made lower than this many pixels.
+inline constexpr int kMinFrameHeight = 438;

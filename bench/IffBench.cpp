@@ -1,0 +1,476 @@
+// Times opening, loading and resaving IFF files of 1,000 to 100,000 chunks beside the time the
+// machine takes to read and to copy the same file, and prints the ratios against the targets.
+//
+// Every measurement runs in a freshly started process (this program, re-executed with --run), so
+// that its peak memory is its own; the figure shown is the fastest of a few runs, the machine
+// being shared.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "framework/stream/File.h"
+#include "framework/stream/FileException.h"
+#include "framework/stream/SafeFile.h"
+#include "iff/IffFile.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+double CpuSeconds() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Wall-clock and processor time of one operation: the processor time is what the operation
+// costs on a machine that other work keeps busy.
+struct Times {
+    double wall = 0;
+    double cpu = 0;
+};
+
+class Stopwatch {
+public:
+    [[nodiscard]] Times Elapsed() const { return {Seconds(m_wall), CpuSeconds() - m_cpu}; }
+
+private:
+    Clock::time_point m_wall = Clock::now();
+    double m_cpu = CpuSeconds();
+};
+
+// ---- test files ----
+
+void PutU32BE(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<uint8_t>(v >> shift));
+    }
+}
+void PutU32LE(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<uint8_t>(v >> shift));
+    }
+}
+void PutU16(std::vector<uint8_t>& out, uint16_t v, bool bigEndian) {
+    out.push_back(static_cast<uint8_t>(bigEndian ? v >> 8 : v));
+    out.push_back(static_cast<uint8_t>(bigEndian ? v : v >> 8));
+}
+
+// A version 2.5 file as the editor writes it: chunks of four types with payloads of 64 to 512
+// bytes, ids unique per type, and a resource map at the end.
+std::vector<uint8_t> MakeFile(uint32_t chunks) {
+    static const char* const kTypes[] = {"STR#", "BCON", "OBJD", "BHAV"};
+    struct Entry {
+        uint32_t offset;
+        uint16_t id;
+        std::string name;
+    };
+    std::vector<Entry> entries[4];
+    std::string header("IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 KORVA TELLMARK & MAXIS 1996\0", 64);
+    std::vector<uint8_t> out(header.begin(), header.end());
+    uint32_t seed = 12345;
+    for (uint32_t i = 0; i < chunks; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const uint32_t size = 64 + (seed >> 8) % 449;
+        const int type = static_cast<int>(i % 4);
+        const auto id = static_cast<uint16_t>(i / 4);
+        const std::string name = "Chunk " + std::to_string(i);
+        entries[type].push_back({static_cast<uint32_t>(out.size()), id, name});
+        out.insert(out.end(), kTypes[type], kTypes[type] + 4);
+        PutU32BE(out, 76 + size);
+        PutU16(out, id, true);
+        PutU16(out, 0, true);
+        std::string field = name;
+        field.resize(64, '\0');
+        out.insert(out.end(), field.begin(), field.end());
+        for (uint32_t b = 0; b < size; ++b) {
+            out.push_back(static_cast<uint8_t>(seed + b * 31));
+        }
+    }
+    const auto mapOffset = static_cast<uint32_t>(out.size());
+    out.insert(out.end(), {'r', 's', 'm', 'p', 0, 0, 0, 0, 0, 0, 0, 0x10});
+    out.resize(out.size() + 64, 0);
+    const size_t payload = out.size();
+    PutU32LE(out, 0);
+    PutU32LE(out, 0);
+    out.insert(out.end(), {'p', 'm', 's', 'r'});
+    PutU32LE(out, 0);
+    PutU32LE(out, 4);
+    for (int type = 0; type < 4; ++type) {
+        // The map stores the type value little-endian: "STR#" as the bytes "#RTS".
+        uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) {
+            value = value << 8 | static_cast<uint8_t>(kTypes[type][i]);
+        }
+        PutU32LE(out, value);
+        PutU32LE(out, static_cast<uint32_t>(entries[type].size()));
+        for (const auto& e : entries[type]) {
+            PutU32LE(out, e.offset);
+            PutU16(out, e.id, false);
+            PutU16(out, 0, false);
+            out.insert(out.end(), e.name.begin(), e.name.end());
+            out.push_back(0);
+            if ((out.size() - payload) % 2 != 0) {
+                out.push_back(0xA3);
+            }
+        }
+    }
+    const auto mapSize = static_cast<uint32_t>(out.size() - mapOffset);
+    for (int i = 0; i < 4; ++i) {
+        out[mapOffset + 4 + static_cast<size_t>(i)] = static_cast<uint8_t>(mapSize >> (24 - 8 * i));
+        out[payload + 12 + static_cast<size_t>(i)] = static_cast<uint8_t>(mapSize >> (8 * i));
+        out[60 + static_cast<size_t>(i)] = static_cast<uint8_t>(mapOffset >> (24 - 8 * i));
+    }
+    return out;
+}
+
+// ---- the measured operations, each run in a process of its own ----
+
+Times RunRead(const std::string& path) {
+    const Stopwatch watch;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        std::exit(3);
+    }
+    std::vector<char> buffer(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+        if (n <= 0) {
+            std::exit(3);
+        }
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return watch.Elapsed();
+}
+
+// A copy as careful as a save: into a temporary file, flushed to disk, renamed over the target,
+// the folder flushed (with durable false, a plain copy: no flushing at all).
+Times RunCopy(const std::string& path, const std::string& target, bool durable) {
+    const Stopwatch watch;
+    const std::string temp = target + ".tmp";
+    const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (in < 0 || out < 0) {
+        std::exit(3);
+    }
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0) {
+            std::exit(3);
+        }
+        if (n == 0) {
+            break;
+        }
+        if (::write(out, buffer.data(), static_cast<size_t>(n)) != n) {
+            std::exit(3);
+        }
+    }
+    if ((durable && ::fsync(out) != 0) || ::close(out) != 0 ||
+        ::rename(temp.c_str(), target.c_str()) != 0) {
+        std::exit(3);
+    }
+    ::close(in);
+    if (durable) {
+        std::string folder = std::filesystem::path(target).parent_path().string();
+        if (folder.empty()) {
+            folder = ".";
+        }
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0 || ::fsync(dir) != 0) {
+            std::exit(3);
+        }
+        ::close(dir);
+    }
+    return watch.Elapsed();
+}
+
+void OpenIff(const std::string& path, CIffFile& iff) {
+    CFile file(path, CFile::modeRead);
+    std::ignore = iff.Attach(file);
+    int error = 0;
+    if (!iff.Open(&error, false)) {
+        std::exit(4);
+    }
+}
+
+Times RunOpen(const std::string& path, size_t expectedChunks) {
+    const Stopwatch watch;
+    CIffFile iff;
+    OpenIff(path, iff);
+    const Times times = watch.Elapsed();
+    if (iff.GetChunkList().size() != expectedChunks) {
+        std::fprintf(stderr, "open found %zu chunks, not %zu\n", iff.GetChunkList().size(),
+                     expectedChunks);
+        std::exit(5);
+    }
+    return times;
+}
+
+Times RunLoadAll(const std::string& path) {
+    CIffFile iff;
+    OpenIff(path, iff);
+    const Stopwatch watch;
+    if (!iff.LoadAll()) {
+        std::exit(5);
+    }
+    return watch.Elapsed();
+}
+
+// The steps of tallyglass-cli resave: open, load every payload, close the source, write the
+// target through a temporary file that replaces it once complete.
+Times RunResave(const std::string& path, const std::string& target) {
+    const Stopwatch watch;
+    CIffFile iff;
+    OpenIff(path, iff);
+    if (!iff.LoadAll()) {
+        std::exit(5);
+    }
+    iff.Close();
+    CSafeFile out(target);
+    if (!iff.Save(&out)) {
+        std::exit(5);
+    }
+    out.Commit();
+    return watch.Elapsed();
+}
+
+int RunChild(int argc, char** argv) {
+    const std::string what = argv[2];
+    const std::string path = argv[3];
+    const std::string extra = argc > 4 ? argv[4] : "";
+    Times times;
+    try {
+        if (what == "read") {
+            times = RunRead(path);
+        } else if (what == "copy") {
+            times = RunCopy(path, extra, true);
+        } else if (what == "cp") {
+            times = RunCopy(path, extra, false);
+        } else if (what == "open") {
+            times = RunOpen(path, std::stoul(extra));
+        } else if (what == "loadall") {
+            times = RunLoadAll(path);
+        } else if (what == "resave") {
+            times = RunResave(path, extra);
+        } else {
+            return 2;
+        }
+    } catch (const CFileException& e) {
+        std::fprintf(stderr, "%s\n", e.GetErrorMessage().c_str());
+        return 6;
+    }
+    std::printf("%.9f %.9f\n", times.wall, times.cpu);
+    return 0;
+}
+
+// ---- the parent ----
+
+struct Measure {
+    Times best{1e300, 1e300};  // the fastest run, each figure on its own
+    long maxRssKiB = 0;        // the largest peak of any run
+};
+
+// Runs argv as a child process; its output is the measured wall and processor time. With
+// wholeProcess the times of the whole process are taken instead.
+Measure Spawn(std::vector<std::string> args, int runs, bool wholeProcess = false) {
+    Measure best;
+    for (int run = 0; run < runs; ++run) {
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0) {
+            std::exit(1);
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        const auto start = Clock::now();
+        pid_t pid = 0;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            std::perror("posix_spawn");
+            std::exit(1);
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+        std::string output;
+        char buffer[256];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+            output.append(buffer, static_cast<size_t>(n));
+        }
+        ::close(pipeFds[0]);
+        int status = 0;
+        struct rusage usage {};
+        ::wait4(pid, &status, 0, &usage);
+        const double wall = Seconds(start);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::fprintf(stderr, "%s %s failed (status %d)\n", args[0].c_str(),
+                         args.size() > 2 ? args[2].c_str() : "", status);
+            std::exit(1);
+        }
+        Times times{
+            wall, static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6};
+        if (!wholeProcess) {
+            char* rest = nullptr;
+            times.wall = std::strtod(output.c_str(), &rest);
+            times.cpu = std::strtod(rest, nullptr);
+        }
+        best.best.wall = std::min(best.best.wall, times.wall);
+        best.best.cpu = std::min(best.best.cpu, times.cpu);
+        best.maxRssKiB = std::max(best.maxRssKiB, usage.ru_maxrss);
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "--run") == 0) {
+        return RunChild(argc, argv);
+    }
+    std::vector<uint32_t> sizes = {1000, 10000, 100000};
+    std::string folderArg;
+    int runs = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+            folderArg = argv[++i];
+        } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::fprintf(stderr, "usage: bench_iff [--dir FOLDER] [--runs N]\n");
+            return 2;
+        }
+    }
+    std::string pattern = (folderArg.empty() ? std::filesystem::temp_directory_path()
+                                             : std::filesystem::path(folderArg)) /
+                          "bench-iff-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path folder = pattern;
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+
+    struct Row {
+        uint32_t chunks;
+        uintmax_t bytes;
+        Measure read, cp, copy, open, loadAll, resave, cli;
+    };
+    std::vector<Row> rows;
+    for (const uint32_t chunks : sizes) {
+        const std::string path = (folder / ("chunks-" + std::to_string(chunks) + ".iff")).string();
+        const std::string out = (folder / "out.iff").string();
+        {
+            const auto bytes = MakeFile(chunks);
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+        }
+        Row row{chunks, std::filesystem::file_size(path), {}, {}, {}, {}, {}, {}, {}};
+        Spawn({self, "--run", "read", path}, 1);  // the file is in the page cache from here on
+        row.read = Spawn({self, "--run", "read", path}, runs);
+        row.cp = Spawn({self, "--run", "cp", path, out}, runs);
+        row.copy = Spawn({self, "--run", "copy", path, out}, runs);
+        // The file's own map stays in the chunk list beside the chunks.
+        row.open = Spawn({self, "--run", "open", path, std::to_string(chunks + 1)}, runs);
+        row.loadAll = Spawn({self, "--run", "loadall", path}, runs);
+        row.resave = Spawn({self, "--run", "resave", path, out}, runs);
+        row.cli = Spawn({TALLYGLASS_CLI, "resave", path, "-o", out}, runs, true);
+        rows.push_back(row);
+        std::filesystem::remove(path);
+        std::filesystem::remove(out);
+    }
+    std::filesystem::remove_all(folder);
+
+    std::printf(
+        "Fastest of %d runs, milliseconds, wall / processor. The file is in the page cache. cp: "
+        "read and\nwrite; copy: the same into a temporary file, then fsync, rename and fsync of "
+        "the folder,\nas the save does; cli: the whole tallyglass-cli resave process.\n\n",
+        runs);
+    std::printf("%7s %6s %14s %14s %14s %14s %14s %14s %14s\n", "chunks", "MiB", "read", "cp",
+                "copy", "open", "loadall", "resave", "cli");
+    const auto ms = [](const Measure& m) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%6.1f /%6.1f", m.best.wall * 1e3, m.best.cpu * 1e3);
+        return std::string(text);
+    };
+    for (const auto& r : rows) {
+        std::printf("%7u %6.1f %14s %14s %14s %14s %14s %14s %14s\n", r.chunks,
+                    static_cast<double>(r.bytes) / (1 << 20), ms(r.read).c_str(), ms(r.cp).c_str(),
+                    ms(r.copy).c_str(), ms(r.open).c_str(), ms(r.loadAll).c_str(),
+                    ms(r.resave).c_str(), ms(r.cli).c_str());
+    }
+    std::printf("\nPeak memory of resave, MiB: ");
+    for (const auto& r : rows) {
+        std::printf("%u chunks %.1f; ", r.chunks, static_cast<double>(r.resave.maxRssKiB) / 1024);
+    }
+    std::printf("\n");
+    std::printf("\nTargets (wall-clock ratio; processor-time ratio in brackets):\n");
+    bool allMet = true;
+    const auto check = [&](const std::string& what, const Measure& a, const Measure& b,
+                           double limit) {
+        const double wall = a.best.wall / b.best.wall;
+        const double cpu = a.best.cpu / b.best.cpu;
+        std::printf("  %-46s %6.2f  [%5.2f]  target <= %5.2f  %s\n", what.c_str(), wall, cpu, limit,
+                    wall <= limit ? "met" : "MISSED");
+        allMet = allMet && wall <= limit;
+    };
+    const Row* r10k = nullptr;
+    const Row* r100k = nullptr;
+    for (const auto& r : rows) {
+        if (r.chunks == 10000) {
+            r10k = &r;
+        } else if (r.chunks == 100000) {
+            r100k = &r;
+        }
+    }
+    if (r100k != nullptr) {
+        check("open 100,000 chunks / read the file once", r100k->open, r100k->read, 2.0);
+    }
+    if (r10k != nullptr && r100k != nullptr) {
+        check("open 100,000 chunks / open 10,000 chunks", r100k->open, r10k->open, 12.0);
+    }
+    for (const auto& r : rows) {
+        check("resave " + std::to_string(r.chunks) + " chunks / copy the file", r.resave, r.copy,
+              2.0);
+    }
+    for (const auto& r : rows) {
+        const double limit = 1.5 * static_cast<double>(r.bytes) / (1 << 20) + 16;
+        const double peak = static_cast<double>(r.resave.maxRssKiB) / 1024;
+        const std::string what =
+            "resave " + std::to_string(r.chunks) + " chunks: peak / (1.5 x file + 16 MiB)";
+        std::printf("  %-46s %6.2f           target <= %5.2f  %s\n", what.c_str(), peak / limit,
+                    1.0, peak <= limit ? "met" : "MISSED");
+        allMet = allMet && peak <= limit;
+    }
+    return allMet ? 0 : 1;
+}

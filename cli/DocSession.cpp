@@ -1,0 +1,104 @@
+#include "cli/DocSession.h"
+
+#include <cstdio>
+
+#include "framework/doc/PathUtil.h"
+#include "iff/ChunkTypes.h"
+
+namespace {
+
+void Complain(const std::string& message) {
+    std::fprintf(stderr, "tallyglass-cli: %s\n", message.c_str());
+}
+
+}  // namespace
+
+int CStderrMessageBox::Show(const std::string& text, const std::string&, unsigned type) {
+    Complain(text);
+    switch (type & MB_BUTTONMASK) {
+        case MB_YESNO:
+            return IDNO;
+        case MB_YESNOCANCEL:
+            return IDCANCEL;
+        default:
+            return IDOK;
+    }
+}
+
+CTallyglassDoc& CHeadlessView::GetDoc() const {
+    return static_cast<CTallyglassDoc&>(*GetDocument());
+}
+
+bool CHeadlessView::LoadResource(uint16_t id) {
+    CTallyglassDoc& doc = GetDoc();
+    ChunkHandle handle = 0;
+    m_bLoaded = doc.m_iff.FindChunk(handle, kTypeStrings, id) && m_strings.Load(doc.m_iff, handle);
+    m_bChanged = false;
+    return m_bLoaded;
+}
+
+void CHeadlessView::MarkChanged() {
+    m_bChanged = true;
+    GetDoc().SetModifiedFlag(true);
+}
+
+void CHeadlessView::OnUpdate(CView*, long, void*) {
+    if (!m_bLoaded || !m_bChanged) {
+        return;
+    }
+    CTallyglassDoc& doc = GetDoc();
+    if (!m_strings.Store(doc.m_iff)) {
+        // Keep the mark: the edits are still only here.
+        MessageBox(
+            "The strings cannot be stored into their resource (more than 65,535 records "
+            "to write, or the resource is gone); nothing was saved.");
+        doc.VetoSave();
+        return;
+    }
+    doc.SetModifiedFlag(true);
+    m_bChanged = false;
+}
+
+void CHeadlessView::OnDocumentReplaced() {
+    m_bLoaded = false;
+    m_bChanged = false;
+}
+
+CDocSession::CDocSession() {
+    m_doc.SetMessageBoxService(&m_messages);
+    m_doc.AddView(&m_view);
+}
+
+CDocSession::~CDocSession() {
+    m_doc.RemoveView(&m_view);
+}
+
+bool CDocSession::Open(const std::string& path) {
+    const std::string normalized = NormalizeOpenPath(path);
+    if (!m_doc.OnOpenDocument(normalized)) {
+        return false;  // the document has reported the file error
+    }
+    m_doc.SetPathName(normalized);
+    // The editor opens an empty file as a document without chunks; the command line, which
+    // would only write an empty IFF file over it, refuses it as what it is.
+    if (!m_doc.m_iff.IsAttached() && m_doc.GetOpenError() == 0) {
+        Complain(CTallyglassDoc::kMsgNotIff);
+        return false;
+    }
+    // A file the document could not read as IFF has been reported by the view; the command
+    // line stops there rather than write an empty IFF file.
+    return m_doc.GetOpenError() == 0;
+}
+
+bool CDocSession::Save(const std::string& target) {
+    const std::string path = target.empty() ? m_doc.GetPathName() : MakeAbsolutePath(target);
+    return m_doc.OnSaveDocument(path);
+}
+
+int ResaveThroughDocument(const std::string& file, const std::string& output) {
+    CDocSession session;
+    if (!session.Open(file)) {
+        return 1;
+    }
+    return session.Save(output) ? 0 : 1;
+}

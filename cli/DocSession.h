@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "document/TallyglassDoc.h"
+#include "framework/doc/MessageBoxService.h"
+#include "framework/doc/View.h"
+#include "strings/StringSet.h"
+
+// Prints every message box on stderr as "tallyglass-cli: text" and answers it without asking:
+// OK, or No / Cancel for a question (the command line never confirms anything on its own).
+class CStderrMessageBox : public IMessageBoxService {
+public:
+    int Show(const std::string& text, const std::string& caption, unsigned type) override;
+};
+
+// The editor's view without a window: it holds the working copy of one STR# resource and, when
+// the document updates its views before a save, stores a changed copy into its chunk. A store
+// that fails is reported and vetoes the save, so nothing is written.
+class CHeadlessView : public CView {
+public:
+    // FindChunk and Load, as the editor's view loads a resource-list entry; clears the changed
+    // mark. False when there is no STR# chunk with the id or its payload does not decode.
+    [[nodiscard]] bool LoadResource(uint16_t id);
+    // The working copy was edited: marks it changed and the document modified.
+    void MarkChanged();
+
+    void OnUpdate(CView* sender, long hint, void* obj) override;
+    void OnDocumentReplaced() override;
+
+    [[nodiscard]] CTallyglassDoc& GetDoc() const;
+
+    CStringSet m_strings;
+    bool m_bLoaded = false;
+    bool m_bChanged = false;
+};
+
+// One document opened and saved exactly as the editor does it, for the command-line tool.
+class CDocSession {
+public:
+    CDocSession();
+    ~CDocSession();
+    CDocSession(const CDocSession&) = delete;
+    CDocSession& operator=(const CDocSession&) = delete;
+
+    // Opens path through the document (OnOpenDocument, Serialize loading). False, with the reason
+    // on stderr, when the file does not open or is not a readable IFF file.
+    [[nodiscard]] bool Open(const std::string& path);
+    // Saves through the document's OnSaveDocument into target, or into the opened file when
+    // target is empty: views stored, payloads loaded, source closed, target replaced safely.
+    // False, with the reason on stderr, when nothing was written.
+    [[nodiscard]] bool Save(const std::string& target = {});
+
+    [[nodiscard]] CTallyglassDoc& Document() { return m_doc; }
+    [[nodiscard]] CHeadlessView& View() { return m_view; }
+
+private:
+    CStderrMessageBox m_messages;
+    CTallyglassDoc m_doc;
+    CHeadlessView m_view;
+};
+
+// resave through the document: FILE opened and saved, to output when given. The exit status.
+[[nodiscard]] int ResaveThroughDocument(const std::string& file, const std::string& output);

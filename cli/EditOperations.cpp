@@ -1,0 +1,286 @@
+#include "cli/EditOperations.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "cli/DocSession.h"
+#include "strings/Languages.h"
+#include "strings/TextCodec.h"
+
+namespace {
+
+// Slot 15 has no name: the editor cannot select it, only "Set for all" fills it.
+const char* const kSlotNames[kSlotCount] = {
+    "USEnglish",
+    "UKEnglish",
+    "French",
+    "German",
+    "Italian",
+    "Spanian",
+    "Dutch",
+    "Swedish",
+    "Portuguese",
+    "Japanese",
+    "Polish",
+    "Simplified Chinese",
+    "Traditional Chinese",
+    "Thai",
+    "Korean",
+    nullptr,
+    "Danish",
+    "Norwegian",
+    "Finnish",
+    "Hebrew",
+    "Russian",
+};
+
+void Complain(const std::string& message) {
+    std::fprintf(stderr, "tallyglass-cli: %s\n", message.c_str());
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+    const std::string other(b);
+    return a.size() == other.size() &&
+           std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Opens the file and loads the resource into the session's working copy.
+bool OpenResource(CDocSession& session, const EditTarget& target) {
+    if (!session.Open(target.file)) {
+        return false;
+    }
+    if (!session.View().LoadResource(target.id)) {
+        Complain("STR# resource " + std::to_string(target.id) +
+                 " does not exist in the file or cannot be read.");
+        return false;
+    }
+    return true;
+}
+
+// Stores the working copy and saves the document; 0 on success.
+int Finish(CDocSession& session, const EditTarget& target) {
+    return session.Save(target.output) ? 0 : 1;
+}
+
+bool CheckEntry(const CStringSet& strings, int entry, bool allowAppend) {
+    const auto count = static_cast<int>(strings.GetCount());
+    if (entry < 0 || entry > count || (entry == count && !allowAppend) || entry > 0xFFFF) {
+        Complain("entry " + std::to_string(entry) + " is out of range: the resource has " +
+                 std::to_string(count) + " entries.");
+        return false;
+    }
+    return true;
+}
+
+// The bytes to store for one part: raw bytes as given, or UTF-8 converted with the codec.
+bool ToBytes(const std::string& value, bool isBytes, const CTextCodec& codec, const char* what,
+             std::string& bytes) {
+    if (isBytes) {
+        if (value.find('\0') != std::string::npos) {
+            Complain(std::string("the ") + what + " cannot hold a NUL byte.");
+            return false;
+        }
+        bytes = value;
+        return true;
+    }
+    size_t bad = 0;
+    const std::string stored = ToStoredLineBreaks(value);
+    if (!codec.EncodeUtf8(stored, bytes, &bad)) {
+        // Name the character itself: its UTF-8 sequence starting at the offending byte.
+        bad = std::min(bad, stored.size());
+        size_t end = std::min(bad + 1, stored.size());
+        while (end < stored.size() && (static_cast<unsigned char>(stored[end]) & 0xC0) == 0x80) {
+            ++end;
+        }
+        Complain(std::string("the ") + what + " has a character that " + codec.Name() +
+                 " cannot hold: \"" + stored.substr(bad, end - bad) + "\".");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<int> ParseSlot(const std::string& text) {
+    if (!text.empty() && text.size() <= 2 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const int slot = std::stoi(text);
+        return slot < kSlotCount ? std::optional<int>(slot) : std::nullopt;
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (kSlotNames[slot] && EqualsIgnoringCase(text, kSlotNames[slot])) {
+            return slot;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string SlotName(int slot) {
+    if (slot >= 0 && slot < kSlotCount && kSlotNames[slot]) {
+        return kSlotNames[slot];
+    }
+    return "slot " + std::to_string(slot);
+}
+
+std::optional<std::string> ParseHexBytes(const std::string& text) {
+    std::string bytes;
+    int high = -1;
+    for (const char c : text) {
+        if (c == ' ') {
+            if (high >= 0) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return std::nullopt;
+        }
+        const int digit = std::isdigit(static_cast<unsigned char>(c))
+                              ? c - '0'
+                              : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+        if (high < 0) {
+            high = digit;
+        } else {
+            bytes += static_cast<char>(high * 16 + digit);
+            high = -1;
+        }
+    }
+    if (high >= 0) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::string ToStoredLineBreaks(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else if (text[i] == '\n') {
+            out += "\r\n";
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+int RunSet(const SetRequest& request) {
+    CDocSession session;
+    if (!OpenResource(session, request.target)) {
+        return 1;
+    }
+    CHeadlessView& view = session.View();
+    CStringSet& strings = view.m_strings;
+    const StringLayout layout = strings.GetLayout();
+    // What the editor's panel allows for each layout: a language other than the first only with
+    // languages, a description only where the layout stores one.
+    if (request.slot != 0 && layout != StringLayout::multilingual) {
+        Complain("the resource has no languages: only slot 0 (USEnglish) can be set.");
+        return 1;
+    }
+    if (request.description && (layout == StringLayout::basic || layout == StringLayout::plain)) {
+        Complain("the resource's layout stores no descriptions.");
+        return 1;
+    }
+    if (!CheckEntry(strings, request.entry, true)) {
+        return 1;
+    }
+    const CTextCodec& codec = layout == StringLayout::multilingual
+                                  ? CTextCodec::ForSlot(request.slot)
+                                  : CTextCodec::Western();
+    std::string text;
+    std::string description;
+    if (request.text && !ToBytes(*request.text, request.textIsBytes, codec, "text", text)) {
+        return 1;
+    }
+    if (request.description && !ToBytes(*request.description, request.descriptionIsBytes, codec,
+                                        "description", description)) {
+        return 1;
+    }
+    if (layout == StringLayout::basic && text.size() > 255) {
+        Complain("a text of the basic layout holds at most 255 bytes; this one has " +
+                 std::to_string(text.size()) + ".");
+        return 1;
+    }
+    const auto index = static_cast<uint16_t>(request.entry);
+    const auto slot = static_cast<uint16_t>(request.slot);
+    // Appending takes the first SetString; the second then finds the new entry.
+    if (request.text) {
+        static_cast<void>(strings.SetString(index, slot, 0, text));
+    }
+    if (request.description) {
+        static_cast<void>(strings.SetString(index, slot, 1, description));
+    }
+    view.MarkChanged();
+    return Finish(session, request.target);
+}
+
+int RunLayout(const EditTarget& target, StringLayout layout) {
+    CDocSession session;
+    if (!OpenResource(session, target)) {
+        return 1;
+    }
+    CStringSet& strings = session.View().m_strings;
+    switch (layout) {
+        case StringLayout::basic:
+            strings.m_bBasic = true;
+            break;
+        case StringLayout::plain:
+            strings.m_bBasic = false;
+            strings.m_bDescriptions = false;
+            break;
+        case StringLayout::described:
+            strings.m_bBasic = false;
+            strings.m_bLanguages = false;
+            strings.m_bDescriptions = true;
+            break;
+        case StringLayout::multilingual:
+            strings.m_bBasic = false;
+            strings.m_bLanguages = true;
+            strings.m_bDescriptions = true;
+            break;
+    }
+    session.View().MarkChanged();
+    return Finish(session, target);
+}
+
+int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot) {
+    CDocSession session;
+    if (!OpenResource(session, target)) {
+        return 1;
+    }
+    CStringSet& strings = session.View().m_strings;
+    if (strings.GetLayout() != StringLayout::multilingual) {
+        Complain("the resource has no languages to copy into.");
+        return 1;
+    }
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    for (const int entry : entries) {
+        if (!CheckEntry(strings, entry, false)) {
+            return 1;
+        }
+    }
+    for (const int entry : entries) {
+        const auto index = static_cast<uint16_t>(entry);
+        std::string text;
+        std::string description;
+        static_cast<void>(strings.GetString(index, static_cast<uint16_t>(slot), 0, text));
+        static_cast<void>(strings.GetString(index, static_cast<uint16_t>(slot), 1, description));
+        for (uint16_t to = 0; to < kSlotCount; ++to) {
+            static_cast<void>(strings.SetString(index, to, 0, text));
+            static_cast<void>(strings.SetString(index, to, 1, description));
+        }
+    }
+    session.View().MarkChanged();
+    return Finish(session, target);
+}

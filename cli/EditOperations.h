@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "strings/StringSet.h"
+
+// The editing commands of the command-line tool, each done through the document as the editor
+// does it: open, load the STR# resource into a working copy, change it, store it, save. Every
+// Run function returns the exit status: 0 done, 1 failed with the reason on stderr and nothing
+// written. Without an output path the file is saved in place; with one, FILE stays untouched.
+
+struct EditTarget {
+    std::string file;
+    uint16_t id = 0;
+    std::string output;  // empty: save in place
+};
+
+struct SetRequest {
+    EditTarget target;
+    int entry = 0;  // the entry count appends a new entry
+    int slot = 0;
+    // UTF-8 texts, converted with the slot's code page; or raw bytes (from --text-hex).
+    std::optional<std::string> text;
+    std::optional<std::string> description;
+    bool textIsBytes = false;
+    bool descriptionIsBytes = false;
+};
+
+[[nodiscard]] int RunSet(const SetRequest& request);
+[[nodiscard]] int RunLayout(const EditTarget& target, StringLayout layout);
+[[nodiscard]] int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot);
+
+// A language slot: a number 0-20 or a language name ("USEnglish", "French", "Russian"...; case
+// ignored). Nothing for anything else.
+[[nodiscard]] std::optional<int> ParseSlot(const std::string& text);
+// The name of a slot, or "slot N" for the slot without a name.
+[[nodiscard]] std::string SlotName(int slot);
+// Bytes from hexadecimal digit pairs, optionally separated by spaces; nothing when malformed.
+[[nodiscard]] std::optional<std::string> ParseHexBytes(const std::string& text);
+// Every line break ("\n", "\r\n" or a lone "\r") as CR LF, the way the editor stores them.
+[[nodiscard]] std::string ToStoredLineBreaks(const std::string& text);

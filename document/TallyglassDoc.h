@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "framework/doc/Document.h"
+#include "iff/IffFile.h"
+
+// The editor's document: one IFF file held in m_iff. Opening indexes the file (payloads stay on
+// disk until needed) and tells the user, through the first view, why a file is not a readable IFF
+// file; saving first has the views store their pending edits, brings every payload into memory,
+// closes the source and only then writes the target (safely, see CDocument::OnSaveDocument).
+class CTallyglassDoc : public CDocument {
+public:
+    static constexpr const char* kMsgNotIff = "This file is *not* an IFF file!";
+    static constexpr const char* kMsgBadVersion =
+        "The file version of the IFF file is not supported!";
+    static constexpr const char* kMsgBadPointer = "Invalid file pointer!";
+    static constexpr const char* kMsgNoMemory = "There's not enough free memory!";
+    static constexpr const char* kMsgCantAccess =
+        "Can't access the opened IFF file.... you did open an IFF file, didn't you?";
+    static constexpr const char* kErrorCaption = "Error";
+
+    CTallyglassDoc();
+    ~CTallyglassDoc() override;
+
+    // Loading: m_iff takes its own duplicate of the stream and indexes it; a file that is not a
+    // readable IFF file shows its message and leaves the document without chunks (Save then asks
+    // for a path). Stream errors while the header is read pass to the caller. Storing: m_iff.Save
+    // into the stream; a false result without a stream error throws a generic CFileException.
+    void Serialize(CArchive& archive) override;
+    bool OnNewDocument() override;
+    // In this order: views update (a veto fails the save), m_iff.LoadAll (failure: the "Can't
+    // access" message, false, nothing written), m_iff.Close, then the base's safe save.
+    bool OnSaveDocument(const std::string& path) override;
+    // Empties m_iff (chunks and source), so a document opened from an empty file holds nothing
+    // of the previous one.
+    void DeleteContents() override;
+
+    // The open code of the last load: 0, or CIffFile's 3, 4 or 5.
+    [[nodiscard]] int GetOpenError() const { return m_nOpenError; }
+
+    CIffFile m_iff;
+
+private:
+    int m_nOpenError = 0;
+};

@@ -1,0 +1,155 @@
+#include "framework/doc/DocManager.h"
+
+#include "framework/doc/Document.h"
+#include "framework/doc/FileDialogService.h"
+#include "framework/doc/MessageBoxService.h"
+#include "framework/doc/PathUtil.h"
+#include "framework/doc/RecentFileList.h"
+
+namespace {
+
+std::vector<FileDialogFilter> IffFilters() {
+    return {{"IFF Files (*.iff)", "*.iff"}, {"All Files (*.*)", "*.*"}};
+}
+
+}  // namespace
+
+CDocManager::CDocManager(CDocument& document, IMessageBoxService& messages,
+                         IFileDialogService& dialogs, CRecentFileList& recentFiles)
+    : m_document(document), m_messages(messages), m_dialogs(dialogs), m_recentFiles(recentFiles) {}
+
+void CDocManager::NotifyTitleChanged() const {
+    if (m_titleChanged) {
+        m_titleChanged();
+    }
+}
+
+bool CDocManager::OnFileNew() {
+    m_document.SetTitle(kUntitled);
+    if (!m_document.OnNewDocument()) {
+        return false;
+    }
+    m_document.InitialUpdateAllViews();
+    NotifyTitleChanged();
+    return true;
+}
+
+CDocManager::OpenResult CDocManager::OnFileOpen() {
+    const auto path = m_dialogs.Run(MakeOpenRequest());
+    if (!path) {
+        return OpenResult::cancelled;
+    }
+    return OpenDocumentFile(*path);
+}
+
+CDocManager::OpenResult CDocManager::OpenDocumentFile(const std::string& path) {
+    const std::string normalized = NormalizeOpenPath(path);
+    if (!m_document.GetPathName().empty() && IsSameFile(normalized, m_document.GetPathName())) {
+        if (m_activateFrame) {
+            m_activateFrame();
+        }
+        return OpenResult::alreadyOpen;
+    }
+    if (!SaveModified()) {
+        return OpenResult::cancelled;
+    }
+    if (!m_document.OnOpenDocument(normalized)) {
+        if (m_document.LastOpenReplacedContents()) {
+            // The old contents are gone; what was half loaded must not pass for the file.
+            m_document.ClearPathName();
+            m_document.SetTitle(kUntitled);
+            static_cast<void>(m_document.OnNewDocument());
+            m_document.InitialUpdateAllViews();
+            NotifyTitleChanged();
+        }
+        return OpenResult::failed;
+    }
+    m_document.SetPathName(normalized);
+    m_recentFiles.Add(normalized);
+    m_document.InitialUpdateAllViews();
+    NotifyTitleChanged();
+    return OpenResult::opened;
+}
+
+CDocManager::OpenResult CDocManager::OpenRecentFile(int index) {
+    const std::string path = m_recentFiles.GetEntry(index);
+    if (path.empty()) {
+        return OpenResult::failed;
+    }
+    const OpenResult result = OpenDocumentFile(path);
+    if (result == OpenResult::failed) {
+        m_recentFiles.Remove(index);
+    }
+    return result;
+}
+
+bool CDocManager::OnFileSave() {
+    const std::string& path = m_document.GetPathName();
+    if (path.empty() || !IsWritableFile(path) || m_document.IsSaveAsRequired()) {
+        return DoSave({});
+    }
+    return DoSave(path);
+}
+
+bool CDocManager::OnFileSaveAs() {
+    return DoSave({});
+}
+
+bool CDocManager::DoSave(const std::string& path) {
+    std::string target = path;
+    if (target.empty()) {
+        const auto chosen = m_dialogs.Run(MakeSaveAsRequest(ProposedSaveName()));
+        if (!chosen) {
+            return false;
+        }
+        target = MakeAbsolutePath(*chosen);
+    }
+    if (!m_document.OnSaveDocument(target)) {
+        return false;
+    }
+    m_document.SetPathName(target);
+    m_recentFiles.Add(target);
+    NotifyTitleChanged();
+    return true;
+}
+
+bool CDocManager::SaveModified() {
+    if (!m_document.IsModified()) {
+        return true;
+    }
+    const std::string& path = m_document.GetPathName();
+    const std::string name = path.empty() ? m_document.GetTitle() : FileNameOf(path);
+    const int answer = m_messages.Show("Save changes to " + name + "?", m_document.GetAppTitle(),
+                                       MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    if (answer == IDYES) {
+        return OnFileSave();
+    }
+    return answer == IDNO;
+}
+
+std::string CDocManager::ProposedSaveName() const {
+    if (!m_document.GetPathName().empty()) {
+        return m_document.GetPathName();
+    }
+    const std::string& title = m_document.GetTitle();
+    return title.substr(0, title.find_first_of(" #%;/\\")) + ".iff";
+}
+
+FileDialogRequest CDocManager::MakeOpenRequest() {
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::open;
+    request.title = "Open";
+    request.filters = IffFilters();
+    request.defaultExtension = "iff";
+    return request;
+}
+
+FileDialogRequest CDocManager::MakeSaveAsRequest(const std::string& proposedName) {
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::saveAs;
+    request.title = "Save As";
+    request.proposedName = proposedName;
+    request.filters = IffFilters();
+    request.defaultExtension = "iff";
+    return request;
+}

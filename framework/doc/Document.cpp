@@ -1,0 +1,169 @@
+#include "framework/doc/Document.h"
+
+#include <algorithm>
+
+#include "framework/doc/Archive.h"
+#include "framework/doc/MessageBoxService.h"
+#include "framework/doc/PathUtil.h"
+#include "framework/doc/View.h"
+#include "framework/stream/File.h"
+#include "framework/stream/FileException.h"
+#include "framework/stream/SafeFile.h"
+
+CDocument::CDocument() = default;
+
+CDocument::~CDocument() {
+    for (CView* view : m_views) {
+        view->m_pDocument = nullptr;
+    }
+}
+
+void CDocument::SetPathName(const std::string& path) {
+    m_strPathName = path;
+    SetTitle(FileNameOf(path));
+}
+
+void CDocument::SetTitle(const std::string& title) {
+    m_strTitle = title;
+}
+
+void CDocument::AddView(CView* view) {
+    if (!view || view->m_pDocument == this) {
+        return;
+    }
+    if (view->m_pDocument) {
+        view->m_pDocument->RemoveView(view);
+    }
+    m_views.push_back(view);
+    view->m_pDocument = this;
+}
+
+void CDocument::RemoveView(CView* view) {
+    const auto it = std::find(m_views.begin(), m_views.end(), view);
+    if (it != m_views.end()) {
+        m_views.erase(it);
+        view->m_pDocument = nullptr;
+    }
+}
+
+CDocument::ViewPosition CDocument::GetFirstViewPosition() const {
+    return m_views.empty() ? 0 : 1;
+}
+
+CView* CDocument::GetNextView(ViewPosition& pos) const {
+    if (pos == 0 || pos > m_views.size()) {
+        pos = 0;
+        return nullptr;
+    }
+    CView* view = m_views[pos - 1];
+    pos = pos < m_views.size() ? pos + 1 : 0;
+    return view;
+}
+
+CView* CDocument::GetFirstView() const {
+    return m_views.empty() ? nullptr : m_views.front();
+}
+
+bool CDocument::UpdateAllViews(CView* sender, long hint, void* obj) {
+    m_bSaveVetoed = false;
+    // A copy: a view's update may show a message whose loop lets views come and go.
+    const std::vector<CView*> views = m_views;
+    for (CView* view : views) {
+        if (view != sender) {
+            view->OnUpdate(sender, hint, obj);
+        }
+    }
+    return !m_bSaveVetoed;
+}
+
+void CDocument::InitialUpdateAllViews() {
+    const std::vector<CView*> views = m_views;
+    for (CView* view : views) {
+        view->OnInitialUpdate();
+    }
+}
+
+bool CDocument::OnNewDocument() {
+    DeleteContents();
+    for (CView* view : m_views) {
+        view->OnDocumentReplaced();
+    }
+    m_strPathName.clear();
+    m_bSaveAsRequired = false;
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CDocument::OnOpenDocument(const std::string& path) {
+    m_bContentsReplaced = false;
+    std::unique_ptr<CFile> file;
+    try {
+        file = OpenSourceFile(path);
+    } catch (const CFileException& error) {
+        ReportFileError(error);
+        return false;
+    }
+    DeleteContents();
+    for (CView* view : m_views) {
+        view->OnDocumentReplaced();
+    }
+    m_bContentsReplaced = true;
+    m_bSaveAsRequired = false;
+    // Marked for the time of loading, so a load that stops half-way leaves a modified document.
+    SetModifiedFlag(true);
+    try {
+        if (file->GetLength() != 0) {
+            CArchive archive(file.get(), CArchive::load);
+            Serialize(archive);
+        }
+        file->Close();
+    } catch (const CFileException& error) {
+        ReportFileError(error);
+        DeleteContents();
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CDocument::OnSaveDocument(const std::string& path) {
+    try {
+        std::unique_ptr<CSafeFile> target = CreateTargetFile(path);
+        CArchive archive(target.get(), CArchive::store);
+        Serialize(archive);
+        target->Commit();
+    } catch (const CFileException& error) {
+        // The target's destructor has removed the temporary file; the old file is untouched.
+        ReportFileError(error);
+        return false;
+    }
+    m_bSaveAsRequired = false;
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CDocument::Serialize(CArchive&) {}
+
+int CDocument::ShowMessage(const std::string& text, const std::string& caption,
+                           unsigned type) const {
+    if (!m_pMessageBox) {
+        return 0;
+    }
+    return m_pMessageBox->Show(text, caption.empty() ? m_strAppTitle : caption, type);
+}
+
+void CDocument::ReportFileError(const CFileException& error) const {
+    static_cast<void>(
+        ShowMessage(error.GetErrorMessage(), m_strAppTitle, MB_OK | MB_ICONEXCLAMATION));
+}
+
+std::unique_ptr<CSafeFile> CDocument::CreateTargetFile(const std::string& path) {
+    if (m_targetFactory) {
+        return m_targetFactory(path);
+    }
+    return std::make_unique<CSafeFile>(path);
+}
+
+std::unique_ptr<CFile> CDocument::OpenSourceFile(const std::string& path) {
+    return std::make_unique<CFile>(path, CFile::modeRead | CFile::shareDenyWrite);
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CArchive;
+class CFile;
+class CFileException;
+class CSafeFile;
+class CView;
+class IMessageBoxService;
+
+// A document: one file's contents with a path, a title, a modified flag and the views that show
+// it. Opening and saving go through virtual steps that derived documents override; stream errors
+// (CFileException) are caught and reported here, nowhere else in the framework.
+class CDocument {
+public:
+    using ViewPosition = size_t;  // place in the view list: index + 1; 0 means none
+    using TargetFactory = std::function<std::unique_ptr<CSafeFile>(const std::string& path)>;
+
+    CDocument();
+    // Detaches the views still listed (they are not destroyed).
+    virtual ~CDocument();
+    CDocument(const CDocument&) = delete;
+    CDocument& operator=(const CDocument&) = delete;
+
+    // Path and title. SetPathName also makes the title the path's file name.
+    [[nodiscard]] const std::string& GetPathName() const { return m_strPathName; }
+    virtual void SetPathName(const std::string& path);
+    void ClearPathName() { m_strPathName.clear(); }
+    [[nodiscard]] const std::string& GetTitle() const { return m_strTitle; }
+    virtual void SetTitle(const std::string& title);
+
+    [[nodiscard]] virtual bool IsModified() const { return m_bModified; }
+    virtual void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+
+    // Views. A view belongs to at most one document; AddView moves it here.
+    void AddView(CView* view);
+    void RemoveView(CView* view);
+    [[nodiscard]] ViewPosition GetFirstViewPosition() const;
+    // The view at pos; pos moves on to the next one, or 0.
+    CView* GetNextView(ViewPosition& pos) const;
+    // The first view (the one that owns the messages), or null.
+    [[nodiscard]] CView* GetFirstView() const;
+    [[nodiscard]] const std::vector<CView*>& GetViews() const { return m_views; }
+
+    // Calls OnUpdate on every view but sender. Returns false when a view vetoed a save while
+    // updating (VetoSave); the veto is cleared at the start of every call.
+    bool UpdateAllViews(CView* sender, long hint = 0, void* obj = nullptr);
+    // Called by a view from OnUpdate when it cannot put its pending edits into the document.
+    void VetoSave() { m_bSaveVetoed = true; }
+    [[nodiscard]] bool IsSaveVetoed() const { return m_bSaveVetoed; }
+    // Runs every view's initial update (after a new or an opened document).
+    void InitialUpdateAllViews();
+
+    // A new, empty document: DeleteContents, views told (OnDocumentReplaced), path emptied,
+    // modified flag cleared. Returns true.
+    virtual bool OnNewDocument();
+    // Opens path for reading (others denied writing), then DeleteContents and OnDocumentReplaced,
+    // then Serialize loading when the file is not empty. A stream error is reported and gives
+    // false; LastOpenReplacedContents() then tells whether the old contents are already gone.
+    // Clears the modified flag; does not set the path (the caller does on success).
+    virtual bool OnOpenDocument(const std::string& path);
+    // Saves into path safely: a CSafeFile from CreateTargetFile, Serialize storing, Commit. On
+    // any stream error the target is untouched, no temporary file is left, the error is reported
+    // and false returned with path, title and modified flag unchanged; on success the modified
+    // flag is cleared (the caller takes the new path).
+    virtual bool OnSaveDocument(const std::string& path);
+    // Reads (archive loading) or writes (archive storing) the contents. Base does nothing.
+    virtual void Serialize(CArchive& archive);
+    // Empties the contents, before they are replaced. Base does nothing.
+    virtual void DeleteContents() {}
+
+    // True when the last OnOpenDocument got past opening the file, so the document's previous
+    // contents were deleted whether or not loading then succeeded.
+    [[nodiscard]] bool LastOpenReplacedContents() const { return m_bContentsReplaced; }
+
+    // Set when the contents could not be read from the named file: Save must then ask for a
+    // path (Save As) rather than overwrite the file with what the document holds. Cleared by
+    // OnNewDocument, OnOpenDocument and a successful OnSaveDocument.
+    void SetSaveAsRequired(bool required) { m_bSaveAsRequired = required; }
+    [[nodiscard]] bool IsSaveAsRequired() const { return m_bSaveAsRequired; }
+
+    // UI services. Without a message-box service nothing is shown.
+    void SetMessageBoxService(IMessageBoxService* service) { m_pMessageBox = service; }
+    [[nodiscard]] IMessageBoxService* GetMessageBoxService() const { return m_pMessageBox; }
+    void SetAppTitle(std::string title) { m_strAppTitle = std::move(title); }
+    [[nodiscard]] const std::string& GetAppTitle() const { return m_strAppTitle; }
+    // Shows a message box through the service with the application title as caption when
+    // caption is empty; returns the answer, or 0 when no service is set.
+    int ShowMessage(const std::string& text, const std::string& caption, unsigned type) const;
+    // Shows a stream error's text with the exclamation icon, an OK button and the app title.
+    void ReportFileError(const CFileException& error) const;
+
+    // Fault injection: the factory makes the safe target for OnSaveDocument (default: a plain
+    // CSafeFile on the path). Tests pass a CSafeFile subclass that fails a write, the flush or
+    // the rename.
+    void SetTargetFactory(TargetFactory factory) { m_targetFactory = std::move(factory); }
+
+protected:
+    // The stream that OnSaveDocument writes; throws CFileException when it cannot be created.
+    [[nodiscard]] virtual std::unique_ptr<CSafeFile> CreateTargetFile(const std::string& path);
+    // The stream that OnOpenDocument reads; throws CFileException when the file does not open.
+    [[nodiscard]] virtual std::unique_ptr<CFile> OpenSourceFile(const std::string& path);
+
+private:
+    std::string m_strPathName;
+    std::string m_strTitle;
+    std::string m_strAppTitle = "Tallyglass";
+    bool m_bModified = false;
+    bool m_bSaveVetoed = false;
+    bool m_bContentsReplaced = false;
+    bool m_bSaveAsRequired = false;
+    std::vector<CView*> m_views;
+    IMessageBoxService* m_pMessageBox = nullptr;
+    TargetFactory m_targetFactory;
+};

@@ -1,0 +1,102 @@
+#include "framework/ui/FormView.h"
+
+#include "framework/ui/DataExchange.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QLayout>
+#include <QVariant>
+
+#include <algorithm>
+
+CFormView::CFormView(int templateId, QSize templateSize, QWidget* parent)
+    : QWidget(parent), m_nTemplateId(templateId), m_templateSize(templateSize) {}
+
+CFormView::~CFormView() = default;
+
+bool CFormView::UpdateData(bool saveAndValidate) {
+    CDataExchange dx(saveAndValidate);
+    DoDataExchange(dx);
+    return !dx.Failed();
+}
+
+QWidget* CFormView::GetDlgItem(int id) const {
+    if (id == 0)
+        return nullptr;
+    for (const PlacedControl& placed : m_controls) {
+        if (placed.id == id)
+            return placed.widget;
+    }
+    return nullptr;
+}
+
+int CFormView::GetControlId(const QWidget* control) {
+    return control != nullptr ? control->property(kControlIdProperty).toInt() : 0;
+}
+
+QSize CFormView::GetFormSize() const {
+    return GetDialogUnits().MapSize(m_templateSize);
+}
+
+void CFormView::ResizeParentToFit() {
+    QWidget* frame = window();
+    if (frame == this) {
+        resize(GetFormSize());
+        return;
+    }
+    // The frame's layout must have placed the form before the frame's extra space can be measured.
+    if (QLayout* layout = frame->layout())
+        layout->activate();
+    const QSize extra = frame->size() - size();
+    frame->resize(GetFormSize() + extra);
+}
+
+void CFormView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        PlaceControls();
+        updateGeometry();
+    }
+    QWidget::changeEvent(event);
+}
+
+QComboBox* CFormView::AddDropDown(QComboBox* box, int id, const QRect& units, const QString& name) {
+    Place(box, id, units, name, true);
+    return box;
+}
+
+void CFormView::Place(QWidget* control, int id, const QRect& units, const QString& name,
+                      bool dropDown) {
+    control->setParent(this);
+    control->setObjectName(name);
+    if (id != 0)
+        control->setProperty(kControlIdProperty, id);
+    m_controls.push_back(PlacedControl{control, id, units, dropDown});
+    SetGeometry(m_controls.back(), GetDialogUnits());
+}
+
+void CFormView::PlaceControls() {
+    const CDialogUnits units = GetDialogUnits();
+    for (const PlacedControl& placed : m_controls)
+        SetGeometry(placed, units);
+}
+
+void CFormView::SetGeometry(const PlacedControl& placed, const CDialogUnits& units) {
+    QWidget* widget = placed.widget;
+    if (widget == nullptr)
+        return;
+    QRect rect = units.MapRect(placed.units);
+    if (placed.dropDown) {
+        auto* box = static_cast<QComboBox*>(widget);
+        const int closed = box->sizeHint().height();
+        const int entry = std::max(1, box->fontMetrics().height());
+        box->setMaxVisibleItems(std::max(1, (rect.height() - closed) / entry));
+        rect.setHeight(closed);
+    } else if ((widget->inherits("QCheckBox") || widget->inherits("QRadioButton") ||
+                widget->inherits("QLabel")) &&
+               widget->sizePolicy().horizontalPolicy() != QSizePolicy::Ignored) {
+        // The template's widths fit the captions in the font it was drawn for; a wider font
+        // must not cut them short, so a caption grows to the right as far as it needs.
+        rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
+    }
+    widget->setGeometry(rect);
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "framework/ui/DialogUnits.h"
+
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class CDataExchange;
+class QComboBox;
+
+// A form built from a dialog template: controls placed from their dialog-unit rectangles, and
+// values bound to controls through DoDataExchange and moved by UpdateData. The form is laid out
+// again when its font changes, so it keeps its arrangement at any font size.
+class CFormView : public QWidget {
+    Q_OBJECT
+
+public:
+    // templateSize is the form's size in dialog units.
+    CFormView(int templateId, QSize templateSize, QWidget* parent = nullptr);
+    ~CFormView() override;
+
+    [[nodiscard]] int GetTemplateId() const { return m_nTemplateId; }
+
+    // true: the controls' states into the values; false: the values into the controls, with the
+    // controls' signals blocked. Returns false when a binding named a missing control.
+    bool UpdateData(bool saveAndValidate = true);
+
+    // The control with this id, or null.
+    [[nodiscard]] QWidget* GetDlgItem(int id) const;
+    // The id a control was added with; 0 for none.
+    [[nodiscard]] static int GetControlId(const QWidget* control);
+
+    [[nodiscard]] CDialogUnits GetDialogUnits() const { return CDialogUnits(font()); }
+    // The template's size in pixels for the current font.
+    [[nodiscard]] QSize GetFormSize() const;
+    // Sizes the window holding the form so that the whole form just fits, growing or shrinking.
+    void ResizeParentToFit();
+
+    [[nodiscard]] QSize sizeHint() const override { return GetFormSize(); }
+
+    // The dynamic property that holds a control's id.
+    static constexpr const char* kControlIdProperty = "controlId";
+
+protected:
+    // Binds each value to its control; called by UpdateData in the transfer's direction.
+    virtual void DoDataExchange(CDataExchange& dx) = 0;
+
+    // Makes control a child of the form at its dialog-unit rectangle (x, y, width, height) and
+    // records id and name. Check boxes, radio buttons and labels are widened to their caption
+    // when the font needs more room than the template gives (unless their horizontal size
+    // policy is Ignored). Returns control.
+    template <class T>
+    T* AddControl(T* control, int id, const QRect& units, const QString& name) {
+        Place(control, id, units, name);
+        return control;
+    }
+
+    // A drop-down list: units give its height when dropped; closed it is as high as its style
+    // wants, and the dropped part shows as many entries as fit.
+    QComboBox* AddDropDown(QComboBox* box, int id, const QRect& units, const QString& name);
+
+    void changeEvent(QEvent* event) override;
+
+private:
+    struct PlacedControl {
+        QPointer<QWidget> widget;
+        int id;
+        QRect units;
+        bool dropDown;
+    };
+
+    void Place(QWidget* control, int id, const QRect& units, const QString& name,
+               bool dropDown = false);
+    static void SetGeometry(const PlacedControl& placed, const CDialogUnits& units);
+    void PlaceControls();
+
+    int m_nTemplateId;
+    QSize m_templateSize;
+    std::vector<PlacedControl> m_controls;
+};

@@ -1,0 +1,259 @@
+// A whole IFF file through CIffFile: open (both map modes), lazy look-ups and payload copies,
+// LoadAll, a payload replacement, Save into memory, then the saved bytes opened again.
+//
+// Properties:
+// - Open fails exactly when the header is not an IFF header, with code 3 or 4.
+// - Every payload that loads is the bytes of the input at the record's offset.
+// - Save succeeds when LoadAll did (and fails when it failed before any replacement), and
+//   saving twice writes the same bytes.
+// - Write then read: every chunk that was saved comes back with its type, id, flags, name (cut
+//   to 63 characters) and payload; of chunks that share a type and id (possible when headers
+//   read late disagree with the map) the first, the one look-ups and edits reach, is kept.
+// - A saved file is a fixed point: opening and saving it again gives a file that opens and saves
+//   to the same bytes.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "framework/stream/MemFile.h"
+#include "fuzz/FuzzCheck.h"
+#include "iff/ChunkStore.h"
+#include "iff/IffFile.h"
+
+namespace {
+
+using Key = std::pair<ChunkType, uint16_t>;
+
+struct SavedChunk {
+    uint16_t flags = 0;
+    std::string name;
+    std::vector<uint8_t> payload;
+};
+
+CChunkRecord* RecordOf(ChunkHandle handle) {
+    const CChunkStore& store = CChunkStore::Instance();
+    return store.Resolve(store.GetTarget(handle));
+}
+
+bool HasIffHeader(const uint8_t* data, size_t size) {
+    return size >= kFileHeaderSize && std::memcmp(data, "IFF FILE", 8) == 0 &&
+           (std::memcmp(data + 9, "2.0", 3) == 0 || std::memcmp(data + 9, "2.5", 3) == 0);
+}
+
+// Attaches a copy of the bytes and opens it; checks the verdict against the header.
+bool OpenBytes(CIffFile& iff, const uint8_t* data, size_t size, bool readMapHeaders) {
+    CMemFile file(data, size);
+    FUZZ_CHECK(iff.Attach(file) == size);
+    int error = 0;
+    const bool opened = iff.Open(&error, readMapHeaders);
+    FUZZ_CHECK(opened == HasIffHeader(data, size));
+    if (opened) {
+        FUZZ_CHECK(error == 0);
+    } else {
+        const bool signature = size >= kFileHeaderSize && std::memcmp(data, "IFF FILE", 8) == 0;
+        FUZZ_CHECK(error == (signature ? CIffFile::errVersion : CIffFile::errNotIff));
+        FUZZ_CHECK(iff.GetChunkList().empty());
+    }
+    return opened;
+}
+
+// Right after Open: every entry resolves, the type list names each type once, and the type walks
+// agree with CountOfType.
+void CheckLists(const CIffFile& iff) {
+    size_t listed = 0;
+    for (const ChunkHandle handle : iff.GetChunkList()) {
+        FUZZ_CHECK(RecordOf(handle) != nullptr);
+    }
+    const std::vector<ChunkType>& types = iff.GetTypeList();
+    for (size_t i = 0; i < types.size(); ++i) {
+        FUZZ_CHECK(std::find(types.begin() + static_cast<ptrdiff_t>(i) + 1, types.end(),
+                             types[i]) == types.end());
+        POSITION pos = iff.FindFirstOfType(types[i]);
+        FUZZ_CHECK(pos != 0);
+        uint32_t walked = 0;
+        while (pos != 0) {
+            const ChunkHandle handle = iff.GetNextOfType(pos);
+            FUZZ_CHECK(RecordOf(handle)->type == types[i]);
+            ++walked;
+        }
+        FUZZ_CHECK(walked == iff.CountOfType(types[i], false));
+        listed += walked;
+    }
+    FUZZ_CHECK(listed == iff.GetChunkList().size());
+}
+
+// The payload of a loaded record is the input's bytes at its offset.
+void CheckPayloadFromInput(const CChunkRecord& record, const uint8_t* data, size_t size) {
+    FUZZ_CHECK(record.loaded && record.headerRead);
+    FUZZ_CHECK(record.offset <= size && record.size <= size - record.offset);
+    FUZZ_CHECK(record.size == 0 || std::memcmp(record.data, data + record.offset, record.size) == 0);
+}
+
+// FindChunk and CopyPayload on the first chunks, before anything else loads them.
+void LookUpLazily(CIffFile& iff, const uint8_t* data, size_t size) {
+    const std::vector<ChunkHandle> chunks = iff.GetChunkList();
+    for (size_t i = 0; i < chunks.size() && i < 16; ++i) {
+        const CChunkRecord* listed = RecordOf(chunks[i]);
+        if (listed == nullptr) {
+            continue;
+        }
+        const ChunkType type = listed->type;
+        const uint16_t id = listed->id;
+        ChunkHandle found = 0;
+        if (!iff.FindChunk(found, type, id)) {
+            continue;
+        }
+        const CChunkRecord* record = RecordOf(found);
+        FUZZ_CHECK(record != nullptr && record->headerRead);
+        FUZZ_CHECK(record->type == type && record->id == id);
+        if (record->size > size) {
+            // Claims more than the whole file: must fail without a buffer of that size.
+            FUZZ_CHECK(!iff.EnsureLoaded(found));
+            continue;
+        }
+        std::vector<uint8_t> copy(record->size);
+        if (iff.CopyPayload(found, copy.data())) {
+            CheckPayloadFromInput(*record, data, size);
+            FUZZ_CHECK(copy.empty() || std::memcmp(copy.data(), record->data, copy.size()) == 0);
+        }
+    }
+}
+
+// What a save must bring back: per type and id the first chunk of the list (the one look-ups
+// reach), rsmp chunks left out.
+std::map<Key, SavedChunk> Expected(const CIffFile& iff) {
+    std::map<Key, SavedChunk> expected;
+    for (const ChunkHandle handle : iff.GetChunkList()) {
+        const CChunkRecord* record = RecordOf(handle);
+        FUZZ_CHECK(record != nullptr);
+        if (record->type == kTypeResourceMap) {
+            continue;
+        }
+        const auto [it, first] = expected.try_emplace({record->type, record->id});
+        if (!first) {
+            continue;
+        }
+        FUZZ_CHECK(record->loaded);
+        SavedChunk& chunk = it->second;
+        chunk.flags = record->flags;
+        chunk.name = record->name.substr(0, kChunkNameSize - 1);
+        chunk.payload.assign(record->data, record->data + record->size);
+    }
+    return expected;
+}
+
+std::vector<uint8_t> SaveToMemory(CIffFile& iff) {
+    CMemFile out;
+    FUZZ_CHECK(iff.Save(&out));
+    return out.ToVector();
+}
+
+// Opens saved bytes, checks they hold exactly the expected chunks, and saves them again.
+std::vector<uint8_t> ReopenAndCompare(const std::vector<uint8_t>& saved,
+                                      const std::map<Key, SavedChunk>& expected) {
+    CIffFile iff;
+    FUZZ_CHECK(OpenBytes(iff, saved.data(), saved.size(), false));
+    FUZZ_CHECK(iff.GetVersion() == 25);
+    FUZZ_CHECK(iff.LoadAll());
+    std::map<Key, SavedChunk> found;
+    for (const ChunkHandle handle : iff.GetChunkList()) {
+        const CChunkRecord* record = RecordOf(handle);
+        FUZZ_CHECK(record != nullptr);
+        if (record->type == kTypeResourceMap) {
+            continue;
+        }
+        const Key key{record->type, record->id};
+        FUZZ_CHECK(found.count(key) == 0);
+        SavedChunk& chunk = found[key];
+        chunk.flags = record->flags;
+        chunk.name = record->name;
+        chunk.payload.assign(record->data, record->data + record->size);
+    }
+    FUZZ_CHECK(found.size() == expected.size());
+    for (const auto& [key, chunk] : expected) {
+        const auto it = found.find(key);
+        FUZZ_CHECK(it != found.end());
+        FUZZ_CHECK(it->second.flags == chunk.flags);
+        FUZZ_CHECK(it->second.name == chunk.name);
+        FUZZ_CHECK(it->second.payload == chunk.payload);
+    }
+    return SaveToMemory(iff);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 0x1000000) {
+        return 0;
+    }
+    {
+        // The other map mode: headers of map entries read while the map is parsed.
+        CIffFile eager;
+        if (OpenBytes(eager, data, size, true)) {
+            CheckLists(eager);
+            std::ignore = eager.LoadAll();
+        }
+    }
+
+    CIffFile iff;
+    if (!OpenBytes(iff, data, size, false)) {
+        return 0;
+    }
+    CheckLists(iff);
+    LookUpLazily(iff, data, size);
+
+    const bool loaded = iff.LoadAll();
+    if (loaded) {
+        for (const ChunkHandle handle : iff.GetChunkList()) {
+            const CChunkRecord* record = RecordOf(handle);
+            if (record->type != kTypeResourceMap) {
+                CheckPayloadFromInput(*record, data, size);
+            }
+        }
+    }
+
+    // Replace one chunk's payload with a slice of the input, as a string set's Store does.
+    const std::vector<ChunkHandle>& chunks = iff.GetChunkList();
+    if (!chunks.empty() && size != 0) {
+        const CChunkRecord* victim = RecordOf(chunks[data[size - 1] % chunks.size()]);
+        FUZZ_CHECK(victim != nullptr);
+        const size_t length = std::min<size_t>(size, data[size - 1] * 3u);
+        CMemFile replacement(data + size - length, length);
+        const ChunkType type = victim->type;
+        const uint16_t id = victim->id;
+        ChunkHandle found = 0;
+        const bool findable = iff.FindChunk(found, type, id);
+        FUZZ_CHECK(iff.ReplaceChunkData(type, id, replacement) == findable);
+        if (findable) {
+            const CChunkRecord* record = RecordOf(found);
+            FUZZ_CHECK(record->loaded && record->size == length);
+            FUZZ_CHECK(length == 0 ||
+                       std::memcmp(record->data, data + size - length, length) == 0);
+        }
+    }
+
+    CMemFile out;
+    const bool saved = iff.Save(&out);
+    // Everything loadable means everything writable (a save may pass over a duplicate that
+    // does not load, so not the other way round).
+    FUZZ_CHECK(!iff.LoadAll() || saved);
+    if (!saved) {
+        FUZZ_CHECK(!loaded);
+        return 0;
+    }
+    const std::vector<uint8_t> first = out.ToVector();
+    FUZZ_CHECK(SaveToMemory(iff) == first);
+
+    const std::vector<uint8_t> second = ReopenAndCompare(first, Expected(iff));
+    CIffFile again;
+    FUZZ_CHECK(OpenBytes(again, second.data(), second.size(), false));
+    FUZZ_CHECK(again.LoadAll());
+    FUZZ_CHECK(SaveToMemory(again) == second);
+    return 0;
+}

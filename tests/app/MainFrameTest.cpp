@@ -1,0 +1,162 @@
+// The main frame: its menus and keys, its fixed size, its title and the About box.
+#include "tests/app/AppFixture.h"
+
+#include "app/AboutDialog.h"
+#include "app/MainFrame.h"
+#include "app/Resource.h"
+#include "view/TallyglassView.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+struct MenuItem {
+    std::string text;  // empty for a separator
+    int id;
+    QKeySequence key;
+    bool enabled;
+};
+
+std::vector<MenuItem> ItemsOf(const QMenu* menu) {
+    std::vector<MenuItem> items;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            items.push_back({"", 0, {}, true});
+        else
+            items.push_back({action->text().toStdString(), action->data().toInt(),
+                             action->shortcut(), action->isEnabled()});
+    }
+    return items;
+}
+
+void ExpectItems(const QMenu* menu, const std::vector<MenuItem>& expected) {
+    const std::vector<MenuItem> items = ItemsOf(menu);
+    ASSERT_EQ(items.size(), expected.size()) << menu->title().toStdString();
+    for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE("item " + std::to_string(i));
+        EXPECT_EQ(items[i].text, expected[i].text);
+        EXPECT_EQ(items[i].id, expected[i].id);
+        EXPECT_EQ(items[i].key, expected[i].key);
+        EXPECT_EQ(items[i].enabled, expected[i].enabled);
+    }
+}
+
+class AppFrameTest : public AppFixture {};
+
+TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
+    ASSERT_TRUE(Start());
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    const QList<QAction*> bar = frame->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 2);
+    EXPECT_EQ(bar[0]->text(), QStringLiteral("&File"));
+    EXPECT_EQ(bar[1]->text(), QStringLiteral("&Help"));
+
+    const QKeySequence ctrlO(Qt::CTRL | Qt::Key_O);
+    const QKeySequence ctrlS(Qt::CTRL | Qt::Key_S);
+    ExpectItems(frame->FileMenu(), {{"&Open...\tCtrl+O", ID_FILE_OPEN, ctrlO, true},
+                                    {"&Save\tCtrl+S", ID_FILE_SAVE, ctrlS, true},
+                                    {"Save &As...", ID_FILE_SAVE_AS, {}, true},
+                                    {"", 0, {}, true},
+                                    {"Recent File", ID_FILE_MRU_FILE1, {}, false},
+                                    {"", 0, {}, true},
+                                    {"E&xit", ID_APP_EXIT, {}, true}});
+    ExpectItems(frame->HelpMenu(), {{"&About Tallyglass...", ID_APP_ABOUT, {}, true}});
+}
+
+TEST_F(AppFrameTest, KeysRunTheirCommands) {
+    WriteIffFile("a.iff");
+    ASSERT_TRUE(Start());
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+
+    m_dialogs.Answer(std::nullopt);
+    QTest::keyClick(frame, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(m_dialogs.requests.size(), 1U);
+    EXPECT_EQ(m_dialogs.requests[0].title, "Open");
+
+    // Save on the untitled document asks for a name.
+    m_dialogs.Answer(std::nullopt);
+    QTest::keyClick(frame, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(m_dialogs.requests.size(), 2U);
+    EXPECT_EQ(m_dialogs.requests[1].title, "Save As");
+}
+
+TEST_F(AppFrameTest, FrameHasAFixedSizeThatShowsTheWholeForm) {
+    ASSERT_TRUE(Start());
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    const Qt::WindowFlags flags = frame->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(frame->minimumSize(), frame->maximumSize());
+    EXPECT_EQ(frame->size(), frame->minimumSize());
+    EXPECT_GE(frame->height(), kMinFrameHeight);
+
+    CTallyglassView* view = m_pApp->GetView();
+    ASSERT_EQ(frame->centralWidget(), view);
+    EXPECT_EQ(view->size(), view->GetFormSize());
+    EXPECT_EQ(view->geometry().bottom(), frame->height() - 1);
+
+    // A resize request changes nothing.
+    const QSize fixed = frame->size();
+    frame->resize(fixed + QSize(100, 100));
+    EXPECT_EQ(frame->size(), fixed);
+}
+
+TEST_F(AppFrameTest, FrameFollowsTheFormWhenTheFontChanges) {
+    ASSERT_TRUE(Start());
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    CTallyglassView* view = m_pApp->GetView();
+    QFont font = view->font();
+    font.setPointSizeF(font.pointSizeF() * 1.5);
+    view->setFont(font);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(view->size(), view->GetFormSize());
+    EXPECT_EQ(frame->size(), frame->minimumSize());
+    EXPECT_EQ(view->geometry().bottom(), frame->height() - 1);
+}
+
+TEST_F(AppFrameTest, AboutBoxRunsModallyAndClosesByOkOrEscape) {
+    ASSERT_TRUE(Start());
+    int results[2] = {-1, -1};
+    int run = 0;
+    m_runModal = [&](QDialog& dialog) {
+        auto& about = dynamic_cast<CAboutDialog&>(dialog);
+        EXPECT_EQ(about.windowTitle(), QStringLiteral("About Tallyglass"));
+        EXPECT_TRUE(about.isModal());
+        EXPECT_EQ(about.VersionLabel()->text(), QStringLiteral("Tallyglass Version 1.0"));
+        EXPECT_FALSE(about.NoticeLabel()->text().isEmpty());
+        EXPECT_FALSE(about.IconLabel()->pixmap().isNull());
+        EXPECT_TRUE(about.OkButton()->isDefault());
+        EXPECT_EQ(about.OkButton()->text(), QStringLiteral("OK"));
+        EXPECT_FALSE(about.windowFlags() & Qt::WindowMaximizeButtonHint);
+        // Both lines fit their 119-unit boxes.
+        for (QLabel* label : {about.VersionLabel(), about.NoticeLabel()}) {
+            EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width())
+                << label->text().toStdString();
+        }
+        EXPECT_TRUE(about.rect().contains(about.OkButton()->geometry()));
+        about.show();
+        if (run == 0)
+            QTest::mouseClick(about.OkButton(), Qt::LeftButton);
+        else
+            QTest::keyClick(&about, Qt::Key_Escape);
+        EXPECT_FALSE(about.isVisible());
+        results[run++] = about.result();
+    };
+    Command(ID_APP_ABOUT);
+    Command(ID_APP_ABOUT);
+    EXPECT_EQ(m_nModalRuns, 2);
+    EXPECT_EQ(results[0], QDialog::Accepted);
+    EXPECT_EQ(results[1], QDialog::Rejected);
+}
+
+}  // namespace

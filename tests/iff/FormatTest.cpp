@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "framework/stream/MemFile.h"
+#include "iff/BufferedWriter.h"
+#include "iff/ByteCursor.h"
+#include "iff/ChunkIndex.h"
+#include "iff/Format.h"
+#include "iff/ReadAhead.h"
+#include "tests/support/FaultyMemFile.h"
+
+namespace {
+
+TEST(Format, ByteOrders) {
+    const uint8_t bytes[4] = {0x12, 0x34, 0x56, 0x78};
+    EXPECT_EQ(ReadU32BE(bytes), 0x12345678u);
+    EXPECT_EQ(ReadU32LE(bytes), 0x78563412u);
+    EXPECT_EQ(ReadU16BE(bytes), 0x1234);
+    EXPECT_EQ(ReadU16LE(bytes), 0x3412);
+    uint8_t out[4] = {};
+    PutU32LE(out, kTypeStrings);
+    EXPECT_EQ(std::string(out, out + 4), "#RTS");
+    PutU32BE(out, kTypeStrings);
+    EXPECT_EQ(std::string(out, out + 4), "STR#");
+}
+
+TEST(Format, FileHeaders) {
+    const auto& saved = SavedFileHeader();
+    EXPECT_EQ(std::string(saved.begin(), saved.begin() + 34), "IFF FILE 2.5:TYPE FOLLOWED BY SIZE");
+    EXPECT_EQ(saved[34], 0);
+    EXPECT_EQ(std::string(saved.begin() + 35, saved.begin() + 63), " KORVA TELLMARK & MAXIS 1996");
+    EXPECT_EQ(saved[63], 0);
+    const auto& blank = TemplateFileHeader();
+    EXPECT_EQ(std::string(blank.begin() + 35, blank.begin() + 60), " KORVA TELLMARX & MAXIS 1");
+}
+
+// The name field: what a header holds, what a record makes of it, what is written back.
+TEST(Format, ChunkHeaderNames) {
+    struct Row {
+        const char* what;
+        std::string field;  // the 64 bytes as they stand in the file (zero-padded)
+        std::string read;
+        std::string written;
+    };
+    const std::string full64(64, 'q');
+    const Row rows[] = {
+        {"empty", "", "", ""},
+        {"short", "abc", "abc", "abc"},
+        {"63 characters", std::string(63, 'z'), std::string(63, 'z'), std::string(63, 'z')},
+        {"no NUL in 64 bytes", full64, full64, std::string(63, 'q')},
+        {"stops at the first NUL", std::string("ab\0cd", 5), "ab", "ab"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        uint8_t raw[kChunkHeaderSize] = {'S', 'T', 'R', '#', 0, 0, 0, 80, 0x01, 0x02, 0x00, 0x14};
+        std::copy(row.field.begin(), row.field.end(), raw + 12);
+        const ChunkHeader header = DecodeChunkHeader(raw);
+        EXPECT_EQ(header.type, kTypeStrings);
+        EXPECT_EQ(header.size, 80u);
+        EXPECT_EQ(header.id, 0x0102);
+        EXPECT_EQ(header.flags, 0x0014);
+        EXPECT_EQ(NameFromField(header.name), row.read);
+
+        uint8_t encoded[kChunkHeaderSize];
+        EncodeChunkHeader(header, encoded);
+        EXPECT_TRUE(std::equal(raw, raw + 12, encoded));
+        std::string expected = row.written;
+        expected.resize(64, '\0');
+        EXPECT_EQ(std::string(encoded + 12, encoded + 76), expected);
+    }
+}
+
+TEST(ByteCursor, FailureSticksAndReadsNothingBeyondTheEnd) {
+    const uint8_t bytes[] = {1, 0, 0, 0, 'h', 'i', 0, 'x'};
+    CByteCursor cursor(bytes, sizeof(bytes));
+    EXPECT_EQ(cursor.U32LE(), 1u);
+    EXPECT_EQ(cursor.CString(), "hi");
+    EXPECT_EQ(cursor.Position(), 7u);
+    EXPECT_EQ(cursor.U16LE(), 0);  // one byte left
+    EXPECT_FALSE(cursor.Ok());
+    EXPECT_EQ(cursor.Position(), 7u);
+    EXPECT_EQ(cursor.U8(), 0);  // sticky, though one byte would fit
+    EXPECT_FALSE(cursor.Has(0));
+
+    CByteCursor noNul(bytes + 7, 1);
+    EXPECT_EQ(noNul.CString(), "");
+    EXPECT_FALSE(noNul.Ok());
+
+    CByteCursor empty(nullptr, 0);
+    EXPECT_EQ(empty.CString(), "");
+    EXPECT_FALSE(empty.Ok());
+
+    CByteCursor seek(bytes, sizeof(bytes));
+    seek.Seek(8);
+    EXPECT_TRUE(seek.Ok());
+    seek.Seek(9);
+    EXPECT_FALSE(seek.Ok());
+}
+
+// Random writes, seeks back and length changes through the writer give the bytes plain writes
+// give, for windows small enough that every path is taken.
+TEST(BufferedWriter, GivesTheBytesOfPlainWrites) {
+    std::mt19937 random(7);
+    for (const size_t window : {1024u, 4096u}) {
+        for (int round = 0; round < 50; ++round) {
+            CMemFile plain;
+            CMemFile target;
+            CBufferedWriter writer(target, window);
+            for (int step = 0; step < 40; ++step) {
+                const int what = static_cast<int>(random() % 10);
+                if (what < 6) {
+                    const size_t count = random() % 3 == 0 ? random() % 3000 : random() % 80;
+                    std::vector<uint8_t> bytes(count, static_cast<uint8_t>(random()));
+                    plain.Write(bytes.data(), count);
+                    writer.Write(bytes.data(), count);
+                } else if (what < 8) {
+                    const auto to = static_cast<int64_t>(random() % (plain.GetLength() + 1));
+                    plain.Seek(to, CFile::begin);
+                    writer.Seek(to, CFile::begin);
+                } else if (what < 9) {
+                    plain.SeekToEnd();
+                    writer.SeekToEnd();
+                } else {
+                    const uint64_t length = random() % (plain.GetLength() + 100);
+                    plain.SetLength(length);
+                    writer.SetLength(length);
+                }
+                ASSERT_EQ(writer.GetLength(), plain.GetLength());
+                ASSERT_EQ(writer.GetPosition(), plain.GetPosition());
+            }
+            writer.FlushBuffer();
+            ASSERT_EQ(target.ToVector(), plain.ToVector()) << "window " << window;
+        }
+    }
+}
+
+TEST(ReadAhead, AgreesWithTheFileAndHonoursTheLimit) {
+    std::vector<uint8_t> bytes(300000);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>(i * 31 + (i >> 9));
+    }
+    FaultyMemFile file(bytes);
+    CReadAhead reader;
+    std::mt19937 random(11);
+    const uint64_t limit = 250000;
+    for (int i = 0; i < 2000; ++i) {
+        const uint64_t offset = i % 3 == 0 ? random() % bytes.size() : (i * 76) % bytes.size();
+        const size_t count = i % 50 == 0 ? 40000 : random() % 200;
+        std::vector<uint8_t> got(count);
+        const bool ok = reader.Read(file, offset, got.data(), count, limit);
+        ASSERT_EQ(ok, offset + count <= limit) << offset << "+" << count;
+        if (ok) {
+            ASSERT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + offset));
+        }
+    }
+    // Walking forward in small steps costs one read per large block, not one per step.
+    reader.Invalidate();
+    file.Count().reads = 0;
+    for (uint64_t offset = 0; offset + 76 <= limit; offset += 76) {
+        uint8_t header[76];
+        ASSERT_TRUE(reader.Read(file, offset, header, sizeof(header), limit));
+    }
+    EXPECT_LE(file.Count().reads, static_cast<int>(limit / (CReadAhead::kLargeBlock - 76) + 2));
+}
+
+// Against a plain map: keys in runs (as chunk ids are) and scattered, through growth and
+// removals.
+TEST(ChunkIndex, AgreesWithAMap) {
+    CChunkIndex index;
+    std::unordered_map<uint64_t, size_t> model;
+    std::mt19937_64 random(3);
+    for (size_t step = 0; step < 200000; ++step) {
+        const uint64_t key = step % 2 ? (uint64_t{random() % 5} << 16) | (step / 2 % 65536)
+                                      : random() & 0xFFFFFFFFFFFFull;
+        switch (random() % 4) {
+            case 0:
+            case 1:
+                index.InsertIfAbsent(key, step);
+                model.try_emplace(key, step);
+                break;
+            case 2:
+                index.Assign(key, step);
+                model[key] = step;
+                break;
+            default:
+                index.Erase(key);
+                model.erase(key);
+                break;
+        }
+        const auto it = model.find(key);
+        ASSERT_EQ(index.Find(key), it == model.end() ? CChunkIndex::npos : it->second);
+    }
+    for (const auto& [key, value] : model) {
+        ASSERT_EQ(index.Find(key), value);
+    }
+    index.Clear();
+    EXPECT_EQ(index.Find(model.begin()->first), CChunkIndex::npos);
+}
+
+}  // namespace

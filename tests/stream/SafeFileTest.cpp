@@ -1,0 +1,194 @@
+#include "framework/stream/SafeFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "framework/stream/FileException.h"
+#include "tests/support/FailingSafeFile.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+const std::vector<uint8_t> kOld = {'o', 'l', 'd', ' ', 'b', 'y', 't', 'e', 's'};
+const std::vector<uint8_t> kNew = {'n', 'e', 'w'};
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+void WriteAll(CFile& file, const std::vector<uint8_t>& bytes) {
+    file.Write(bytes.data(), bytes.size());
+}
+
+TEST(SafeFile, CommitReplacesTheTargetAndKeepsItsPermissions) {
+    TempFolder folder;
+    const std::string target = folder / "file.iff";
+    WriteBytes(target, kOld);
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    {
+        CSafeFile out(target);
+        EXPECT_NE(out.GetTempPath(), target);
+        EXPECT_EQ(std::filesystem::path(out.GetTempPath()).parent_path(), folder.Path());
+        WriteAll(out, kNew);
+        EXPECT_EQ(ReadBytes(target), kOld);  // nothing visible before the commit
+        out.Commit();
+        EXPECT_TRUE(out.IsCommitted());
+    }
+    EXPECT_EQ(ReadBytes(target), kNew);
+    EXPECT_EQ(ModeOf(target), 0640u);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"file.iff"});
+}
+
+TEST(SafeFile, ANewTargetIsCreatedWithTheUsualPermissions) {
+    TempFolder folder;
+    const std::string target = folder / "new.iff";
+    const mode_t mask = ::umask(022);
+    {
+        CSafeFile out(target);
+        WriteAll(out, kNew);
+        out.Commit();
+    }
+    ::umask(mask);
+    EXPECT_EQ(ReadBytes(target), kNew);
+    EXPECT_EQ(ModeOf(target), 0644u);  // not the 0600 of a temporary file
+}
+
+TEST(SafeFile, WithoutCommitTheTargetStaysAndTheTemporaryFileGoes) {
+    TempFolder folder;
+    const std::string target = folder / "file.iff";
+    WriteBytes(target, kOld);
+    {
+        CSafeFile out(target);
+        WriteAll(out, kNew);
+    }
+    EXPECT_EQ(ReadBytes(target), kOld);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"file.iff"});
+}
+
+struct FailureCase {
+    const char* label;
+    FailingSafeFile::Plan plan;
+};
+
+class SafeFileFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(SafeFileFailure, LeavesTheTargetByteIdenticalAndNoTemporaryFile) {
+    TempFolder folder;
+    const std::string target = folder / "file.iff";
+    WriteBytes(target, kOld);
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    std::string temp;
+    try {
+        FailingSafeFile out(target, GetParam().plan);
+        temp = out.GetTempPath();
+        const std::vector<uint8_t> bytes(64, 0x42);
+        WriteAll(out, bytes);  // the second write fails when so planned, with part of the file out
+        WriteAll(out, bytes);
+        out.Commit();
+        FAIL() << "no failure";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_strFileName, target);  // errors name the target, not the temporary file
+    }
+    EXPECT_EQ(ReadBytes(target), kOld);
+    EXPECT_EQ(ModeOf(target), 0640u);
+    EXPECT_FALSE(std::filesystem::exists(temp));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"file.iff"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, SafeFileFailure,
+                         ::testing::Values(FailureCase{"Write", {.failWrite = 2}},
+                                           FailureCase{"Flush", {.failFlush = true}},
+                                           FailureCase{"Rename", {.failRename = true}}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(SafeFile, ALinkStaysALinkAndTheFileItNamesIsReplaced) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder.Path() / "real");
+    const std::string real = folder / "real/file.iff";
+    WriteBytes(real, kOld);
+    ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+    const std::string link = folder / "link.iff";
+    ASSERT_EQ(::symlink("real/file.iff", link.c_str()), 0);  // relative, as users make them
+    {
+        CSafeFile out(link);
+        WriteAll(out, kNew);
+        out.Commit();
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(std::filesystem::read_symlink(link), "real/file.iff");
+    EXPECT_EQ(ReadBytes(real), kNew);
+    EXPECT_EQ(ModeOf(real), 0600u);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"link.iff", "real"}));
+}
+
+TEST(SafeFile, ALinkToAMissingFileCreatesThatFile) {
+    TempFolder folder;
+    const std::string link = folder / "link.iff";
+    ASSERT_EQ(::symlink("missing.iff", link.c_str()), 0);
+    {
+        CSafeFile out(link);
+        WriteAll(out, kNew);
+        out.Commit();
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadBytes(folder / "missing.iff"), kNew);
+}
+
+TEST(SafeFile, ATargetInAMissingFolderThrowsCleanly) {
+    TempFolder folder;
+    const std::string target = folder / "no/such/file.iff";
+    try {
+        CSafeFile out(target);
+        FAIL();
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
+        EXPECT_EQ(e.GetErrorMessage(), target + " was not found.");
+    }
+    EXPECT_TRUE(folder.Names().empty());
+
+    WriteBytes(folder / "plain", kOld);
+    try {
+        CSafeFile out(folder / "plain/file.iff");
+        FAIL();
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::badPath);
+    }
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"plain"});
+}
+
+// A name near the file system's limit must still leave room for the temporary file's name.
+TEST(SafeFile, ALongFileNameStillSaves) {
+    TempFolder folder;
+    const std::string target = folder / (std::string(250, 'n') + ".iff");
+    WriteBytes(target, kOld);
+    {
+        CSafeFile out(target);
+        WriteAll(out, kNew);
+        out.Commit();
+    }
+    EXPECT_EQ(ReadBytes(target), kNew);
+    EXPECT_EQ(folder.Names().size(), 1u);
+}
+
+TEST(SafeFile, ARelativeTargetIsWrittenInTheCurrentFolder) {
+    TempFolder folder;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    {
+        CSafeFile out("here.iff");
+        WriteAll(out, kNew);
+        out.Commit();
+    }
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(ReadBytes(folder / "here.iff"), kNew);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"here.iff"});
+}
+
+}  // namespace

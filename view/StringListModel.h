@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+class CStringSet;
+class CTextCodec;
+
+// The string list's rows over the view's working copy: column 0 the entry's number "#k",
+// column 1 its text and column 2 its description in one language slot, decoded when a row is
+// painted. The number of rows changes only through Rebuild, so refreshing every row's text is a
+// single dataChanged whatever the number of entries.
+class CStringListModel : public QAbstractTableModel {
+public:
+    enum Column { colId = 0, colText = 1, colDescription = 2, columnCount_ = 3 };
+
+    explicit CStringListModel(const CStringSet& strings, QObject* parent = nullptr);
+
+    // The columns exist only once created (the view creates them once for its life).
+    void CreateColumns();
+    [[nodiscard]] bool HasColumns() const { return m_bHasColumns; }
+
+    // The slot and codec the text columns show; nothing is repainted until RefreshTexts.
+    void SetSlot(int slot, const CTextCodec& codec);
+    [[nodiscard]] int GetSlot() const { return m_nSlot; }
+
+    // Rows anew, one per entry of the working copy, nothing selected.
+    void Rebuild();
+    // Every row's text and description again, as one dataChanged.
+    void RefreshTexts();
+    // One cell of a row again.
+    void RefreshCell(int row, int column);
+
+    [[nodiscard]] int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index,
+                                int role = Qt::DisplayRole) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                      int role = Qt::DisplayRole) const override;
+    [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // A stored text as one line of the list: its line breaks shown as a return symbol.
+    [[nodiscard]] static QString ToCellText(const QString& display);
+
+private:
+    const CStringSet& m_strings;
+    const CTextCodec* m_pCodec;
+    int m_nSlot = 0;
+    int m_nRows = 0;
+    bool m_bHasColumns = false;
+};

@@ -1,0 +1,698 @@
+#include "view/TallyglassView.h"
+
+#include "document/TallyglassDoc.h"
+#include "framework/doc/MessageBoxService.h"
+#include "framework/ui/DataExchange.h"
+#include "framework/ui/UrlDropFilter.h"
+#include "iff/ChunkStore.h"
+#include "strings/TextCodec.h"
+#include "view/StringListModel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QTableView>
+#include <QTextCursor>
+
+#include <algorithm>
+
+namespace {
+
+// Template 101's size in dialog units.
+constexpr QSize kTemplateSize(418, 314);
+
+// Column widths of the string list in pixels.
+constexpr int kColumnWidths[] = {50, 205, 105};
+
+// The language box: slots 0-14, then slots 16-20. Codes 17 and 18 hold GBK (Simplified) and
+// Big5 (Traditional) text in real files, so slot 11 is Simplified and slot 12 Traditional.
+const char16_t* const kLanguageNames[CTallyglassView::kLanguageCount] = {
+    u"USEnglish",
+    u"UKEnglish",
+    u"French",
+    u"German",
+    u"Italian",
+    u"Spanian",
+    u"Dutch",
+    u"Swedish",
+    u"Portuguese",
+    u"Japanese",
+    u"Polish",
+    u"Simplified Chinese",
+    u"Traditional Chinese",
+    u"Thai",
+    u"Korean",
+    u"Danish",
+    u"Norwegian",
+    u"Finnish",
+    u"Hebrew",
+    u"Russian",
+};
+
+// The slot the language box cannot show: its language has no entry (it is filled by "Set for
+// all" only).
+constexpr int kSlotWithoutEntry = 15;
+
+// A resource-list entry, sorted by its label in case-insensitive order ("#1000:" before "#128:"
+// before "#99:"). QString's case-insensitive compare folds case without asking the locale.
+class CResourceItem : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+
+    bool operator<(const QListWidgetItem& other) const override {
+        return text().compare(other.text(), Qt::CaseInsensitive) < 0;
+    }
+};
+
+QString FromAscii(const char* text) {
+    return QString::fromLatin1(text);
+}
+
+// The records Store would write for the set, to tell a set that is too large from other failures.
+size_t CountRecords(const CStringSet& strings) {
+    const size_t entries = strings.GetCount();
+    if (strings.GetLayout() != StringLayout::multilingual)
+        return entries;
+    size_t keptSlots = 0;
+    for (size_t slot = 0; slot < static_cast<size_t>(kSlotCount); ++slot) {
+        for (size_t index = 0; index < entries; ++index) {
+            if (!strings.GetSlot(index, slot).IsEmpty()) {
+                ++keptSlots;
+                break;
+            }
+        }
+    }
+    return entries * keptSlots;
+}
+
+}  // namespace
+
+CTallyglassView::CTallyglassView(QWidget* parent) : CFormView(IDD, kTemplateSize, parent) {
+    CreateControls();
+    ConnectControls();
+}
+
+CTallyglassView::~CTallyglassView() = default;
+
+CTallyglassDoc* CTallyglassView::GetDocument() const {
+    return dynamic_cast<CTallyglassDoc*>(CView::GetDocument());
+}
+
+void CTallyglassView::CreateControls() {
+    // In template order, which is also the tab order.
+    m_pBasicMode = AddControl(new QCheckBox(QStringLiteral("Basic mode")), IDC_BASIC_MODE,
+                              QRect(144, 19, 53, 10), QStringLiteral("basicMode"));
+    m_pUseLanguages =
+        AddControl(new QCheckBox(QStringLiteral("Use different languages")), IDC_USE_LANGUAGES,
+                   QRect(230, 19, 91, 10), QStringLiteral("useLanguages"));
+    m_pUseDescriptions =
+        AddControl(new QCheckBox(QStringLiteral("Use descriptions")), IDC_USE_DESCRIPTIONS,
+                   QRect(334, 19, 68, 10), QStringLiteral("useDescriptions"));
+
+    m_pLanguage = new QComboBox;
+    for (const char16_t* name : kLanguageNames)
+        m_pLanguage->addItem(QString::fromUtf16(name));
+    m_pLanguage->setCurrentIndex(-1);
+    AddDropDown(m_pLanguage, IDC_LANGUAGE, QRect(143, 61, 132, 94), QStringLiteral("language"));
+
+    m_pSetForAll = AddControl(new QPushButton(QStringLiteral("Set for all")), IDC_SET_FOR_ALL,
+                              QRect(291, 60, 50, 14), QStringLiteral("setForAll"));
+
+    m_pStringModel = new CStringListModel(m_strings, this);
+    m_pStringList = AddControl(new QTableView, IDC_STRING_LIST, QRect(143, 82, 256, 111),
+                               QStringLiteral("stringList"));
+    m_pStringList->setModel(m_pStringModel);
+    m_pStringList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pStringList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pStringList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pStringList->setTabKeyNavigation(false);
+    m_pStringList->setShowGrid(false);
+    m_pStringList->setWordWrap(false);
+    m_pStringList->setCornerButtonEnabled(false);
+    m_pStringList->verticalHeader()->hide();
+    m_pStringList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    SetRowHeight();
+    QHeaderView* header = m_pStringList->horizontalHeader();
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Fixed widths: sizing columns to their contents would measure every row at each keystroke.
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    {
+        // The selection stays visible while another control has the focus.
+        QPalette palette = m_pStringList->palette();
+        for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+            palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+        m_pStringList->setPalette(palette);
+    }
+
+    m_pText =
+        AddControl(new QPlainTextEdit, IDC_TEXT, QRect(143, 225, 257, 31), QStringLiteral("text"));
+    m_pDescription = AddControl(new QPlainTextEdit, IDC_DESCRIPTION, QRect(143, 264, 257, 31),
+                                QStringLiteral("description"));
+    for (QPlainTextEdit* edit : {m_pText, m_pDescription}) {
+        edit->setTabChangesFocus(true);
+        edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        CUrlDropFilter::Install(edit);
+    }
+
+    QGroupBox* groups[] = {
+        AddControl(new QGroupBox(QStringLiteral("Strings")), 0, QRect(133, 47, 278, 156),
+                   QStringLiteral("stringsGroup")),
+        AddControl(new QGroupBox(QStringLiteral("Properties")), 0, QRect(133, 7, 278, 32),
+                   QStringLiteral("propertiesGroup")),
+        AddControl(new QGroupBox(QStringLiteral("Editing")), 0, QRect(133, 211, 278, 96),
+                   QStringLiteral("editingGroup")),
+    };
+
+    m_pResourceList = AddControl(new QListWidget, IDC_RESOURCE_LIST, QRect(7, 25, 114, 281),
+                                 QStringLiteral("resourceList"));
+    m_pResourceList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pResourceList->setUniformItemSizes(true);
+    m_pResourceList->setSortingEnabled(true);
+    m_pResourceList->viewport()->installEventFilter(this);
+
+    QLabel* caption = AddControl(new QLabel(QStringLiteral("List of STR# resources:")), 0,
+                                 QRect(17, 9, 76, 8), QStringLiteral("resourceListLabel"));
+
+    m_pStatus = new QLabel;
+    // Its messages come and go; the line keeps the width of the group it belongs to.
+    m_pStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_pStatus->setTextFormat(Qt::PlainText);
+    AddControl(m_pStatus, 0, QRect(143, 296, 257, 9), QStringLiteral("statusLabel"));
+    {
+        QPalette palette = m_pStatus->palette();
+        palette.setColor(QPalette::WindowText, QColor(0xA0, 0x10, 0x10));
+        m_pStatus->setPalette(palette);
+    }
+
+    // Group boxes are frames drawn behind the controls they surround, not their parents.
+    for (QGroupBox* group : groups)
+        group->lower();
+    caption->lower();
+
+    QWidget* const tabOrder[] = {m_pBasicMode, m_pUseLanguages, m_pUseDescriptions,
+                                 m_pLanguage,  m_pSetForAll,    m_pStringList,
+                                 m_pText,      m_pDescription,  m_pResourceList};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void CTallyglassView::ConnectControls() {
+    connect(m_pLanguage, &QComboBox::currentIndexChanged, this, [this] { FillStringList(); });
+    connect(m_pText, &QPlainTextEdit::textChanged, this, &CTallyglassView::OnChangeText);
+    connect(m_pDescription, &QPlainTextEdit::textChanged, this,
+            &CTallyglassView::OnChangeDescription);
+    connect(m_pUseLanguages, &QCheckBox::clicked, this, &CTallyglassView::OnUseLanguages);
+    connect(m_pSetForAll, &QPushButton::clicked, this, &CTallyglassView::OnSetForAll);
+    // Every change the string list reports leads to a refresh: selection changes, and the row
+    // texts the view sets itself (those arrive during a refresh and do nothing).
+    connect(m_pStringList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CTallyglassView::OnItemchangedStringList);
+    connect(m_pStringModel, &QAbstractItemModel::dataChanged, this,
+            &CTallyglassView::OnItemchangedStringList);
+    connect(m_pUseDescriptions, &QCheckBox::clicked, this, &CTallyglassView::OnUseDescriptions);
+    connect(m_pBasicMode, &QCheckBox::clicked, this, &CTallyglassView::OnBasicMode);
+    connect(m_pResourceList, &QListWidget::currentRowChanged, this,
+            &CTallyglassView::OnSelchangeResourceList);
+    // A click on the entry that is already selected reloads it, as a change of selection does.
+    connect(m_pResourceList, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const int row = m_pResourceList->row(item);
+        if (row == m_nRowBeforePress && row == m_pResourceList->currentRow())
+            OnSelchangeResourceList();
+    });
+}
+
+void CTallyglassView::SetRowHeight() {
+    m_pStringList->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+}
+
+void CTallyglassView::changeEvent(QEvent* event) {
+    CFormView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        SetRowHeight();
+}
+
+bool CTallyglassView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pResourceList->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_nRowBeforePress = m_pResourceList->currentRow();
+    return CFormView::eventFilter(watched, event);
+}
+
+void CTallyglassView::DoDataExchange(CDataExchange& dx) {
+    dx.Text(m_pDescription, m_strDescription);
+    dx.Check(m_pUseLanguages, m_bUseLanguages);
+    dx.Text(m_pText, m_strText);
+    dx.CBIndex(m_pLanguage, m_nLanguage);
+    dx.Check(m_pBasicMode, m_bBasicMode);
+    dx.Check(m_pUseDescriptions, m_bUseDescriptions);
+}
+
+void CTallyglassView::OnInitialUpdate() {
+    UpdateData(false);
+    CView::OnInitialUpdate();
+
+    ResizeParentToFit();
+
+    if (!m_bColumnsReady) {
+        m_pStringModel->CreateColumns();
+        for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
+            m_pStringList->horizontalHeader()->resizeSection(column, kColumnWidths[column]);
+        m_bColumnsReady = true;
+    }
+
+    {
+        // Filling the list is not a selection by the user.
+        const QSignalBlocker blocker(m_pResourceList);
+        m_pResourceList->clear();
+        if (CTallyglassDoc* doc = GetDocument()) {
+            const CChunkStore& store = CChunkStore::Instance();
+            POSITION pos = doc->m_iff.FindFirstOfType(kTypeStrings);
+            while (pos != 0) {
+                const CChunkRecord* record = store.Resolve(doc->m_iff.GetNextOfType(pos));
+                if (record == nullptr)
+                    continue;
+                auto* item = new CResourceItem(FormatResourceLabel(record->id, record->name));
+                item->setData(Qt::UserRole, static_cast<uint>(record->id));
+                m_pResourceList->addItem(item);
+            }
+        }
+    }
+
+    m_bChanged = false;
+
+    if (LoadResourceAt(0)) {
+        {
+            const QSignalBlocker blocker(m_pResourceList);
+            m_pResourceList->setCurrentRow(0);
+        }
+        m_bLoaded = true;
+        ShowLoadedFlags();
+    } else {
+        m_bLoaded = false;
+    }
+
+    m_bRefreshing = false;
+    RefreshPanel();
+}
+
+void CTallyglassView::OnUpdate(CView* /*sender*/, long /*hint*/, void* /*obj*/) {
+    if (m_bLoaded && m_bChanged) {
+        if (StoreWorkingCopy()) {
+            m_bChanged = false;
+        } else if (CTallyglassDoc* doc = GetDocument()) {
+            // The edits stay in the working copy; writing the file without them would lose them.
+            doc->VetoSave();
+        }
+    }
+    m_bRefreshing = false;
+    RefreshPanel();
+}
+
+void CTallyglassView::OnDocumentReplaced() {
+    // The working copy belongs to the contents going away: it must not be stored into the new
+    // document's chunks, nor mark the new document modified.
+    m_bLoaded = false;
+    m_bChanged = false;
+    m_pStatus->clear();
+}
+
+bool CTallyglassView::LoadResourceAt(int index) {
+    if (index < 0 || index >= m_pResourceList->count())
+        return false;
+    CTallyglassDoc* doc = GetDocument();
+    if (doc == nullptr)
+        return false;
+    const auto id =
+        static_cast<uint16_t>(m_pResourceList->item(index)->data(Qt::UserRole).toUInt());
+    ChunkHandle handle = 0;
+    if (!doc->m_iff.FindChunk(handle, kTypeStrings, id))
+        return false;
+    return m_strings.Load(doc->m_iff, handle);
+}
+
+void CTallyglassView::OnSelchangeResourceList() {
+    if (m_bLoaded && m_bChanged && !StoreWorkingCopy()) {
+        // The changes stay where the user can still turn them into something storable.
+        SelectLoadedResource();
+        return;
+    }
+    const bool loaded = LoadResourceAt(m_pResourceList->currentRow());
+    m_bChanged = false;
+    m_bLoaded = loaded;
+    if (loaded)
+        ShowLoadedFlags();
+    RefreshPanel();
+}
+
+void CTallyglassView::FillStringList() {
+    if (!UpdateData(true))
+        return;
+    if (m_nLanguage == -1) {
+        m_nLanguage = 0;
+        UpdateData(false);
+    }
+    m_pStringModel->SetSlot(CurrentSlot(), CurrentCodec());
+    if (static_cast<size_t>(m_pStringModel->rowCount()) == m_strings.GetCount()) {
+        m_pStringModel->RefreshTexts();
+    } else {
+        m_pStringModel->Rebuild();
+        m_bRowsRebuilt = true;
+    }
+    RefreshPanel();
+}
+
+void CTallyglassView::OnItemchangedStringList() {
+    RefreshPanel();
+}
+
+void CTallyglassView::RefreshPanel() {
+    if (m_bRefreshing)
+        return;
+    m_bRefreshing = true;
+    const auto clearRefreshing = qScopeGuard([this] { m_bRefreshing = false; });
+
+    if (!UpdateData(true))
+        return;
+    m_pStatus->clear();
+    m_pResourceList->setEnabled(m_pResourceList->count() > 0);
+
+    if (!m_bLoaded) {
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 m_pStringList, m_pBasicMode, m_pLanguage, m_pUseLanguages, m_pSetForAll,
+                 m_pDescription, m_pUseDescriptions, m_pText}) {
+            control->setEnabled(false);
+        }
+        return;
+    }
+
+    EnableByFlags();
+    ShowSelection();
+    UpdateData(false);
+
+    m_bRowsRebuilt = false;
+    FillStringList();
+    if (m_bRowsRebuilt) {
+        // A rebuild drops the selection the edits were just filled for; show the panel for the
+        // rows as they are now, or the edits would stay open with nowhere to put what is typed.
+        EnableByFlags();
+        ShowSelection();
+        UpdateData(false);
+        m_bRowsRebuilt = false;
+    }
+}
+
+void CTallyglassView::EnableByFlags() {
+    const bool basic = m_strings.m_bBasic;
+    const bool descriptions = !basic && m_strings.m_bDescriptions;
+    const bool languages = descriptions && m_strings.m_bLanguages;
+    m_pStringList->setEnabled(true);
+    m_pBasicMode->setEnabled(true);
+    m_pUseDescriptions->setEnabled(!basic);
+    m_pUseLanguages->setEnabled(descriptions);
+    m_pLanguage->setEnabled(languages);
+    m_pSetForAll->setEnabled(languages);
+    m_pText->setEnabled(true);
+    m_pDescription->setEnabled(descriptions);
+}
+
+void CTallyglassView::ShowSelection() {
+    bool multiple = false;
+    const int row = FirstSelectedRow(&multiple);
+    if (row >= 0 && !multiple) {
+        ReadEntry(row, 0, m_strText);
+        ReadEntry(row, 1, m_strDescription);
+        return;
+    }
+    m_pText->setEnabled(false);
+    m_pDescription->setEnabled(false);
+    m_strText = FromAscii(row < 0 ? kNoItemSelected : kMultipleItemsSelected);
+    m_strDescription = m_strText;
+}
+
+int CTallyglassView::FirstSelectedRow(bool* multiple) const {
+    int first = -1;
+    bool more = false;
+    for (const QItemSelectionRange& range : m_pStringList->selectionModel()->selection()) {
+        if (!range.isValid())
+            continue;
+        if (range.bottom() > range.top())
+            more = true;
+        if (first < 0) {
+            first = range.top();
+        } else if (range.top() != first) {
+            more = true;
+            first = std::min(first, range.top());
+        }
+    }
+    if (multiple != nullptr)
+        *multiple = more;
+    return first;
+}
+
+std::vector<int> CTallyglassView::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : m_pStringList->selectionModel()->selection()) {
+        if (!range.isValid())
+            continue;
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+uint16_t CTallyglassView::CurrentSlot() const {
+    const int slot = SlotOfLanguageIndex(m_nLanguage);
+    return slot < 0 ? 0xFFFF : static_cast<uint16_t>(slot);
+}
+
+const CTextCodec& CTallyglassView::CurrentCodec() const {
+    // Layouts without languages keep their text in slot 0, in the Western code page.
+    if (m_strings.GetLayout() != StringLayout::multilingual)
+        return CTextCodec::Western();
+    return CTextCodec::ForSlot(CurrentSlot());
+}
+
+void CTallyglassView::ReadEntry(int row, int part, QString& value) const {
+    std::string bytes;
+    if (row < 0 || row > 0xFFFF ||
+        !m_strings.GetString(static_cast<uint16_t>(row), CurrentSlot(), part, bytes)) {
+        return;
+    }
+    value = QString::fromStdU16String(CTextCodec::ToDisplay(CurrentCodec().Decode(bytes)));
+}
+
+void CTallyglassView::OnChangeText() {
+    OnChangeEdit(0);
+}
+
+void CTallyglassView::OnChangeDescription() {
+    OnChangeEdit(1);
+}
+
+void CTallyglassView::OnChangeEdit(int part) {
+    QString& value = part == 0 ? m_strText : m_strDescription;
+    QPlainTextEdit& edit = part == 0 ? *m_pText : *m_pDescription;
+    const QString good = value;
+
+    if (!UpdateData(true))
+        return;
+    // Only an edit open for exactly one row takes text: what a disabled edit shows is a status
+    // text ("No item selected", "Multiple items selected"), never a string.
+    bool multiple = false;
+    const int row = FirstSelectedRow(&multiple);
+    if (row < 0 || row > 0xFFFF || multiple || !edit.isEnabled())
+        return;
+    // A notification without a change of text (formatting only) is not an edit.
+    if (value == good)
+        return;
+
+    const std::u16string stored = CTextCodec::FromDisplay(value.toStdU16String());
+    std::string bytes;
+    size_t badIndex = 0;
+    if (!CurrentCodec().Encode(stored, bytes, &badIndex)) {
+        // What the edit shows is what the file will hold: a character the language's code page
+        // cannot hold is taken back at once, and the user is told why.
+        value = good;
+        RevertEdit(edit, good);
+        char32_t refused = badIndex < stored.size() ? stored[badIndex] : U'\uFFFD';
+        if (QChar::isHighSurrogate(refused) && badIndex + 1 < stored.size() &&
+            QChar::isLowSurrogate(stored[badIndex + 1])) {
+            refused = QChar::surrogateToUcs4(static_cast<char16_t>(refused), stored[badIndex + 1]);
+        }
+        const QString language = m_strings.GetLayout() == StringLayout::multilingual
+                                     ? LanguageName(m_nLanguage)
+                                     : QStringLiteral("Western");
+        m_pStatus->setText(QStringLiteral("\u201C%1\u201D cannot be stored in %2 text.")
+                               .arg(QString::fromUcs4(&refused, 1), language));
+        return;
+    }
+
+    std::ignore =
+        m_strings.SetString(static_cast<uint16_t>(row), CurrentSlot(), part, std::move(bytes));
+    m_pStatus->clear();
+    // The row's cell reports an item change, which refreshes the panel and the list.
+    m_pStringModel->RefreshCell(
+        row, part == 0 ? CStringListModel::colText : CStringListModel::colDescription);
+    UpdateData(false);
+    MarkChanged();
+}
+
+void CTallyglassView::RevertEdit(QPlainTextEdit& edit, const QString& good) {
+    const QString bad = CDataExchange::GetEditText(edit);
+    // Replace only the part that differs, so the caret, the scroll position and the rest of the
+    // undo history stay.
+    const qsizetype shorter = std::min(good.size(), bad.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && good[prefix] == bad[prefix])
+        ++prefix;
+    if (prefix > 0 && good[prefix - 1].isHighSurrogate())
+        --prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix &&
+           good[good.size() - 1 - suffix] == bad[bad.size() - 1 - suffix]) {
+        ++suffix;
+    }
+    if (suffix > 0 && good[good.size() - suffix].isLowSurrogate())
+        --suffix;
+
+    const QSignalBlocker blocker(&edit);
+    QTextCursor cursor(edit.document());
+    cursor.setPosition(static_cast<int>(prefix));
+    cursor.setPosition(static_cast<int>(bad.size() - suffix), QTextCursor::KeepAnchor);
+    cursor.insertText(good.mid(prefix, good.size() - suffix - prefix));
+    edit.setTextCursor(cursor);
+}
+
+void CTallyglassView::OnBasicMode() {
+    if (!UpdateData(true))
+        return;
+    m_strings.m_bBasic = m_bBasicMode;
+    m_nLanguage = 0;
+    UpdateData(false);
+    RefreshPanel();
+    MarkChanged();
+}
+
+void CTallyglassView::OnUseLanguages() {
+    if (!UpdateData(true))
+        return;
+    m_strings.m_bLanguages = m_bUseLanguages;
+    m_nLanguage = 0;
+    UpdateData(false);
+    RefreshPanel();
+    MarkChanged();
+}
+
+void CTallyglassView::OnUseDescriptions() {
+    if (!UpdateData(true))
+        return;
+    m_strings.m_bDescriptions = m_bUseDescriptions;
+    m_nLanguage = 0;
+    UpdateData(false);
+    RefreshPanel();
+    MarkChanged();
+}
+
+void CTallyglassView::OnSetForAll() {
+    if (!UpdateData(true))
+        return;
+    if (MessageBox(kSetForAllQuestion, std::string(), MB_YESNO) == IDNO)
+        return;
+    const uint16_t current = CurrentSlot();
+    for (const int row : SelectedRows()) {
+        if (row > 0xFFFF)
+            break;
+        const auto index = static_cast<uint16_t>(row);
+        std::string text;
+        std::string description;
+        std::ignore = m_strings.GetString(index, current, 0, text);
+        std::ignore = m_strings.GetString(index, current, 1, description);
+        for (uint16_t slot = 0; slot < kSlotCount; ++slot) {
+            m_strings.SetString(index, slot, 0, text);
+            m_strings.SetString(index, slot, 1, description);
+        }
+    }
+    MarkChanged();
+}
+
+void CTallyglassView::ShowLoadedFlags() {
+    m_bUseLanguages = m_strings.m_bLanguages;
+    m_bUseDescriptions = m_strings.m_bDescriptions;
+    m_bBasicMode = m_strings.m_bBasic;
+    m_nLanguage = 0;
+    UpdateData(false);
+}
+
+bool CTallyglassView::StoreWorkingCopy() {
+    CTallyglassDoc* doc = GetDocument();
+    if (doc != nullptr && m_strings.Store(doc->m_iff)) {
+        doc->SetModifiedFlag(true);
+        return true;
+    }
+    const bool tooLarge = CountRecords(m_strings) > CStringSet::kMaxRecords;
+    MessageBox(tooLarge ? kStoreFailed : "The changes to this resource could not be stored.",
+               std::string(), MB_OK);
+    return false;
+}
+
+void CTallyglassView::SelectLoadedResource() {
+    const CChunkRecord* record = CChunkStore::Instance().Resolve(m_strings.m_hChunk);
+    if (record == nullptr)
+        return;
+    for (int row = 0; row < m_pResourceList->count(); ++row) {
+        if (m_pResourceList->item(row)->data(Qt::UserRole).toUInt() == record->id) {
+            const QSignalBlocker blocker(m_pResourceList);
+            m_pResourceList->setCurrentRow(row);
+            return;
+        }
+    }
+}
+
+void CTallyglassView::MarkChanged() {
+    m_bChanged = true;
+    if (CTallyglassDoc* doc = GetDocument())
+        doc->SetModifiedFlag(true);
+}
+
+int CTallyglassView::SlotOfLanguageIndex(int index) {
+    if (index < 0 || index >= kLanguageCount)
+        return -1;
+    return index < kSlotWithoutEntry ? index : index + 1;
+}
+
+int CTallyglassView::LanguageIndexOfSlot(int slot) {
+    if (slot < 0 || slot >= kSlotCount || slot == kSlotWithoutEntry)
+        return -1;
+    return slot < kSlotWithoutEntry ? slot : slot - 1;
+}
+
+QString CTallyglassView::LanguageName(int index) {
+    if (index < 0 || index >= kLanguageCount)
+        return {};
+    return QString::fromUtf16(kLanguageNames[index]);
+}
+
+QString CTallyglassView::FormatResourceLabel(uint16_t id, const std::string& name) {
+    QString label = QStringLiteral("#%1: ").arg(id) +
+                    QString::fromStdU16String(CTextCodec::Western().Decode(name));
+    if (label.size() > kMaxLabelLength) {
+        qsizetype cut = kMaxLabelLength;
+        if (label[cut - 1].isHighSurrogate())
+            --cut;
+        label.truncate(cut);
+    }
+    return label;
+}

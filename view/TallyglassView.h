@@ -1,0 +1,192 @@
+#pragma once
+
+#include "framework/doc/View.h"
+#include "framework/ui/FormView.h"
+#include "strings/StringSet.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CStringListModel;
+class CTallyglassDoc;
+class CTextCodec;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+
+// The editor's form (template 101): the list of STR# resources on the left, the strings of the
+// loaded resource in one language on the right, and the editing panel. The view owns one working
+// copy, m_strings, loaded from the selected resource's chunk; edits go into it at once and reach
+// the chunk (in memory) when another resource is selected and when the document saves.
+//
+// Texts are bytes in the working copy and Unicode in the controls: each language slot converts
+// through its code page (CTextCodec), losslessly, and a character the slot cannot store is
+// refused where it is typed.
+class CTallyglassView : public CFormView, public CView {
+    Q_OBJECT
+
+public:
+    enum { IDD = 101 };
+    // Control ids of the form.
+    enum ControlId {
+        IDC_RESOURCE_LIST = 1000,
+        IDC_USE_LANGUAGES = 1007,
+        IDC_LANGUAGE = 1008,
+        IDC_SET_FOR_ALL = 1009,
+        IDC_STRING_LIST = 1010,
+        IDC_TEXT = 1011,
+        IDC_DESCRIPTION = 1012,
+        IDC_USE_DESCRIPTIONS = 1013,
+        IDC_BASIC_MODE = 1014,
+    };
+
+    // Entries of the language box: the 15 classic languages (slots 0-14), then the five further
+    // languages of slots 16-20. Slot 15 has no entry.
+    static constexpr int kLanguageCount = 20;
+
+    static constexpr const char* kNoItemSelected = "No item selected";
+    static constexpr const char* kMultipleItemsSelected = "Multiple items selected";
+    static constexpr const char* kSetForAllQuestion =
+        "Do you want to set the contents of the selected items to all other languages?";
+    static constexpr const char* kStoreFailed =
+        "The changes to this resource cannot be stored: a STR# resource holds at most 65,535 "
+        "strings, counting each language separately. Turn off \"Use different languages\" or "
+        "change fewer languages, then try again.";
+    // A resource-list label holds at most this many characters.
+    static constexpr int kMaxLabelLength = 127;
+
+    explicit CTallyglassView(QWidget* parent = nullptr);
+    ~CTallyglassView() override;
+
+    [[nodiscard]] CTallyglassDoc* GetDocument() const;
+
+    // Lists the document's STR# resources, loads the first in sorted order, refreshes the panel
+    // and sizes the window to the form.
+    void OnInitialUpdate() override;
+    // Stores a changed working copy into its chunk (vetoing the save when it does not fit), then
+    // refreshes the panel.
+    void OnUpdate(CView* sender, long hint, void* obj) override;
+    // Forgets the working copy of the contents being replaced.
+    void OnDocumentReplaced() override;
+
+    // Loads the resource of a resource-list entry into the working copy; false when the index
+    // names no entry, the chunk is gone or the load fails. Changes no mark and no control.
+    bool LoadResourceAt(int index);
+    // Brings the string list up to date with the working copy and the chosen language.
+    void FillStringList();
+    // Brings every control up to date: enabled states, the edits' texts, the string list.
+    void RefreshPanel();
+
+    void OnSelchangeResourceList();
+    void OnItemchangedStringList();
+    void OnChangeText();
+    void OnChangeDescription();
+    void OnBasicMode();
+    void OnUseLanguages();
+    void OnUseDescriptions();
+    void OnSetForAll();
+
+    // The language slot of a language-box index, and back; -1 for none.
+    [[nodiscard]] static int SlotOfLanguageIndex(int index);
+    [[nodiscard]] static int LanguageIndexOfSlot(int slot);
+    // The name the language box shows for an index; empty for none.
+    [[nodiscard]] static QString LanguageName(int index);
+
+    // The resource list's label for a chunk id and its raw name: "#id: name", at most 127
+    // characters, the name shown through the Western code page.
+    [[nodiscard]] static QString FormatResourceLabel(uint16_t id, const std::string& name);
+
+    // The controls.
+    [[nodiscard]] QListWidget* GetResourceList() const { return m_pResourceList; }
+    [[nodiscard]] QTableView* GetStringList() const { return m_pStringList; }
+    [[nodiscard]] CStringListModel* GetStringListModel() const { return m_pStringModel; }
+    [[nodiscard]] QComboBox* GetLanguageBox() const { return m_pLanguage; }
+    [[nodiscard]] QCheckBox* GetBasicModeBox() const { return m_pBasicMode; }
+    [[nodiscard]] QCheckBox* GetUseLanguagesBox() const { return m_pUseLanguages; }
+    [[nodiscard]] QCheckBox* GetUseDescriptionsBox() const { return m_pUseDescriptions; }
+    [[nodiscard]] QPushButton* GetSetForAllButton() const { return m_pSetForAll; }
+    [[nodiscard]] QPlainTextEdit* GetTextEdit() const { return m_pText; }
+    [[nodiscard]] QPlainTextEdit* GetDescriptionEdit() const { return m_pDescription; }
+    // The line in the "Editing" group that says why a typed character was refused.
+    [[nodiscard]] QLabel* GetStatusLabel() const { return m_pStatus; }
+
+    // The working copy and the view's marks.
+    CStringSet m_strings;
+    bool m_bLoaded = false;
+    bool m_bChanged = false;
+    bool m_bRefreshing = false;
+    bool m_bColumnsReady = false;
+
+    // Values bound to controls.
+    QString m_strText;
+    QString m_strDescription;
+    int m_nLanguage = -1;
+    bool m_bBasicMode = false;
+    bool m_bUseLanguages = false;
+    bool m_bUseDescriptions = false;
+
+protected:
+    void DoDataExchange(CDataExchange& dx) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateControls();
+    void ConnectControls();
+    // Rows as high as one line of the current font.
+    void SetRowHeight();
+
+    // Step 5 of the refresh (enabled states by the working copy's flags) and step 6 (the edits'
+    // values for the selection).
+    void EnableByFlags();
+    void ShowSelection();
+    // The first selected row (-1 for none) and whether another row is selected too.
+    [[nodiscard]] int FirstSelectedRow(bool* multiple = nullptr) const;
+    // Every selected row in ascending order.
+    [[nodiscard]] std::vector<int> SelectedRows() const;
+
+    // The slot m_nLanguage stands for (0xFFFF, which no operation accepts, for none), and the
+    // code page its texts are held in.
+    [[nodiscard]] uint16_t CurrentSlot() const;
+    [[nodiscard]] const CTextCodec& CurrentCodec() const;
+    // An entry's text (part 0) or description (part 1) in the current slot as the edit shows it;
+    // value stays as it was when the entry has none.
+    void ReadEntry(int row, int part, QString& value) const;
+
+    // OnChangeText and OnChangeDescription: part 0 or 1.
+    void OnChangeEdit(int part);
+    // Puts back the text an edit had before a refused change, caret and scroll kept.
+    void RevertEdit(QPlainTextEdit& edit, const QString& good);
+    // Copies the working copy's flags into the check values, selects USEnglish, transfers.
+    void ShowLoadedFlags();
+    // Stores the working copy into its chunk; reports a failure to the user.
+    [[nodiscard]] bool StoreWorkingCopy();
+    // Selects, without notification, the resource-list entry of the loaded chunk.
+    void SelectLoadedResource();
+    void MarkChanged();
+
+    QCheckBox* m_pBasicMode = nullptr;
+    QCheckBox* m_pUseLanguages = nullptr;
+    QCheckBox* m_pUseDescriptions = nullptr;
+    QComboBox* m_pLanguage = nullptr;
+    QPushButton* m_pSetForAll = nullptr;
+    QTableView* m_pStringList = nullptr;
+    CStringListModel* m_pStringModel = nullptr;
+    QPlainTextEdit* m_pText = nullptr;
+    QPlainTextEdit* m_pDescription = nullptr;
+    QLabel* m_pStatus = nullptr;
+    QListWidget* m_pResourceList = nullptr;
+    // Set by FillStringList when it rebuilt the rows (the selection is then gone).
+    bool m_bRowsRebuilt = false;
+    // The resource-list row under the mouse before a press, to tell a click on the entry that is
+    // already selected (which loads it again) from one that changes the selection.
+    int m_nRowBeforePress = -1;
+};
