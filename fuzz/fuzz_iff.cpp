@@ -92,7 +92,8 @@ void CheckLists(const CIffFile& iff) {
 void CheckPayloadFromInput(const CChunkRecord& record, const uint8_t* data, size_t size) {
     FUZZ_CHECK(record.loaded && record.headerRead);
     FUZZ_CHECK(record.offset <= size && record.size <= size - record.offset);
-    FUZZ_CHECK(record.size == 0 || std::memcmp(record.data, data + record.offset, record.size) == 0);
+    FUZZ_CHECK(record.size == 0 ||
+               std::memcmp(record.data, data + record.offset, record.size) == 0);
 }
 
 // FindChunk and CopyPayload on the first chunks, before anything else loads them.
@@ -233,8 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (findable) {
             const CChunkRecord* record = RecordOf(found);
             FUZZ_CHECK(record->loaded && record->size == length);
-            FUZZ_CHECK(length == 0 ||
-                       std::memcmp(record->data, data + size - length, length) == 0);
+            FUZZ_CHECK(length == 0 || std::memcmp(record->data, data + size - length, length) == 0);
         }
     }
 

@@ -54,12 +54,18 @@ bool LoadThroughFile(const uint8_t* data, size_t size, CStringSet& set) {
     std::vector<uint8_t> file(kFileHeaderSize, 0);
     std::memcpy(file.data(), "IFF FILE 2.0", 12);
     const uint32_t chunkSize = static_cast<uint32_t>(kChunkHeaderSize + size);
-    const uint8_t header[12] = {'S', 'T', 'R', '#',
+    const uint8_t header[12] = {'S',
+                                'T',
+                                'R',
+                                '#',
                                 static_cast<uint8_t>(chunkSize >> 24),
                                 static_cast<uint8_t>(chunkSize >> 16),
                                 static_cast<uint8_t>(chunkSize >> 8),
                                 static_cast<uint8_t>(chunkSize),
-                                0, 1, 0, 0};
+                                0,
+                                1,
+                                0,
+                                0};
     file.insert(file.end(), header, header + sizeof(header));
     file.resize(file.size() + kChunkNameSize, 0);
     file.insert(file.end(), data, data + size);
@@ -201,7 +207,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // any part up to the invalid 2, and a value from the middle of the input.
     if (size >= 3) {
         const size_t count = set.GetCount();
-        const auto index = static_cast<uint16_t>(std::min<size_t>(data[size - 1] % (count + 2), 0xFFFF));
+        const auto index =
+            static_cast<uint16_t>(std::min<size_t>(data[size - 1] % (count + 2), 0xFFFF));
         const auto slot = static_cast<uint16_t>(data[size - 2] % (kSlotCount + 1));
         const int part = data[size - 3] % 3;
         const std::string value(reinterpret_cast<const char*>(data) + size / 3,

@@ -220,15 +220,16 @@ void AddStringSeeds(std::vector<Seed>& seeds) {
                                        0x42, 0x00, 0x62, 0x00, 0x03, 0x46, 0x00, 0x00});
     // Slot 0, then slot 2, then slot 0 again: the third block overwrites slot 0 from entry 0.
     add("multilingual-slot-returns.str",
-        {0xFD, 0xFF, 0x05, 0x00, 0x01, 'A', 0, 0, 0x01, 'B', 0, 0, 0x03, 'F', 0, 'f', 0,
-         0x01, 'C', 0, 'c', 0, 0x01, 'D', 0, 'd', 0, 0x01, 'E', 0, 'e', 0});
-    add("multilingual-codes-8-13.str", {0xFD, 0xFF, 0x06, 0x00, 8,  'a', 0, 0, 10, 'b', 0, 0,
-                                        11,   'c',  0,    0,    12, 'd', 0, 0, 13, 'e', 0, 0,
-                                        21,   'f',  0,    0});
+        {0xFD, 0xFF, 0x05, 0x00, 0x01, 'A', 0,    0,   0x01, 'B', 0, 0,    0x03, 'F', 0,   'f',
+         0,    0x01, 'C',  0,    'c',  0,   0x01, 'D', 0,    'd', 0, 0x01, 'E',  0,   'e', 0});
+    add("multilingual-codes-8-13.str",
+        {0xFD, 0xFF, 0x06, 0x00, 8, 'a', 0,  0,   10, 'b', 0,  0,   11, 'c',
+         0,    0,    12,   'd',  0, 0,   13, 'e', 0,  0,   21, 'f', 0,  0});
     add("multilingual-code-0.str", {0xFD, 0xFF, 0x02, 0x00, 0x01, 'a', 0, 0, 0x00, 'b', 0, 0});
     add("multilingual-code-22.str", {0xFD, 0xFF, 0x01, 0x00, 22, 'a', 0, 0});
     add("multilingual-no-code.str", {0xFD, 0xFF, 0x02, 0x00, 0x01, 'a', 0, 0});
-    add("described.str", {0xFE, 0xFF, 0x02, 0x00, 'a', 0, 'd', 'e', 's', 0, 0, 'o', 'n', 'l', 'y', 0});
+    add("described.str",
+        {0xFE, 0xFF, 0x02, 0x00, 'a', 0, 'd', 'e', 's', 0, 0, 'o', 'n', 'l', 'y', 0});
     add("described-no-description-nul.str", {0xFE, 0xFF, 0x01, 0x00, 'a', 0, 'd'});
     add("plain-empty-text-between.str", Plain({"first", "", "third"}));
     add("plain-missing-nul.str", {0xFF, 0xFF, 0x02, 0x00, 'a', 0, 'b', 'c'});

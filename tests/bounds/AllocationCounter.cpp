@@ -64,7 +64,7 @@ void* malloc(size_t bytes) {
 void* calloc(size_t count, size_t bytes) {
     // An overflowing product is refused by the C library; count what was asked for.
     Note(count != 0 && bytes > static_cast<size_t>(-1) / count ? static_cast<size_t>(-1)
-                                                                : count * bytes);
+                                                               : count * bytes);
     return __libc_calloc(count, bytes);
 }
 void* realloc(void* pointer, size_t bytes) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -172,6 +173,10 @@ struct HostileFile {
     size_t minListed;  // chunks the two opens must still find between them
 };
 
+void PrintTo(const HostileFile& param, std::ostream* out) {
+    *out << param.name;
+}
+
 class HostileFileTest : public ::testing::TestWithParam<HostileFile> {};
 
 TEST_P(HostileFileTest, ReadingCostsWhatTheFileHolds) {
@@ -207,13 +212,26 @@ INSTANTIATE_TEST_SUITE_P(
         HostileFile{"MapChunkOf0xFFFFFFFF", [] { return FileWithHugeMap(0xFFFFFFFF); }, 2},
         HostileFile{"MapTypeCount0xFFFFFFFF", [] { return FileWithHugeMapCount(16); }, 4},
         HostileFile{"MapEntryCount0xFFFFFFFF", [] { return FileWithHugeMapCount(24); }, 4},
-        HostileFile{"PlainCount65535", [] { return FileWithStrings({0xFF, 0xFF, 0xFF, 0xFF}); },
+        HostileFile{"PlainCount65535",
+                    [] {
+                        return FileWithStrings({0xFF, 0xFF, 0xFF, 0xFF});
+                    },
                     2},
         HostileFile{"DescribedCount65535",
-                    [] { return FileWithStrings({0xFE, 0xFF, 0xFF, 0xFF, 'a', 0}); }, 2},
+                    [] {
+                        return FileWithStrings({0xFE, 0xFF, 0xFF, 0xFF, 'a', 0});
+                    },
+                    2},
         HostileFile{"MultilingualCount65535",
-                    [] { return FileWithStrings({0xFD, 0xFF, 0xFF, 0xFF, 1, 'a', 0, 0}); }, 2},
-        HostileFile{"BasicCount65278", [] { return FileWithStrings({0xFE, 0xFE, 1, 'a'}); }, 2}),
+                    [] {
+                        return FileWithStrings({0xFD, 0xFF, 0xFF, 0xFF, 1, 'a', 0, 0});
+                    },
+                    2},
+        HostileFile{"BasicCount65278",
+                    [] {
+                        return FileWithStrings({0xFE, 0xFE, 1, 'a'});
+                    },
+                    2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The decoder alone, on payloads of a few bytes that count 65,535 records.
@@ -222,6 +240,10 @@ struct CountedPayload {
     Bytes payload;
     size_t entries;  // what the few bytes really hold
 };
+
+void PrintTo(const CountedPayload& param, std::ostream* out) {
+    *out << param.name;
+}
 
 class CountedPayloadTest : public ::testing::TestWithParam<CountedPayload> {};
 

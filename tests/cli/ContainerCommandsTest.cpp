@@ -139,7 +139,7 @@ struct FailureCase {
     const char* err;  // exact stderr, "@" again the folder; "" to only check it is not empty
 };
 
-class Failures : public ::testing::TestWithParam<FailureCase> {};
+class ContainerFailures : public ::testing::TestWithParam<FailureCase> {};
 
 std::string Expand(std::string text, const std::string& folder) {
     for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
@@ -149,7 +149,7 @@ std::string Expand(std::string text, const std::string& folder) {
     return text;
 }
 
-TEST_P(Failures, ExitWithTheirStatusAndMessageAndWriteNothing) {
+TEST_P(ContainerFailures, ExitWithTheirStatusAndMessageAndWriteNothing) {
     TempFolder folder;
     WriteBytes(folder / "text.iff", {'h', 'e', 'l', 'l', 'o'});
     WriteBytes(folder / "empty.iff", {});
@@ -173,7 +173,7 @@ TEST_P(Failures, ExitWithTheirStatusAndMessageAndWriteNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Failures,
+    Cases, ContainerFailures,
     ::testing::Values(
         FailureCase{"ListMissing",
                     {"list", "@/missing.iff"},

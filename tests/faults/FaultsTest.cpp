@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -238,6 +239,10 @@ struct FaultCase {
     FaultKind kind;
 };
 
+void PrintTo(const FaultCase& param, std::ostream* out) {
+    *out << param.document << ", " << KindName(param.kind);
+}
+
 class SaveFaultTest : public ::testing::TestWithParam<FaultCase> {
 public:
     static int s_nCasesRun;
@@ -350,8 +355,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"large", LargeDocument, FaultKind::targetSetLength},
                       FaultCase{"large", LargeDocument, FaultKind::targetFlush},
                       FaultCase{"large", LargeDocument, FaultKind::targetRename}),
-    [](const auto& info) {
-        return std::string(info.param.document) + KindName(info.param.kind);
-    });
+    [](const auto& info) { return std::string(info.param.document) + KindName(info.param.kind); });
 
 }  // namespace
