@@ -2,9 +2,9 @@
 // file back through the same steps as the editor's save.
 #include "cli/Commands.h"
 
-#include "framework/stream/File.h"
+#include "cli/DocSession.h"
+#include "cli/OpenIff.h"
 #include "framework/stream/FileException.h"
-#include "framework/stream/SafeFile.h"
 #include "iff/ChunkStore.h"
 #include "iff/IffFile.h"
 
@@ -18,11 +18,6 @@
 #include <vector>
 
 namespace {
-
-constexpr char kNotIff[] = "This file is *not* an IFF file!";
-constexpr char kBadVersion[] = "The file version of the IFF file is not supported!";
-constexpr char kCannotLoad[] =
-    "Can't access the opened IFF file.... you did open an IFF file, didn't you?";
 
 void AppendEscaped(std::string& out, unsigned char byte) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -86,29 +81,6 @@ std::string ShowName(const std::string& name) {
     return out;
 }
 
-// Opens path and indexes it as the editor does (map headers not read). On failure prints the
-// reason and returns false.
-bool OpenIff(const std::string& path, CIffFile& iff) {
-    CFile file(path, CFile::modeRead);
-    iff.SetErrorReporter([](const CFileException& e) { PrintError(e.GetErrorMessage()); });
-    std::ignore = iff.Attach(file);
-    if (!iff.IsAttached()) {
-        return false;  // the reporter has told why
-    }
-    int error = 0;
-    if (iff.Open(&error, false)) {
-        return true;
-    }
-    if (error == CIffFile::errNotIff) {
-        PrintError(kNotIff);
-    } else if (error == CIffFile::errVersion) {
-        PrintError(kBadVersion);
-    } else {
-        PrintError(CFileException::MessageFor(CFileException::genericException, path));
-    }
-    return false;
-}
-
 int RunList(const std::string& path) {
     CIffFile iff;
     if (!OpenIff(path, iff)) {
@@ -151,28 +123,6 @@ int RunList(const std::string& path) {
     return 0;
 }
 
-// Open, load every payload, close the source, then write the target through a temporary file
-// that replaces it only once complete: a failure anywhere leaves the target as it was.
-int RunResave(const std::string& path, const std::string& target) {
-    CIffFile iff;
-    if (!OpenIff(path, iff)) {
-        return 1;
-    }
-    if (!iff.LoadAll()) {
-        PrintError(kCannotLoad);
-        return 1;
-    }
-    iff.Close();
-    CSafeFile out(target);
-    if (!iff.Save(&out)) {
-        // A chunk's header or payload could not be written; the stream did not say why.
-        PrintError(CFileException::MessageFor(CFileException::genericException, target));
-        return 1;
-    }
-    out.Commit();
-    return 0;
-}
-
 // Runs a command, turning a stream error into its message and the exit status 1.
 template <typename Command>
 int Guarded(Command command) {
@@ -201,7 +151,8 @@ void RegisterContainerCommands(CLI::App& app, int& exitCode) {
     resave->add_option("FILE", *resaveFile, "IFF file")->required();
     resave->add_option("-o,--output", *resaveOut, "file to write instead of FILE");
     resave->callback([&exitCode, resaveFile, resaveOut] {
-        exitCode = Guarded(
-            [&] { return RunResave(*resaveFile, resaveOut->empty() ? *resaveFile : *resaveOut); });
+        // The editor's own save path: the document loads every payload, closes the source and
+        // writes the target through a temporary file that replaces it only once complete.
+        exitCode = Guarded([&] { return ResaveThroughDocument(*resaveFile, *resaveOut); });
     });
 }

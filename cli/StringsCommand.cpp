@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/OpenIff.h"
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
 #include "iff/ChunkStore.h"
@@ -21,9 +22,6 @@
 #include "strings/TextCodec.h"
 
 namespace {
-
-constexpr char kNotIff[] = "This file is *not* an IFF file!";
-constexpr char kBadVersion[] = "The file version of the IFF file is not supported!";
 
 struct SlotText {
     int slot = 0;
@@ -167,28 +165,6 @@ ResourceReport LoadResource(CIffFile& iff, const CChunkRecord& listed) {
         report.entries.push_back(std::move(entry));
     }
     return report;
-}
-
-// Opens path as the editor does. On failure prints the reason and returns false.
-bool OpenIff(const std::string& path, CIffFile& iff) {
-    CFile file(path, CFile::modeRead);
-    iff.SetErrorReporter([](const CFileException& e) { PrintError(e.GetErrorMessage()); });
-    std::ignore = iff.Attach(file);
-    if (!iff.IsAttached()) {
-        return false;  // the reporter has told why
-    }
-    int error = 0;
-    if (iff.Open(&error, false)) {
-        return true;
-    }
-    if (error == CIffFile::errNotIff) {
-        PrintError(kNotIff);
-    } else if (error == CIffFile::errVersion) {
-        PrintError(kBadVersion);
-    } else {
-        PrintError(CFileException::MessageFor(CFileException::genericException, path));
-    }
-    return false;
 }
 
 void PrintJson(const std::string& path, const std::vector<ResourceReport>& reports) {

@@ -86,6 +86,12 @@ void CheckLists(const CIffFile& iff) {
         listed += walked;
     }
     FUZZ_CHECK(listed == iff.GetChunkList().size());
+    // The type walk gives the type list.
+    std::vector<ChunkType> walked;
+    for (POSITION pos = iff.GetFirstTypePosition(); pos != 0;) {
+        walked.push_back(iff.GetNextType(pos));
+    }
+    FUZZ_CHECK(walked == types);
 }
 
 // The payload of a loaded record is the input's bytes at its offset.
@@ -254,6 +260,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CIffFile again;
     FUZZ_CHECK(OpenBytes(again, second.data(), second.size(), false));
     FUZZ_CHECK(again.LoadAll());
+    for (const ChunkType type : again.GetTypeList()) {
+        // LoadAll leaves the map chunk on disk: it is never written again.
+        const uint32_t loaded = type == kTypeResourceMap ? 0 : again.CountOfType(type, false);
+        FUZZ_CHECK(again.CountOfType(type, true) == loaded);
+    }
+    FUZZ_CHECK(SaveToMemory(again) == second);
+    // Saving into its own source, then indexing that source again, gives the same file.
+    FUZZ_CHECK(again.Save(nullptr));
+    int error = 0;
+    FUZZ_CHECK(again.Open(&error, false) && again.LoadAll());
     FUZZ_CHECK(SaveToMemory(again) == second);
     return 0;
 }

@@ -174,6 +174,16 @@ void AddIffSeeds(std::vector<Seed>& seeds) {
         b.At(2).sizeAdjust = -20;
         add("map-entry-header-too-small.iff", b.MapAtEnd().Build());
     }
+    {
+        // More types than the type list keeps in its short linear form.
+        IffBuilder b;
+        for (uint8_t i = 0; i < 40; ++i) {
+            b.Chunk(MakeChunkType('T', static_cast<char>('A' + i % 26),
+                                  static_cast<char>('a' + i / 26), '#'),
+                    i, {i});
+        }
+        add("forty-types.iff", b.MapAtEnd().Build());
+    }
     add("unfinished-996.iff", ThreeChunks().Legacy996().Build());
     add("stale-tail.iff", ThreeChunks().MapAtEnd().Trailing(Bytes(43, 0xEE)).Build());
     add("map-after-first.iff", ThreeChunks().MapAfter(0).Build());

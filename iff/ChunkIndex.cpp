@@ -19,22 +19,36 @@ size_t CChunkIndex::Find(uint64_t key) const {
     return slot.key == key ? slot.value : npos;
 }
 
-void CChunkIndex::InsertIfAbsent(uint64_t key, size_t value) {
+bool CChunkIndex::TryInsert(uint64_t key, size_t value) {
     if ((m_nUsed + 1) * 2 > m_slots.size()) {
-        Grow();
+        Rehash(m_slots.empty() ? 64 : m_slots.size() * 2);
     }
     Slot& slot = m_slots[Probe(key)];
     if (slot.key == kEmpty) {
         slot = Slot{key, value};
         ++m_nUsed;
-    } else if (slot.value == npos) {
+        return true;
+    }
+    if (slot.value == npos) {
         slot.value = value;
+        return true;
+    }
+    return false;
+}
+
+void CChunkIndex::Reserve(size_t count) {
+    size_t capacity = m_slots.empty() ? 64 : m_slots.size();
+    while (capacity / 2 < count && capacity <= (static_cast<size_t>(-1) >> 2)) {
+        capacity *= 2;
+    }
+    if (capacity > m_slots.size()) {
+        Rehash(capacity);
     }
 }
 
 void CChunkIndex::Assign(uint64_t key, size_t value) {
     if ((m_nUsed + 1) * 2 > m_slots.size()) {
-        Grow();
+        Rehash(m_slots.empty() ? 64 : m_slots.size() * 2);
     }
     Slot& slot = m_slots[Probe(key)];
     if (slot.key == kEmpty) {
@@ -53,9 +67,8 @@ void CChunkIndex::Clear() {
     m_nShift = 64;
 }
 
-void CChunkIndex::Grow() {
+void CChunkIndex::Rehash(size_t capacity) {
     std::vector<Slot> old = std::move(m_slots);
-    const size_t capacity = old.empty() ? 64 : old.size() * 2;
     m_slots.assign(capacity, Slot{kEmpty, npos});
     m_nShift = 64;
     for (size_t n = capacity; n > 1; n >>= 1) {

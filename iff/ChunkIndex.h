@@ -14,7 +14,11 @@ public:
     // The chunk-list index stored for key, or npos.
     [[nodiscard]] size_t Find(uint64_t key) const;
     // Stores value for key unless key already has one.
-    void InsertIfAbsent(uint64_t key, size_t value);
+    void InsertIfAbsent(uint64_t key, size_t value) { static_cast<void>(TryInsert(key, value)); }
+    // As InsertIfAbsent; true when value was stored (key had no value before).
+    [[nodiscard]] bool TryInsert(uint64_t key, size_t value);
+    // Makes room for count keys in all, so that filling the index does not rehash on the way.
+    void Reserve(size_t count);
     // Stores value for key, replacing any.
     void Assign(uint64_t key, size_t value);
     void Erase(uint64_t key) { Assign(key, npos); }
@@ -37,7 +41,8 @@ private:
     }
     // The slot holding key, or the empty slot where it belongs.
     [[nodiscard]] size_t Probe(uint64_t key) const;
-    void Grow();
+    // Rehashes into capacity slots (a power of two, at least twice the keys held).
+    void Rehash(size_t capacity);
 
     std::vector<Slot> m_slots;
     size_t m_nUsed = 0;

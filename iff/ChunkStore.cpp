@@ -157,9 +157,9 @@ ChunkHandle CChunkStore::AddRecord(CChunkRecord* record) {
         }
     }
     const uint32_t owner = m_nCount++;
-    SlotAt(owner) = Slot{0, record, 0};
+    SlotAt(owner) = Slot{record, 0, 0};
     const uint32_t handle = m_nCount++;
-    SlotAt(handle) = Slot{owner, nullptr, 0};
+    SlotAt(handle) = Slot{nullptr, owner, 0};
     SlotAt(owner).refCount = 1;
     return handle;
 }
@@ -267,15 +267,16 @@ bool CChunkStore::DestroyEntry(uint32_t slot) {
 }
 
 ChunkHeader CChunkStore::GetHeader(ChunkHandle handle) const {
-    ChunkHeader header;
     const CChunkRecord* record = Resolve(handle);
-    if (record == nullptr) {
-        return header;
-    }
-    header.type = record->type;
-    header.size = record->size + kChunkHeaderSize;
-    header.id = record->id;
-    header.flags = record->flags;
-    header.name = NameField(record->name);
+    return record == nullptr ? ChunkHeader{} : HeaderOf(*record);
+}
+
+ChunkHeader CChunkStore::HeaderOf(const CChunkRecord& record) {
+    ChunkHeader header;
+    header.type = record.type;
+    header.size = record.size + kChunkHeaderSize;
+    header.id = record.id;
+    header.flags = record.flags;
+    header.name = NameField(record.name);
     return header;
 }

@@ -77,14 +77,17 @@ public:
     bool DestroyEntry(uint32_t slot);
     // The header to write for the chunk: name cut to 63 characters; all zero when unresolvable.
     [[nodiscard]] ChunkHeader GetHeader(ChunkHandle handle) const;
+    // GetHeader for a record already resolved.
+    [[nodiscard]] static ChunkHeader HeaderOf(const CChunkRecord& record);
 
     [[nodiscard]] uint32_t GetCapacity() const { return m_nCapacity; }
     [[nodiscard]] uint32_t GetCount() const { return m_nCount; }
 
 private:
+    // The pointer first: 16 bytes a slot instead of 24, and an open touches two slots a chunk.
     struct Slot {
-        uint32_t target;
         CChunkRecord* record;
+        uint32_t target;
         int32_t refCount;
     };
 

@@ -22,6 +22,42 @@ CChunkStore& Store() {
     return CChunkStore::Instance();
 }
 
+uint64_t KeyOf(const CChunkRecord& record) {
+    return (static_cast<uint64_t>(record.type) << 16) | record.id;
+}
+
+// Tells, for the entries of a chunk list taken in order, which is the first with its type and id
+// (maps left out). Keys repeat only after a late header read changed one, so the keys are only
+// gathered from the moment the file says they may repeat.
+class CFirstOfKey {
+public:
+    explicit CFirstOfKey(const std::vector<ChunkHandle>& chunks) : m_chunks(chunks) {}
+
+    // record is the entry at index; keysMayRepeat is the file's flag as it stands now.
+    [[nodiscard]] bool IsFirst(size_t index, const CChunkRecord& record, bool keysMayRepeat) {
+        if (!m_bGathering) {
+            if (!keysMayRepeat) {
+                return true;
+            }
+            // The entries before index were all distinct when they were passed.
+            m_bGathering = true;
+            m_seen.Reserve(m_chunks.size());
+            for (size_t before = 0; before < index; ++before) {
+                const CChunkRecord* earlier = Store().Resolve(Store().GetTarget(m_chunks[before]));
+                if (earlier != nullptr && earlier->type != kTypeResourceMap) {
+                    m_seen.InsertIfAbsent(KeyOf(*earlier), 0);
+                }
+            }
+        }
+        return m_seen.TryInsert(KeyOf(record), 0);
+    }
+
+private:
+    const std::vector<ChunkHandle>& m_chunks;
+    CChunkIndex m_seen;
+    bool m_bGathering = false;
+};
+
 }  // namespace
 
 CIffFile::CIffFile() : m_header(TemplateFileHeader()) {}
@@ -80,6 +116,7 @@ void CIffFile::Reset() {
     m_types.clear();
     m_index.Clear();
     m_bIndexDirty = false;
+    m_bKeysMayRepeat = false;
     m_header = TemplateFileHeader();
 }
 
@@ -116,6 +153,8 @@ bool CIffFile::Open(int* error, bool readMapHeaders) {
         ReadResourceMap(readMapHeaders);
     }
     ScanChunks();
+    // Headers read while the map was parsed changed records not yet listed.
+    m_bKeysMayRepeat = false;
     RebuildTypeList();
     return true;
 }
@@ -285,6 +324,7 @@ void CIffFile::TakeHeader(CChunkRecord& record, const ChunkHeader& header) {
     if (record.type != header.type || record.id != header.id) {
         // Rare (a map that disagrees with the file): rebuilt on the next look-up.
         m_bIndexDirty = true;
+        m_bKeysMayRepeat = true;
     }
     const uint32_t size = header.size - kChunkHeaderSize;
     if (record.size != size && record.data != nullptr) {
@@ -456,31 +496,32 @@ bool CIffFile::ReadChunkHeader(ChunkHeader& header, uint32_t offset) {
 
 bool CIffFile::LoadPayload(ChunkHandle handle) {
     CChunkRecord* record = RecordOf(handle);
-    if (record == nullptr) {
-        return false;
-    }
-    if (record->loaded) {
+    return record != nullptr && LoadRecord(*record);
+}
+
+bool CIffFile::LoadRecord(CChunkRecord& record) {
+    if (record.loaded) {
         return true;
     }
     if (!m_pSource) {
         return false;
     }
     // Refused before anything is allocated: a damaged size must not cost memory.
-    if (record->offset > m_nSourceLength || record->size > m_nSourceLength - record->offset) {
+    if (record.offset > m_nSourceLength || record.size > m_nSourceLength - record.offset) {
         return false;
     }
-    if (!record->IsBufferReady() && !record->AllocateBuffer()) {
+    if (!record.IsBufferReady() && !record.AllocateBuffer()) {
         return false;
     }
     try {
-        if (!m_readAhead.Read(*m_pSource, record->offset, record->data, record->size,
+        if (!m_readAhead.Read(*m_pSource, record.offset, record.data, record.size,
                               m_nSourceLength)) {
             return false;
         }
     } catch (const CFileException&) {
         return false;
     }
-    record->loaded = true;
+    record.loaded = true;
     return true;
 }
 
@@ -492,17 +533,15 @@ bool CIffFile::EnsureLoaded(ChunkHandle handle) {
     if (!record->headerRead && !ReadRecordHeader(*record)) {
         return false;
     }
-    if (record->loaded) {
-        return true;
-    }
-    return LoadPayload(handle);
+    return LoadRecord(*record);
 }
 
 bool CIffFile::LoadAll() {
     // Headers first, in list order; then the payloads in file order, so that a map grouped by
     // type does not make the file be read once per type. The result is the same; only after a
     // failure can a different set of chunks have been loaded.
-    std::vector<std::pair<uint32_t, ChunkHandle>> pending;
+    std::vector<std::pair<uint32_t, CChunkRecord*>> pending;
+    pending.reserve(m_chunks.size());
     bool complete = true;
     for (const ChunkHandle handle : m_chunks) {
         CChunkRecord* record = RecordOf(handle);
@@ -520,15 +559,15 @@ bool CIffFile::LoadAll() {
             break;
         }
         if (record->type != kTypeResourceMap && !record->loaded) {
-            pending.emplace_back(record->offset, handle);
+            pending.emplace_back(record->offset, record);
         }
     }
     const auto byOffset = [](const auto& a, const auto& b) { return a.first < b.first; };
     if (!std::is_sorted(pending.begin(), pending.end(), byOffset)) {
         std::stable_sort(pending.begin(), pending.end(), byOffset);
     }
-    for (const auto& [offset, handle] : pending) {
-        if (!LoadPayload(handle)) {
+    for (const auto& [offset, record] : pending) {
+        if (!LoadRecord(*record)) {
             return false;
         }
     }
@@ -619,10 +658,9 @@ bool CIffFile::Save(CFile* file) {
 }
 
 bool CIffFile::WriteChunks(CFile& file) {
-    CChunkStore& store = Store();
-    std::unordered_set<uint64_t> written;
-    for (const ChunkHandle handle : m_chunks) {
-        CChunkRecord* record = RecordOf(handle);
+    CFirstOfKey written(m_chunks);
+    for (size_t index = 0; index < m_chunks.size(); ++index) {
+        CChunkRecord* record = RecordOf(m_chunks[index]);
         if (record == nullptr) {
             return false;
         }
@@ -638,10 +676,10 @@ bool CIffFile::WriteChunks(CFile& file) {
         // A header read late can give a chunk the type and id of one before it (a map that
         // disagrees with the file). Look-ups and edits only ever reach the first; written too,
         // the later one would displace it when the file is opened again.
-        if (!written.insert(IndexKey(record->type, record->id)).second) {
+        if (!written.IsFirst(index, *record, m_bKeysMayRepeat)) {
             continue;
         }
-        if (!EnsureLoaded(handle)) {
+        if (!LoadRecord(*record)) {
             return false;
         }
         const uint64_t at = file.GetLength();
@@ -652,7 +690,7 @@ bool CIffFile::WriteChunks(CFile& file) {
             return false;
         }
         record->offset = static_cast<uint32_t>(at + kChunkHeaderSize);
-        if (!WriteChunkHeader(file, store.GetHeader(handle), static_cast<uint32_t>(at))) {
+        if (!WriteChunkHeader(file, CChunkStore::HeaderOf(*record), static_cast<uint32_t>(at))) {
             return false;
         }
         try {
@@ -685,25 +723,43 @@ bool CIffFile::WriteResourceMap(CFile& file) {
     // One pass gathers each type's loaded chunks in chunk-list order, so the map costs the
     // same for two types and for thousands.
     bool hasOldMap = false;
-    std::unordered_map<ChunkType, std::vector<const CChunkRecord*>> groups;
-    std::unordered_set<uint64_t> listed;
-    for (const ChunkHandle handle : m_chunks) {
-        const CChunkRecord* record = RecordOf(handle);
+    std::vector<std::vector<const CChunkRecord*>> groups(m_types.size());
+    std::unordered_map<ChunkType, size_t> groupOf;
+    if (m_types.size() > 1) {
+        groupOf.reserve(m_types.size());
+        for (size_t group = 0; group < m_types.size(); ++group) {
+            groupOf.emplace(m_types[group], group);
+        }
+    }
+    CFirstOfKey listed(m_chunks);
+    // Chunks of one type tend to stand together: the last group found is tried first.
+    ChunkType lastType = m_types.empty() ? 0 : m_types.front();
+    size_t lastGroup = 0;
+    size_t entryBytes = 0;
+    for (size_t index = 0; index < m_chunks.size(); ++index) {
+        const CChunkRecord* record = RecordOf(m_chunks[index]);
         if (record == nullptr) {
             continue;
         }
         hasOldMap = hasOldMap || record->type == kTypeResourceMap;
         // The chunks WriteChunks passed over as duplicates are not in the file.
-        if (record->type != kTypeResourceMap &&
-            !listed.insert(IndexKey(record->type, record->id)).second) {
+        if (record->type != kTypeResourceMap && !listed.IsFirst(index, *record, m_bKeysMayRepeat)) {
             continue;
         }
-        if (record->loaded) {
-            groups[record->type].push_back(record);
+        if (!record->loaded) {
+            continue;
         }
+        if (record->type != lastType) {
+            lastType = record->type;
+            lastGroup = groupOf.at(lastType);
+        }
+        groups[lastGroup].push_back(record);
+        // Offset, id, flags, the name, its NUL and at most one pad byte.
+        entryBytes += kMapEntryFixedSize + record->name.size() + 2;
     }
 
     std::vector<uint8_t> map(kChunkHeaderSize);
+    map.reserve(kChunkHeaderSize + kMapFixedSize + kMapGroupSize * m_types.size() + entryBytes);
     ChunkHeader header;
     header.type = kTypeResourceMap;
     header.flags = kMapFlags;
@@ -713,22 +769,28 @@ bool CIffFile::WriteResourceMap(CFile& file) {
     AppendBytes(map, kMapMagic.data(), kMapMagic.size());
     AppendU32LE(map, 0);  // size, filled in below
     AppendU32LE(map, static_cast<uint32_t>(m_types.size() - (hasOldMap ? 1 : 0)));
-    for (const ChunkType type : m_types) {
+    for (size_t group = 0; group < m_types.size(); ++group) {
+        const ChunkType type = m_types[group];
         if (type == kTypeResourceMap) {
             continue;
         }
-        const auto& records = groups[type];
+        const auto& records = groups[group];
         AppendU32LE(map, type);
         AppendU32LE(map, static_cast<uint32_t>(records.size()));
         for (const CChunkRecord* record : records) {
-            AppendU32LE(map, record->offset - kChunkHeaderSize);
-            AppendU16LE(map, record->id);
-            AppendU16LE(map, record->flags);
-            AppendBytes(map, record->name.data(), record->name.size());
-            map.push_back(0);
-            // Entries start at even offsets within the map.
-            if ((map.size() & 1) != 0) {
-                map.push_back(kMapPadByte);
+            // Entries start at even offsets within the map, so the pad follows an even name.
+            const size_t nameBytes = record->name.size() + 1;
+            const size_t bytes = kMapEntryFixedSize + nameBytes + ((nameBytes & 1) != 0 ? 1 : 0);
+            const size_t at = map.size();
+            map.resize(at + bytes);
+            uint8_t* entry = map.data() + at;
+            PutU32LE(entry, record->offset - kChunkHeaderSize);
+            PutU16LE(entry + 4, record->id);
+            PutU16LE(entry + 6, record->flags);
+            std::memcpy(entry + kMapEntryFixedSize, record->name.data(), nameBytes - 1);
+            entry[kMapEntryFixedSize + nameBytes - 1] = 0;
+            if (bytes != kMapEntryFixedSize + nameBytes) {
+                entry[bytes - 1] = kMapPadByte;
             }
         }
     }

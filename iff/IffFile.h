@@ -94,6 +94,8 @@ private:
     // that claims less than its own 76 bytes counts as unreadable.
     [[nodiscard]] bool ReadRecordHeader(CChunkRecord& record);
     void TakeHeader(CChunkRecord& record, const ChunkHeader& header);
+    // LoadPayload for a record already resolved.
+    [[nodiscard]] bool LoadRecord(CChunkRecord& record);
     void ReadResourceMap(bool readMapHeaders);
     void ParseResourceMap(const uint8_t* payload, uint32_t size, bool readMapHeaders);
     void ScanChunks();
@@ -112,5 +114,8 @@ private:
     // from outside, other than by a header read here, is not.
     CChunkIndex m_index;
     bool m_bIndexDirty = false;
+    // Set when a header read late gave a listed record another type or id. AddChunk keeps the
+    // types and ids of the chunk list distinct, so until then a save need not look for repeats.
+    bool m_bKeysMayRepeat = false;
     CReadAhead m_readAhead;
 };

@@ -68,6 +68,11 @@ int CreateTemp(const std::string& target, std::string& tempPath) {
 }  // namespace
 
 CSafeFile::CSafeFile(const std::string& target) : m_strTarget(ResolveTarget(target)) {
+    // Renaming over a device, a pipe or a folder would replace it with a plain file.
+    struct stat st {};
+    if (::stat(m_strTarget.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        throw CFileException(CFileException::accessDenied, target, EINVAL);
+    }
     const int fd = CreateTemp(m_strTarget, m_strTemp);
     if (fd < 0) {
         CFileException::ThrowOsError(errno, target);

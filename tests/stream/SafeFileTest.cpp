@@ -163,6 +163,28 @@ TEST(SafeFile, ATargetInAMissingFolderThrowsCleanly) {
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"plain"});
 }
 
+// Renaming over anything but a regular file would replace a device, a pipe or a folder with a
+// plain file; such targets are refused before a temporary file exists.
+TEST(SafeFile, ATargetThatIsNotARegularFileIsRefused) {
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((folder / "sub").c_str(), 0700), 0);
+    for (const std::string name : {"pipe", "sub"}) {
+        const std::string target = folder / name;
+        try {
+            CSafeFile out(target);
+            FAIL() << name;
+        } catch (const CFileException& e) {
+            EXPECT_EQ(e.m_cause, CFileException::accessDenied) << name;
+            EXPECT_EQ(e.GetErrorMessage(), "Access to " + target + " was denied.");
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat((folder / "pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"pipe", "sub"}));
+}
+
 // A name near the file system's limit must still leave room for the temporary file's name.
 TEST(SafeFile, ALongFileNameStillSaves) {
     TempFolder folder;
