@@ -198,6 +198,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0x1000000) {
         return 0;
     }
+    if (size == 0) {
+        // Nothing attached: code 5, and no code at all without a place to put it.
+        CIffFile detached;
+        int error = 0;
+        FUZZ_CHECK(!detached.Open(&error, false) && error == CIffFile::errNoSource);
+        FUZZ_CHECK(!detached.Open(nullptr, false));
+    }
     {
         // The other map mode: headers of map entries read while the map is parsed.
         CIffFile eager;

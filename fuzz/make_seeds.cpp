@@ -96,6 +96,7 @@ void AddIffSeeds(std::vector<Seed>& seeds) {
     add("map-offset-past-end.iff", ThreeChunks().MapAtEnd().OffsetFieldValue(0xFFFFFF00).Build());
     add("map-offset-into-chunk.iff", ThreeChunks().MapAtEnd().OffsetFieldValue(70).Build());
     add("map-bad-magic.iff", ThreeChunks().MapAtEnd().MapMagic({'p', 'm', 's', 'x'}).Build());
+    add("map-payload-too-short.iff", ThreeChunks().MapAtEnd().MapPayload(Bytes(6, 0)).Build());
     add("map-version-1.iff", ThreeChunks().MapAtEnd().MapVersion(1).Build());
     add("map-size-short.iff", ThreeChunks().MapAtEnd().MapSizeAdjust(-80).Build());
     add("map-claims-more.iff", ThreeChunks().MapAtEnd().MapSizeAdjust(1).Build());

@@ -120,8 +120,8 @@ size_t CFile::Read(void* buffer, size_t count) {
     auto* out = static_cast<unsigned char*>(buffer);
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(m_fd, out + done, count - done,
-                                  static_cast<off_t>(m_nPosition + done));
+        const ssize_t n =
+            ::pread(m_fd, out + done, count - done, static_cast<off_t>(m_nPosition + done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -144,8 +144,8 @@ void CFile::Write(const void* buffer, size_t count) {
     const auto* in = static_cast<const unsigned char*>(buffer);
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pwrite(m_fd, in + done, count - done,
-                                   static_cast<off_t>(m_nPosition + done));
+        const ssize_t n =
+            ::pwrite(m_fd, in + done, count - done, static_cast<off_t>(m_nPosition + done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;

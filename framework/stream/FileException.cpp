@@ -75,7 +75,9 @@ void CFileException::ThrowOsError(int err, const std::string& path) {
     throw CFileException(CauseFromErrno(err), path, err);
 }
 
-std::string CFileException::GetErrorMessage() const { return m_strMessage; }
+std::string CFileException::GetErrorMessage() const {
+    return m_strMessage;
+}
 
 std::string CFileException::MessageFor(int cause, const std::string& path) {
     if (cause < 0 || cause > endOfFile) {

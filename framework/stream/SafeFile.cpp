@@ -81,7 +81,9 @@ CSafeFile::CSafeFile(const std::string& target) : m_strTarget(ResolveTarget(targ
     AttachDescriptor(fd, target);
 }
 
-CSafeFile::~CSafeFile() { Discard(); }
+CSafeFile::~CSafeFile() {
+    Discard();
+}
 
 void CSafeFile::Commit() {
     try {

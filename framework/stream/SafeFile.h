@@ -30,7 +30,7 @@ protected:
     virtual void RenameOver(const std::string& from, const std::string& to);
 
 private:
-    std::string m_strTarget;    // the file to replace, links resolved
-    std::string m_strTemp;      // the temporary file, empty once renamed or removed
+    std::string m_strTarget;  // the file to replace, links resolved
+    std::string m_strTemp;    // the temporary file, empty once renamed or removed
     bool m_bCommitted = false;
 };

@@ -71,7 +71,6 @@ std::vector<uint8_t> Bytes(const std::string& text) {
 const std::vector<uint8_t> kMultilingual =
     Bytes({0xFD, 0xFF, 0x03, 0x00, 0x01, 'A', 0, 'a', 0, 0x01, 'B', 0, 'b', 0, 0x03, 'F', 0, 0});
 const std::vector<uint8_t> kOther = {9, 8, 7};
-const ChunkType kBhav = MakeChunkType('B', 'H', 'A', 'V');
 
 class EditCommands : public testing::Test {
 protected:
