@@ -42,18 +42,7 @@ std::unique_ptr<CFile> CBufferedWriter::Duplicate() const {
 }
 
 uint64_t CBufferedWriter::Seek(int64_t offset, SeekPosition from) {
-    int64_t base = 0;
-    if (from == current) {
-        base = static_cast<int64_t>(m_nPosition);
-    } else if (from == end) {
-        base = static_cast<int64_t>(m_nLength);
-    }
-    if ((offset < 0 && base < -offset) ||
-        (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset)) {
-        throw CFileException(CFileException::badSeek, m_strFileName, EINVAL);
-    }
-    m_nPosition = static_cast<uint64_t>(base + offset);
-    return m_nPosition;
+    return MovePosition(offset, from, m_nLength);
 }
 
 size_t CBufferedWriter::Read(void* buffer, size_t count) {

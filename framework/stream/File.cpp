@@ -95,15 +95,12 @@ std::unique_ptr<CFile> CFile::Duplicate() const {
     return copy;
 }
 
-uint64_t CFile::Seek(int64_t offset, SeekPosition from) {
-    if (m_fd < 0) {
-        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
-    }
+uint64_t CFile::MovePosition(int64_t offset, SeekPosition from, uint64_t length) {
     int64_t base = 0;
     if (from == current) {
         base = static_cast<int64_t>(m_nPosition);
     } else if (from == end) {
-        base = static_cast<int64_t>(GetLength());
+        base = static_cast<int64_t>(length);
     }
     if ((offset < 0 && base < -offset) ||
         (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset)) {
@@ -111,6 +108,13 @@ uint64_t CFile::Seek(int64_t offset, SeekPosition from) {
     }
     m_nPosition = static_cast<uint64_t>(base + offset);
     return m_nPosition;
+}
+
+uint64_t CFile::Seek(int64_t offset, SeekPosition from) {
+    if (m_fd < 0) {
+        throw CFileException(CFileException::invalidFile, m_strFileName, EBADF);
+    }
+    return MovePosition(offset, from, from == end ? GetLength() : 0);
 }
 
 size_t CFile::Read(void* buffer, size_t count) {

@@ -60,6 +60,9 @@ public:
 protected:
     // Takes ownership of fd in place of the open descriptor, if any.
     void AttachDescriptor(int fd, std::string path);
+    // Moves the position as Seek does, given the stream's length; throws badSeek when the
+    // result would be negative or overflow. Returns the new position.
+    uint64_t MovePosition(int64_t offset, SeekPosition from, uint64_t length);
 
     std::string m_strFileName;
     uint64_t m_nPosition = 0;
