@@ -2,6 +2,7 @@
 // file back through the same steps as the editor's save.
 #include "cli/Commands.h"
 
+#include "cli/CliText.h"
 #include "cli/DocSession.h"
 #include "cli/OpenIff.h"
 #include "framework/stream/FileException.h"
@@ -24,19 +25,6 @@ void AppendEscaped(std::string& out, unsigned char byte) {
     out += "\\x";
     out += kHex[byte >> 4];
     out += kHex[byte & 0x0F];
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // A chunk type's four characters; bytes outside printable ASCII (and the backslash) escaped.

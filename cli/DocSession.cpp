@@ -1,20 +1,11 @@
 #include "cli/DocSession.h"
 
-#include <cstdio>
-
+#include "cli/Commands.h"
 #include "framework/doc/PathUtil.h"
 #include "iff/ChunkTypes.h"
 
-namespace {
-
-void Complain(const std::string& message) {
-    std::fprintf(stderr, "tallyglass-cli: %s\n", message.c_str());
-}
-
-}  // namespace
-
 int CStderrMessageBox::Show(const std::string& text, const std::string&, unsigned type) {
-    Complain(text);
+    PrintError(text);
     switch (type & MB_BUTTONMASK) {
         case MB_YESNO:
             return IDNO;
@@ -82,7 +73,7 @@ bool CDocSession::Open(const std::string& path) {
     // The editor opens an empty file as a document without chunks; the command line, which
     // would only write an empty IFF file over it, refuses it as what it is.
     if (!m_doc.m_iff.IsAttached() && m_doc.GetOpenError() == 0) {
-        Complain(CTallyglassDoc::kMsgNotIff);
+        PrintError(CTallyglassDoc::kMsgNotIff);
         return false;
     }
     // A file the document could not read as IFF has been reported by the view; the command

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
+#include "cli/Commands.h"
 #include "cli/DocSession.h"
 #include "strings/Languages.h"
 #include "strings/TextCodec.h"
@@ -35,10 +35,6 @@ const char* const kSlotNames[kSlotCount] = {
     "Russian",
 };
 
-void Complain(const std::string& message) {
-    std::fprintf(stderr, "tallyglass-cli: %s\n", message.c_str());
-}
-
 bool EqualsIgnoringCase(const std::string& a, const char* b) {
     const std::string other(b);
     return a.size() == other.size() &&
@@ -54,8 +50,8 @@ bool OpenResource(CDocSession& session, const EditTarget& target) {
         return false;
     }
     if (!session.View().LoadResource(target.id)) {
-        Complain("STR# resource " + std::to_string(target.id) +
-                 " does not exist in the file or cannot be read.");
+        PrintError("STR# resource " + std::to_string(target.id) +
+                   " does not exist in the file or cannot be read.");
         return false;
     }
     return true;
@@ -69,8 +65,8 @@ int Finish(CDocSession& session, const EditTarget& target) {
 bool CheckEntry(const CStringSet& strings, int entry, bool allowAppend) {
     const auto count = static_cast<int>(strings.GetCount());
     if (entry < 0 || entry > count || (entry == count && !allowAppend) || entry > 0xFFFF) {
-        Complain("entry " + std::to_string(entry) + " is out of range: the resource has " +
-                 std::to_string(count) + " entries.");
+        PrintError("entry " + std::to_string(entry) + " is out of range: the resource has " +
+                   std::to_string(count) + " entries.");
         return false;
     }
     return true;
@@ -81,7 +77,7 @@ bool ToBytes(const std::string& value, bool isBytes, const CTextCodec& codec, co
              std::string& bytes) {
     if (isBytes) {
         if (value.find('\0') != std::string::npos) {
-            Complain(std::string("the ") + what + " cannot hold a NUL byte.");
+            PrintError(std::string("the ") + what + " cannot hold a NUL byte.");
             return false;
         }
         bytes = value;
@@ -96,8 +92,8 @@ bool ToBytes(const std::string& value, bool isBytes, const CTextCodec& codec, co
         while (end < stored.size() && (static_cast<unsigned char>(stored[end]) & 0xC0) == 0x80) {
             ++end;
         }
-        Complain(std::string("the ") + what + " has a character that " + codec.Name() +
-                 " cannot hold: \"" + stored.substr(bad, end - bad) + "\".");
+        PrintError(std::string("the ") + what + " has a character that " + codec.Name() +
+                   " cannot hold: \"" + stored.substr(bad, end - bad) + "\".");
         return false;
     }
     return true;
@@ -184,11 +180,11 @@ int RunSet(const SetRequest& request) {
     // What the editor's panel allows for each layout: a language other than the first only with
     // languages, a description only where the layout stores one.
     if (request.slot != 0 && layout != StringLayout::multilingual) {
-        Complain("the resource has no languages: only slot 0 (USEnglish) can be set.");
+        PrintError("the resource has no languages: only slot 0 (USEnglish) can be set.");
         return 1;
     }
     if (request.description && (layout == StringLayout::basic || layout == StringLayout::plain)) {
-        Complain("the resource's layout stores no descriptions.");
+        PrintError("the resource's layout stores no descriptions.");
         return 1;
     }
     if (!CheckEntry(strings, request.entry, true)) {
@@ -207,8 +203,8 @@ int RunSet(const SetRequest& request) {
         return 1;
     }
     if (layout == StringLayout::basic && text.size() > 255) {
-        Complain("a text of the basic layout holds at most 255 bytes; this one has " +
-                 std::to_string(text.size()) + ".");
+        PrintError("a text of the basic layout holds at most 255 bytes; this one has " +
+                   std::to_string(text.size()) + ".");
         return 1;
     }
     const auto index = static_cast<uint16_t>(request.entry);
@@ -260,7 +256,7 @@ int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot) {
     }
     CStringSet& strings = session.View().m_strings;
     if (strings.GetLayout() != StringLayout::multilingual) {
-        Complain("the resource has no languages to copy into.");
+        PrintError("the resource has no languages to copy into.");
         return 1;
     }
     std::sort(entries.begin(), entries.end());

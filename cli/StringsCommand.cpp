@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/OpenIff.h"
 #include "framework/stream/File.h"
@@ -74,24 +75,6 @@ std::string Hex(std::string_view bytes) {
         out += kDigits[byte & 0x0F];
     }
     return out;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // Decoded text for a one-line listing: line breaks, tabs and other control characters, the

@@ -1,13 +1,8 @@
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <exception>
 
 #include "cli/Commands.h"
-
-void PrintError(const std::string& message) {
-    std::fprintf(stderr, "tallyglass-cli: %s\n", message.c_str());
-}
 
 int main(int argc, char** argv) {
     CLI::App app{"Reads and edits the STR# string resources of IFF files.", "tallyglass-cli"};

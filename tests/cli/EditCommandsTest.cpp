@@ -12,6 +12,7 @@
 #include "iff/IffFile.h"
 #include "strings/StringSet.h"
 #include "tests/support/IffBytes.h"
+#include "tests/support/IffPayloads.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -20,27 +21,6 @@ namespace {
 ProgramResult Cli(std::vector<std::string> args) {
     args.insert(args.begin(), TALLYGLASS_CLI);
     return RunProgram(std::move(args));
-}
-
-using Payloads = std::map<std::pair<ChunkType, uint16_t>, std::vector<uint8_t>>;
-
-Payloads ReadPayloads(const std::string& path) {
-    CFile file(path, CFile::modeRead);
-    CIffFile iff;
-    static_cast<void>(iff.Attach(file));
-    int code = 0;
-    Payloads payloads;
-    if (!iff.Open(&code, false)) {
-        ADD_FAILURE() << path << " does not open: " << code;
-        return payloads;
-    }
-    for (const ChunkHandle handle : iff.GetChunkList()) {
-        const CChunkRecord* record = CChunkStore::Instance().Resolve(handle);
-        if (record && record->type != kTypeResourceMap && iff.EnsureLoaded(handle)) {
-            payloads[{record->type, record->id}].assign(record->data, record->data + record->size);
-        }
-    }
-    return payloads;
 }
 
 CStringSet Decode(const std::vector<uint8_t>& payload) {

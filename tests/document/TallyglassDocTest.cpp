@@ -18,34 +18,12 @@
 #include "strings/StringSet.h"
 #include "tests/support/FailingSafeFile.h"
 #include "tests/support/IffBytes.h"
+#include "tests/support/IffPayloads.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedFileDialog.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
-
-using Payloads = std::map<std::pair<ChunkType, uint16_t>, std::vector<uint8_t>>;
-
-// Every chunk of an IFF file on disk with its payload, read by a fresh CIffFile.
-Payloads ReadPayloads(const std::string& path) {
-    CFile file(path, CFile::modeRead);
-    CIffFile iff;
-    static_cast<void>(iff.Attach(file));
-    int code = 0;
-    Payloads payloads;
-    if (!iff.Open(&code, false)) {
-        ADD_FAILURE() << path << " does not open: " << code;
-        return payloads;
-    }
-    for (const ChunkHandle handle : iff.GetChunkList()) {
-        const CChunkRecord* record = CChunkStore::Instance().Resolve(handle);
-        if (!record || record->type == kTypeResourceMap || !iff.EnsureLoaded(handle)) {
-            continue;
-        }
-        payloads[{record->type, record->id}].assign(record->data, record->data + record->size);
-    }
-    return payloads;
-}
 
 // Does at update time what the editor's view does: a changed working copy is stored into its
 // chunk and marks the document modified; a store that fails is reported and vetoes the save.
