@@ -20,10 +20,10 @@ CTallyglassDoc& CHeadlessView::GetDoc() const {
     return static_cast<CTallyglassDoc&>(*GetDocument());
 }
 
-bool CHeadlessView::LoadResource(uint16_t id) {
+bool CHeadlessView::LoadResource(ChunkType type, uint16_t id) {
     CTallyglassDoc& doc = GetDoc();
     ChunkHandle handle = 0;
-    m_bLoaded = doc.m_iff.FindChunk(handle, kTypeStrings, id) && m_strings.Load(doc.m_iff, handle);
+    m_bLoaded = doc.m_iff.FindChunk(handle, type, id) && m_strings.Load(doc.m_iff, handle);
     m_bChanged = false;
     return m_bLoaded;
 }

@@ -15,14 +15,14 @@ public:
     int Show(const std::string& text, const std::string& caption, unsigned type) override;
 };
 
-// The editor's view without a window: it holds the working copy of one STR# resource and, when
+// The editor's view without a window: it holds the working copy of one text resource and, when
 // the document updates its views before a save, stores a changed copy into its chunk. A store
 // that fails is reported and vetoes the save, so nothing is written.
 class CHeadlessView : public CView {
 public:
     // FindChunk and Load, as the editor's view loads a resource-list entry; clears the changed
-    // mark. False when there is no STR# chunk with the id or its payload does not decode.
-    [[nodiscard]] bool LoadResource(uint16_t id);
+    // mark. False when there is no chunk with the type and id or its payload does not decode.
+    [[nodiscard]] bool LoadResource(ChunkType type, uint16_t id);
     // The working copy was edited: marks it changed and the document modified.
     void MarkChanged();
 

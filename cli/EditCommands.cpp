@@ -9,12 +9,14 @@
 #include "cli/Commands.h"
 #include "cli/EditOperations.h"
 #include "framework/stream/FileException.h"
+#include "strings/TextResources.h"
 
 namespace {
 
 struct EditOptions {
     EditTarget target;
     std::string lang = "0";
+    std::string type = "STR#";
 };
 
 const CLI::Validator& SlotValidator() {
@@ -24,6 +26,17 @@ const CLI::Validator& SlotValidator() {
                                     : "not a language slot (0-20 or a language name): " + value;
         },
         "SLOT");
+    return validator;
+}
+
+const CLI::Validator& TypeValidator() {
+    static const CLI::Validator validator(
+        [](std::string& value) {
+            return ParseTextResourceType(value)
+                       ? std::string()
+                       : "not a text resource type (STR#, CTSS or TTAs): " + value;
+        },
+        "TYPE");
     return validator;
 }
 
@@ -38,7 +51,10 @@ const CLI::Validator& HexValidator() {
 
 void AddTargetOptions(CLI::App* command, EditOptions& options) {
     command->add_option("FILE", options.target.file, "IFF file")->required();
-    command->add_option("--id", options.target.id, "id of the STR# resource")->required();
+    command->add_option("--id", options.target.id, "id of the resource")->required();
+    command
+        ->add_option("--type", options.type, "type of the resource: STR# (default), CTSS or TTAs")
+        ->check(TypeValidator());
     command->add_option("-o,--output", options.target.output,
                         "file to save to instead of FILE (FILE stays untouched)");
 }
@@ -84,6 +100,7 @@ void RegisterEditCommands(CLI::App& app, int& exitCode) {
             if (!*textOption && !*textHexOption && !*descOption && !*descHexOption) {
                 throw CLI::RequiredError("--text, --text-hex, --desc or --desc-hex");
             }
+            options->target.type = *ParseTextResourceType(options->type);
             request->target = options->target;
             request->slot = *ParseSlot(options->lang);
             if (*textOption) {
@@ -111,6 +128,7 @@ void RegisterEditCommands(CLI::App& app, int& exitCode) {
             ->required()
             ->check(CLI::IsMember({"basic", "plain", "described", "multilingual"}));
         layout->callback([&exitCode, options, mode] {
+            options->target.type = *ParseTextResourceType(options->type);
             StringLayout target = StringLayout::multilingual;
             if (*mode == "basic") {
                 target = StringLayout::basic;
@@ -136,6 +154,7 @@ void RegisterEditCommands(CLI::App& app, int& exitCode) {
         copy->add_option("--lang", options->lang, "language slot to copy from: 0-20 or a name")
             ->check(SlotValidator());
         copy->callback([&exitCode, options, entries] {
+            options->target.type = *ParseTextResourceType(options->type);
             exitCode = Guarded(
                 [&] { return RunCopyToAll(options->target, *entries, *ParseSlot(options->lang)); });
         });

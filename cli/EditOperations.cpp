@@ -7,50 +7,17 @@
 #include "cli/DocSession.h"
 #include "strings/Languages.h"
 #include "strings/TextCodec.h"
+#include "strings/TextResources.h"
 
 namespace {
-
-// Slot 15 has no name: the editor cannot select it, only "Set for all" fills it.
-const char* const kSlotNames[kSlotCount] = {
-    "USEnglish",
-    "UKEnglish",
-    "French",
-    "German",
-    "Italian",
-    "Spanian",
-    "Dutch",
-    "Swedish",
-    "Portuguese",
-    "Japanese",
-    "Polish",
-    "Simplified Chinese",
-    "Traditional Chinese",
-    "Thai",
-    "Korean",
-    nullptr,
-    "Danish",
-    "Norwegian",
-    "Finnish",
-    "Hebrew",
-    "Russian",
-};
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-    const std::string other(b);
-    return a.size() == other.size() &&
-           std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // Opens the file and loads the resource into the session's working copy.
 bool OpenResource(CDocSession& session, const EditTarget& target) {
     if (!session.Open(target.file)) {
         return false;
     }
-    if (!session.View().LoadResource(target.id)) {
-        PrintError("STR# resource " + std::to_string(target.id) +
+    if (!session.View().LoadResource(target.type, target.id)) {
+        PrintError(ChunkTypeName(target.type) + " resource " + std::to_string(target.id) +
                    " does not exist in the file or cannot be read.");
         return false;
     }
@@ -107,17 +74,13 @@ std::optional<int> ParseSlot(const std::string& text) {
         const int slot = std::stoi(text);
         return slot < kSlotCount ? std::optional<int>(slot) : std::nullopt;
     }
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        if (kSlotNames[slot] && EqualsIgnoringCase(text, kSlotNames[slot])) {
-            return slot;
-        }
-    }
-    return std::nullopt;
+    const int slot = SlotOfLanguageName(text);
+    return slot >= 0 ? std::optional<int>(slot) : std::nullopt;
 }
 
 std::string SlotName(int slot) {
-    if (slot >= 0 && slot < kSlotCount && kSlotNames[slot]) {
-        return kSlotNames[slot];
+    if (const char* name = LanguageName(slot)) {
+        return name;
     }
     return "slot " + std::to_string(slot);
 }
@@ -177,9 +140,10 @@ int RunSet(const SetRequest& request) {
     CHeadlessView& view = session.View();
     CStringSet& strings = view.m_strings;
     const StringLayout layout = strings.GetLayout();
+    const bool languages = layout == StringLayout::multilingual || layout == StringLayout::utf8;
     // What the editor's panel allows for each layout: a language other than the first only with
     // languages, a description only where the layout stores one.
-    if (request.slot != 0 && layout != StringLayout::multilingual) {
+    if (request.slot != 0 && !languages) {
         PrintError("the resource has no languages: only slot 0 (USEnglish) can be set.");
         return 1;
     }
@@ -190,9 +154,7 @@ int RunSet(const SetRequest& request) {
     if (!CheckEntry(strings, request.entry, true)) {
         return 1;
     }
-    const CTextCodec& codec = layout == StringLayout::multilingual
-                                  ? CTextCodec::ForSlot(request.slot)
-                                  : CTextCodec::Western();
+    const CTextCodec& codec = strings.GetSlotCodec(request.slot);
     std::string text;
     std::string description;
     if (request.text && !ToBytes(*request.text, request.textIsBytes, codec, "text", text)) {
@@ -226,24 +188,36 @@ int RunLayout(const EditTarget& target, StringLayout layout) {
         return 1;
     }
     CStringSet& strings = session.View().m_strings;
+    // The flags as the editor's check boxes leave them for each layout.
+    bool basic = strings.m_bBasic;
+    bool languages = strings.m_bLanguages;
+    bool descriptions = strings.m_bDescriptions;
     switch (layout) {
         case StringLayout::basic:
-            strings.m_bBasic = true;
+            basic = true;
             break;
         case StringLayout::plain:
-            strings.m_bBasic = false;
-            strings.m_bDescriptions = false;
+            basic = false;
+            descriptions = false;
             break;
         case StringLayout::described:
-            strings.m_bBasic = false;
-            strings.m_bLanguages = false;
-            strings.m_bDescriptions = true;
+            basic = false;
+            languages = false;
+            descriptions = true;
             break;
         case StringLayout::multilingual:
-            strings.m_bBasic = false;
-            strings.m_bLanguages = true;
-            strings.m_bDescriptions = true;
+        case StringLayout::utf8:
+            basic = false;
+            languages = true;
+            descriptions = true;
             break;
+    }
+    LayoutSwitchError error;
+    // Asked for by name, the multilingual layout is the legacy one, also for a UTF-8 resource.
+    if ((layout == StringLayout::multilingual && !strings.LeaveUtf8(&error)) ||
+        !strings.SetLayoutFlags(basic, languages, descriptions, &error)) {
+        PrintError(DescribeLayoutSwitchError(error));
+        return 1;
     }
     session.View().MarkChanged();
     return Finish(session, target);
@@ -255,7 +229,8 @@ int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot) {
         return 1;
     }
     CStringSet& strings = session.View().m_strings;
-    if (strings.GetLayout() != StringLayout::multilingual) {
+    if (strings.GetLayout() != StringLayout::multilingual &&
+        strings.GetLayout() != StringLayout::utf8) {
         PrintError("the resource has no languages to copy into.");
         return 1;
     }

@@ -5,15 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "iff/ChunkTypes.h"
 #include "strings/StringSet.h"
 
 // The editing commands of the command-line tool, each done through the document as the editor
-// does it: open, load the STR# resource into a working copy, change it, store it, save. Every
+// does it: open, load the text resource into a working copy, change it, store it, save. Every
 // Run function returns the exit status: 0 done, 1 failed with the reason on stderr and nothing
 // written. Without an output path the file is saved in place; with one, FILE stays untouched.
 
 struct EditTarget {
     std::string file;
+    ChunkType type = kTypeStrings;
     uint16_t id = 0;
     std::string output;  // empty: save in place
 };
@@ -34,7 +36,7 @@ struct SetRequest {
 [[nodiscard]] int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot);
 
 // A language slot: a number 0-20 or a language name ("USEnglish", "French", "Russian"...; case
-// ignored). Nothing for anything else.
+// ignored; "Spanian" too, the name older versions showed). Nothing for anything else.
 [[nodiscard]] std::optional<int> ParseSlot(const std::string& text);
 // The name of a slot, or "slot N" for the slot without a name.
 [[nodiscard]] std::string SlotName(int slot);

@@ -1,5 +1,5 @@
-// The strings command: every STR# resource of a file, loaded as the editor loads it, with the
-// texts and descriptions of every filled language slot.
+// The strings command: every text resource of a file (STR#, CTSS, TTAs), loaded as the editor
+// loads it, with the texts and descriptions of every filled language slot.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
@@ -21,6 +21,7 @@
 #include "strings/Languages.h"
 #include "strings/StringSet.h"
 #include "strings/TextCodec.h"
+#include "strings/TextResources.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ struct EntryReport {
 };
 
 struct ResourceReport {
+    ChunkType type = kTypeStrings;
     uint16_t id = 0;
     std::string name;   // UTF-8
     std::string label;  // UTF-8
@@ -55,14 +57,25 @@ const char* LayoutName(StringLayout layout) {
             return "described";
         case StringLayout::multilingual:
             return "multilingual";
+        case StringLayout::utf8:
+            return "utf8";
     }
     return "multilingual";
 }
 
-// The codec a slot's texts are shown with: layouts without languages keep windows-1252 texts
-// in slot 0.
+// The codec a slot's texts are shown with, as the string set holds them under its layout.
 const CTextCodec& CodecFor(StringLayout layout, int slot) {
-    return layout == StringLayout::multilingual ? CTextCodec::ForSlot(slot) : CTextCodec::Western();
+    switch (layout) {
+        case StringLayout::utf8:
+            return CTextCodec::Utf8();
+        case StringLayout::multilingual:
+            return CTextCodec::ForSlot(slot);
+        case StringLayout::basic:
+        case StringLayout::plain:
+        case StringLayout::described:
+            break;
+    }
+    return CTextCodec::Western();
 }
 
 std::string Hex(std::string_view bytes) {
@@ -112,16 +125,17 @@ std::string Printable(const CTextCodec& codec, std::string_view bytes) {
     return out;
 }
 
-// Loads one STR# resource into a new set, as the editor's view does: FindChunk, then Load.
-ResourceReport LoadResource(CIffFile& iff, const CChunkRecord& listed) {
+// Loads one text resource into a new set, as the editor's view does: FindChunk, then Load.
+ResourceReport LoadResource(CIffFile& iff, ChunkType type, const CChunkRecord& listed) {
     ResourceReport report;
+    report.type = type;
     report.id = listed.id;
     report.name = CTextCodec::Western().DecodeUtf8(listed.name);
-    report.label = "#" + std::to_string(listed.id) + ": " + report.name;
+    report.label = ResourceLabelPrefix(type, listed.id) + report.name;
 
     CStringSet set;
     ChunkHandle handle = 0;
-    if (!iff.FindChunk(handle, kTypeStrings, listed.id)) {
+    if (!iff.FindChunk(handle, type, listed.id)) {
         report.error = "the chunk's header cannot be read";
     } else if (const CChunkRecord* record = CChunkStore::Instance().Resolve(handle);
                record == nullptr || record->size == 0) {
@@ -155,7 +169,8 @@ void PrintJson(const std::string& path, const std::vector<ResourceReport>& repor
     using json = nlohmann::ordered_json;
     json resources = json::array();
     for (const ResourceReport& report : reports) {
-        json resource = {{"id", report.id},
+        json resource = {{"type", ChunkTypeName(report.type)},
+                         {"id", report.id},
                          {"name", report.name},
                          {"label", report.label},
                          {"loaded", report.loaded}};
@@ -214,23 +229,35 @@ void PrintListing(const std::vector<ResourceReport>& reports) {
     }
 }
 
-int RunStrings(const std::string& path, std::optional<int> id, bool json) {
+// Without a type every text resource is listed, STR# first; an id alone names a STR# resource,
+// as it did before other types were listed.
+int RunStrings(const std::string& path, std::optional<ChunkType> type, std::optional<int> id,
+               bool json) {
     CIffFile iff;
     if (!OpenIff(path, iff)) {
         return 1;
     }
+    if (!type && id) {
+        type = kTypeStrings;
+    }
     std::vector<ResourceReport> reports;
     const CChunkStore& store = CChunkStore::Instance();
-    for (POSITION pos = iff.FindFirstOfType(kTypeStrings); pos != 0;) {
-        const ChunkHandle handle = iff.GetNextOfType(pos);
-        const CChunkRecord* record = store.Resolve(handle);
-        if (record == nullptr || (id && record->id != *id)) {
+    for (const ChunkType listed : kTextResourceTypes) {
+        if (type && listed != *type) {
             continue;
         }
-        reports.push_back(LoadResource(iff, *record));
+        for (POSITION pos = iff.FindFirstOfType(listed); pos != 0;) {
+            const ChunkHandle handle = iff.GetNextOfType(pos);
+            const CChunkRecord* record = store.Resolve(handle);
+            if (record == nullptr || (id && record->id != *id)) {
+                continue;
+            }
+            reports.push_back(LoadResource(iff, listed, *record));
+        }
     }
     if (id && reports.empty()) {
-        PrintError("There is no STR# resource with the id " + std::to_string(*id) + ".");
+        PrintError("There is no " + ChunkTypeName(*type) + " resource with the id " +
+                   std::to_string(*id) + ".");
         return 1;
     }
     if (json) {
@@ -246,21 +273,28 @@ int RunStrings(const std::string& path, std::optional<int> id, bool json) {
 void RegisterStringsCommand(CLI::App& app, int& exitCode) {
     struct Options {
         std::string file;
+        std::optional<std::string> type;
         std::optional<int> id;
         bool json = false;
     };
     auto options = std::make_shared<Options>();
     CLI::App* command = app.add_subcommand(
         "strings",
-        "Show every STR# resource: its layout and the texts and descriptions of each "
-        "filled language slot");
+        "Show every text resource (STR#, CTSS, TTAs): its layout and the texts and descriptions "
+        "of each filled language slot");
     command->add_option("FILE", options->file, "IFF file")->required();
-    command->add_option("--id", options->id, "only the resource with this id")
+    command->add_option("--type", options->type, "only resources of this type: STR#, CTSS or TTAs")
+        ->check(CLI::IsMember({"STR#", "CTSS", "TTAs"}));
+    command
+        ->add_option("--id", options->id,
+                     "only the resource with this id (of type STR# unless --type says)")
         ->check(CLI::Range(0, 0xFFFF));
     command->add_flag("--json", options->json, "print JSON (UTF-8)");
     command->callback([&exitCode, options] {
         try {
-            exitCode = RunStrings(options->file, options->id, options->json);
+            const std::optional<ChunkType> type =
+                options->type ? ParseTextResourceType(*options->type) : std::nullopt;
+            exitCode = RunStrings(options->file, type, options->id, options->json);
         } catch (const CFileException& e) {
             PrintError(e.GetErrorMessage());
             exitCode = 1;

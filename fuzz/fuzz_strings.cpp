@@ -1,13 +1,15 @@
-// A STR# payload through CStringSet: Decode, and Load from a file holding it as a chunk; every
-// GetString; Encode and decode again; one SetString; Encode and decode again.
+// A text payload (STR#, CTSS and TTAs share it) through CStringSet: Decode, and Load from a file
+// holding it as a chunk; every GetString; Encode and decode again; one SetString; Encode and decode
+// again.
 //
 // Properties:
 // - Load through a file and Decode of the bytes agree (result, flags, entries).
-// - Every text and description reads back without a NUL; out-of-range reads fail and leave the
-//   receiving string alone.
+// - Every text and description reads back without a NUL (the UTF-8 layout, whose lengths are
+//   explicit, keeps them); out-of-range reads fail and leave the receiving string alone.
 // - Encoding keeps what the layout can hold: the texts of the kept language blocks (cut to 255
 //   bytes in the basic layout), descriptions where the layout has them, all entries unless no
-//   block is kept.
+//   block is kept. The UTF-8 layout keeps every text and description, and as many entries as
+//   its longest language holds.
 // - Canonical bytes: decoding an encoding and encoding it again gives the same bytes. The one
 //   exception is by design: a layout without descriptions whose only content is descriptions
 //   writes records with empty texts, which the next encoding drops; from then on it is stable.
@@ -34,11 +36,12 @@ void CopyFlags(const CStringSet& from, CStringSet& to) {
     to.m_bBasic = from.m_bBasic;
     to.m_bLanguages = from.m_bLanguages;
     to.m_bDescriptions = from.m_bDescriptions;
+    to.m_bUtf8 = from.m_bUtf8;
 }
 
 void CheckSame(const CStringSet& a, const CStringSet& b) {
     FUZZ_CHECK(a.m_bBasic == b.m_bBasic && a.m_bLanguages == b.m_bLanguages &&
-               a.m_bDescriptions == b.m_bDescriptions);
+               a.m_bDescriptions == b.m_bDescriptions && a.m_bUtf8 == b.m_bUtf8);
     FUZZ_CHECK(a.GetCount() == b.GetCount());
     for (size_t i = 0; i < a.GetCount(); ++i) {
         for (size_t slot = 0; slot < kSlotCount; ++slot) {
@@ -92,7 +95,8 @@ void CheckReads(const CStringSet& set) {
         for (uint16_t slot = 0; slot < kSlotCount; ++slot) {
             for (int part = 0; part < 2; ++part) {
                 FUZZ_CHECK(set.GetString(static_cast<uint16_t>(i), slot, part, out));
-                FUZZ_CHECK(out.find('\0') == std::string::npos);
+                FUZZ_CHECK(set.GetLayout() == StringLayout::utf8 ||
+                           out.find('\0') == std::string::npos);
                 const StringSlot view = set.GetSlot(i, slot);
                 FUZZ_CHECK(out == (part == 0 ? view.text : view.description));
             }
@@ -103,6 +107,18 @@ void CheckReads(const CStringSet& set) {
 // decoded came from encoding original (whose flags the encoding normalised).
 void CheckKept(const CStringSet& original, const CStringSet& decoded) {
     const StringLayout layout = original.GetLayout();
+    if (layout == StringLayout::utf8) {
+        FUZZ_CHECK(decoded.GetLayout() == StringLayout::utf8);
+        FUZZ_CHECK(decoded.GetCount() <= original.GetCount());
+        for (size_t i = 0; i < original.GetCount(); ++i) {
+            for (size_t slot = 0; slot < kSlotCount; ++slot) {
+                const StringSlot was = original.GetSlot(i, slot);
+                const StringSlot now = decoded.GetSlot(i, slot);
+                FUZZ_CHECK(now.text == was.text && now.description == was.description);
+            }
+        }
+        return;
+    }
     const bool languages = layout == StringLayout::multilingual;
     const bool descriptions =
         layout == StringLayout::described || layout == StringLayout::multilingual;
@@ -219,7 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (valid) {
             std::string out;
             FUZZ_CHECK(set.GetString(index, slot, part, out));
-            FUZZ_CHECK(out == value.substr(0, value.find('\0')));
+            FUZZ_CHECK(out == (set.m_bUtf8 ? value : value.substr(0, value.find('\0'))));
         }
         CheckReads(set);
         CheckEncoding(set);

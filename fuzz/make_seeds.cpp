@@ -21,6 +21,7 @@
 #include "strings/Languages.h"
 #include "strings/StringSet.h"
 #include "tests/support/IffBuilder.h"
+#include "tests/support/Utf8Payload.h"
 #include "tools/SampleFiles.h"
 
 namespace {
@@ -264,11 +265,39 @@ void AddStringSeeds(std::vector<Seed>& seeds) {
         add("multilingual-too-many-to-encode.str", payload);
     }
     add("plain-long-text.str", Concat({{0xFF, 0xFF, 0x01, 0x00}, Bytes(300, 'P'), {0x00}}));
+
+    // The UTF-8 layout: sets by language code, varint lengths.
+    add("utf8-two-languages.str", BuildUtf8Payload({{{"Chair", "A chair"}, {"Sit", ""}},
+                                                    {},
+                                                    {{"Chaise", "Une chaise", 255},
+                                                     {"S\xC3\xA9"
+                                                      "ance",
+                                                      ""}}}));
+    add("utf8-long-text.str", BuildUtf8Payload({{{std::string(300, 'u'), std::string(128, 'd')}}}));
+    add("utf8-language-byte-255.str", BuildUtf8Payload({{{"a", "", 255}, {"b", "", 255}}}));
+    add("utf8-invalid-bytes.str", BuildUtf8Payload({{{"\xFF\xC3(\xF3\xB0\x80\x80", ""}}}));
+    add("utf8-code-21.str",
+        BuildUtf8Payload({{{"en", ""}}, {}, {}, {}, {}, {}, {},
+                          {},           {}, {}, {}, {}, {}, {},
+                          {},           {}, {}, {}, {}, {}, {{"twenty-one", ""}}},
+                         21));
+    add("utf8-no-sets.str", {0xFC, 0xFF, 0x00});
+    add("utf8-head-only.str", {0xFC, 0xFF});
+    add("utf8-length-past-end.str", {0xFC, 0xFF, 0x01, 0x01, 0x00, 0x00, 0x05, 'a', 'b'});
+    add("utf8-six-byte-length.str",
+        {0xFC, 0xFF, 0x01, 0x01, 0x00, 0x00, 0x81, 0x80, 0x80, 0x80, 0x80, 0x00});
+    {
+        // A 22nd set: code 22 has no slot.
+        Bytes payload = Concat({BuildUtf8Payload({}, 21), {0x01, 0x00, 0x15, 0x01, 'x', 0x00}});
+        payload[2] = 22;
+        add("utf8-set-without-slot.str", payload);
+    }
 }
 
 // ---- fuzz_codec ----
 
-// The first byte picks the slot as fuzz_codec reads it: slot = byte % (kSlotCount + 3) - 1.
+// The first byte picks the slot as fuzz_codec reads it: slot = byte % (kSlotCount + 4) - 1, the
+// last value (slot kSlotCount + 2) standing for the UTF-8 codec.
 Bytes ForSlot(int slot, const Bytes& text) {
     return Concat({{static_cast<uint8_t>(slot + 1)}, text});
 }
@@ -302,6 +331,14 @@ void AddCodecSeeds(std::vector<Seed>& seeds) {
     add("cp949-8141.txt", ForSlot(14, {0x81, 0x41, 0xB0, 0xA1, 0xC9}));
     add("line-breaks.txt", ForSlot(0, Text("a\r\nb\rc\nd\r\n\r\n")));
     add("with-nul.txt", ForSlot(0, {'a', 0x00, 'b'}));
+    // UTF-8: every byte, well-formed sequences of each length, ill-formed ones (overlong,
+    // surrogate, above U+10FFFF, truncated), a NUL (kept) and the escapes' own code points.
+    constexpr int kUtf8 = kSlotCount + 2;
+    add("utf8-every-byte.txt", ForSlot(kUtf8, every));
+    add("utf8-sequences.txt",
+        ForSlot(kUtf8, {'a',  0xC3, 0xA9, 0xE2, 0x80, 0x9C, 0xF0, 0x9F, 0x98, 0x80, 0xC0, 0xAF,
+                        0xED, 0xA0, 0x80, 0xF4, 0x90, 0x80, 0x80, 0xE2, 0x80, 0x00, 'z'}));
+    add("utf8-escape-points.txt", ForSlot(kUtf8, {0xF3, 0xB0, 0x80, 0x80, 0xF3, 0xB0, 0x83, 0xBF}));
 }
 
 bool ReadFile(const std::filesystem::path& path, Bytes& bytes) {

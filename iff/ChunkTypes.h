@@ -19,6 +19,9 @@ constexpr ChunkType MakeChunkType(char a, char b, char c, char d) {
 }
 
 inline constexpr ChunkType kTypeStrings = MakeChunkType('S', 'T', 'R', '#');
+// Catalog text (an object's name and description) and pie-menu strings: the STR# layouts.
+inline constexpr ChunkType kTypeCatalogStrings = MakeChunkType('C', 'T', 'S', 'S');
+inline constexpr ChunkType kTypePieMenuStrings = MakeChunkType('T', 'T', 'A', 's');
 inline constexpr ChunkType kTypeResourceMap = MakeChunkType('r', 's', 'm', 'p');
 
 inline constexpr uint32_t kFileHeaderSize = 64;

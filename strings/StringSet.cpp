@@ -11,11 +11,14 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
+#include <tuple>
 
 #include "framework/stream/File.h"
 #include "framework/stream/MemFile.h"
 #include "iff/ChunkStore.h"
 #include "iff/IffFile.h"
+#include "strings/TextCodec.h"
 
 namespace {
 
@@ -23,6 +26,12 @@ constexpr uint16_t kWordPlain = 0xFFFF;
 constexpr uint16_t kWordDescribed = 0xFFFE;
 constexpr uint16_t kWordMultilingual = 0xFFFD;
 constexpr uint16_t kWordEmpty = 0x0000;
+constexpr uint16_t kWordUtf8 = 0xFFFC;
+// The UTF-8 layout writes a set for each of codes 1-20, and one for code 21 when it holds text.
+constexpr size_t kUtf8Sets = 20;
+constexpr int kSlotOfCode21 = 15;
+// A length of the UTF-8 layout takes at most five bytes of seven bits.
+constexpr int kMaxVarintBytes = 5;
 constexpr size_t kMaxBasicLength = 255;
 // Pool bytes that may be replaced text before the pool is compacted, beyond twice what is live.
 constexpr size_t kPoolSlack = size_t{1} << 20;
@@ -70,7 +79,57 @@ void PutU16BE(uint8_t* p, uint16_t value) {
     p[1] = static_cast<uint8_t>(value & 0xFF);
 }
 
+size_t VarintSize(size_t value) {
+    size_t bytes = 1;
+    while (value >= 0x80) {
+        value >>= 7;
+        ++bytes;
+    }
+    return bytes;
+}
+
+uint8_t* PutVarint(uint8_t* p, size_t value) {
+    while (value >= 0x80) {
+        *p++ = static_cast<uint8_t>(0x80 | (value & 0x7F));
+        value >>= 7;
+    }
+    *p++ = static_cast<uint8_t>(value);
+    return p;
+}
+
+// A refused character as a message shows it: itself in UTF-8, or the byte an escape stands for.
+std::string DescribeCharacter(std::u16string_view text, size_t index) {
+    if (index >= text.size()) {
+        return "?";
+    }
+    char32_t c = text[index];
+    if (c >= 0xD800 && c < 0xDC00 && index + 1 < text.size() && text[index + 1] >= 0xDC00 &&
+        text[index + 1] < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (text[index + 1] - 0xDC00);
+    }
+    if (CTextCodec::IsEscape(c)) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        const auto byte = static_cast<unsigned>(c - CTextCodec::kEscapeBase);
+        return std::string("byte 0x") + kDigits[byte >> 4] + kDigits[byte & 0x0F];
+    }
+    std::string utf8;
+    const size_t length = c >= 0x10000 ? 2 : 1;
+    if (!CTextCodec::Utf8().Encode(text.substr(index, length), utf8) || utf8.empty()) {
+        return "?";
+    }
+    return utf8;
+}
+
 }  // namespace
+
+std::string DescribeLayoutSwitchError(const LayoutSwitchError& error) {
+    const char* language = LanguageName(error.slot);
+    const std::string where =
+        language != nullptr ? std::string(language) : "slot " + std::to_string(error.slot);
+    return "The layout stays UTF-8: \u201C" + error.character + "\u201D in the " +
+           (error.part == 0 ? "text" : "description") + " of string #" +
+           std::to_string(error.entry) + " cannot be stored in " + where + " text.";
+}
 
 bool CChunkResource::Load(CIffFile&, ChunkHandle) {
     return false;
@@ -91,7 +150,93 @@ StringLayout CStringSet::GetLayout() const {
     if (!m_bDescriptions) {
         return StringLayout::plain;
     }
-    return m_bLanguages ? StringLayout::multilingual : StringLayout::described;
+    if (!m_bLanguages) {
+        return StringLayout::described;
+    }
+    return m_bUtf8 ? StringLayout::utf8 : StringLayout::multilingual;
+}
+
+const CTextCodec& CStringSet::GetSlotCodec(int slot) const {
+    switch (GetLayout()) {
+        case StringLayout::utf8:
+            return CTextCodec::Utf8();
+        case StringLayout::multilingual:
+            return CTextCodec::ForSlot(slot);
+        case StringLayout::basic:
+        case StringLayout::plain:
+        case StringLayout::described:
+            break;
+    }
+    return CTextCodec::Western();
+}
+
+size_t CStringSet::CountRecords() const {
+    if (GetLayout() == StringLayout::utf8) {
+        const std::array<size_t, kSlotCount> pairs = CountUtf8Pairs();
+        return *std::max_element(pairs.begin(), pairs.end());
+    }
+    uint32_t filled = 0;
+    for (const Cell& cell : m_cells) {
+        if (cell.text.length != 0 || cell.description.length != 0) {
+            filled |= uint32_t{1} << cell.slot;
+        }
+    }
+    if (GetLayout() != StringLayout::multilingual) {
+        filled &= 1;
+    }
+    return m_entries.size() * static_cast<size_t>(std::popcount(filled));
+}
+
+bool CStringSet::SetLayoutFlags(bool basic, bool languages, bool descriptions,
+                                LayoutSwitchError* error) {
+    const bool staysUtf8 = !basic && languages && descriptions;
+    if (!staysUtf8 && !LeaveUtf8(error)) {
+        return false;
+    }
+    m_bBasic = basic;
+    m_bLanguages = languages;
+    m_bDescriptions = descriptions;
+    return true;
+}
+
+bool CStringSet::LeaveUtf8(LayoutSwitchError* error) {
+    if (m_bUtf8) {
+        // Every text is converted before anything changes, so a refusal leaves the set whole.
+        struct Converted {
+            uint16_t index;
+            uint8_t slot;
+            std::string text;
+            std::string description;
+        };
+        std::vector<Converted> converted;
+        converted.reserve(m_cells.size());
+        for (size_t index = 0; index < m_entries.size(); ++index) {
+            for (uint32_t c = m_entries[index].firstCell; c != kNoCell; c = m_cells[c].next) {
+                const Cell& cell = m_cells[c];
+                const CTextCodec& codec = CTextCodec::ForSlot(cell.slot);
+                Converted out{static_cast<uint16_t>(index), cell.slot, {}, {}};
+                for (int part = 0; part < 2; ++part) {
+                    const std::u16string text =
+                        CTextCodec::Utf8().Decode(View(part == 0 ? cell.text : cell.description));
+                    size_t bad = 0;
+                    if (!codec.Encode(text, part == 0 ? out.text : out.description, &bad)) {
+                        if (error != nullptr) {
+                            *error = {index, cell.slot, part, DescribeCharacter(text, bad)};
+                        }
+                        return false;
+                    }
+                }
+                converted.push_back(std::move(out));
+            }
+        }
+        m_bUtf8 = false;
+        m_utf8Pairs.fill(0);
+        for (Converted& value : converted) {
+            std::ignore = SetString(value.index, value.slot, 0, std::move(value.text));
+            std::ignore = SetString(value.index, value.slot, 1, std::move(value.description));
+        }
+    }
+    return true;
 }
 
 const CStringSet::Cell* CStringSet::FindCell(size_t index, size_t slot) const {
@@ -181,7 +326,9 @@ bool CStringSet::SetString(uint16_t index, uint16_t slot, int part, std::string 
         m_entries.emplace_back();
     }
     std::string_view bytes(value);
-    bytes = bytes.substr(0, bytes.find('\0'));
+    if (!m_bUtf8) {
+        bytes = bytes.substr(0, bytes.find('\0'));
+    }
 
     const Cell* found = FindCell(index, slot);
     if (found == nullptr && bytes.empty()) {
@@ -202,6 +349,7 @@ bool CStringSet::Decode(const uint8_t* data, size_t size) {
     m_cells.clear();
     m_pool.clear();
     m_nLiveBytes = 0;
+    m_utf8Pairs.fill(0);
     if (data == nullptr || size < 2) {
         return false;
     }
@@ -209,6 +357,14 @@ bool CStringSet::Decode(const uint8_t* data, size_t size) {
     if (word == kWordEmpty) {
         return true;  // the flags keep the layout the set had
     }
+    if (word == kWordUtf8) {
+        m_bBasic = false;
+        m_bLanguages = true;
+        m_bDescriptions = true;
+        m_bUtf8 = true;
+        return DecodeUtf8Sets(data, size);
+    }
+    m_bUtf8 = false;
 
     size_t pos = 0;
     size_t count = 0;
@@ -333,6 +489,157 @@ bool CStringSet::Decode(const uint8_t* data, size_t size) {
     return true;
 }
 
+bool CStringSet::DecodeUtf8Sets(const uint8_t* data, size_t size) {
+    if (size < 3 || size > kMaxSpan) {
+        return false;
+    }
+    const auto* chars = reinterpret_cast<const char*>(data);
+    m_pool.assign(chars, chars + size);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(m_pool.data());
+    const size_t sets = bytes[2];
+    size_t pos = 3;
+
+    // A length, seven bits a byte, lowest first; then that many bytes, which must be there.
+    const auto take = [bytes, size, &pos](Span& field) {
+        uint64_t length = 0;
+        for (int k = 0;; ++k) {
+            if (k == kMaxVarintBytes || pos >= size) {
+                return false;
+            }
+            const uint8_t byte = bytes[pos++];
+            length |= static_cast<uint64_t>(byte & 0x7F) << (7 * k);
+            if ((byte & 0x80) == 0) {
+                break;
+            }
+        }
+        if (length > size - pos) {
+            return false;
+        }
+        field = Span{static_cast<uint32_t>(pos), static_cast<uint32_t>(length)};
+        pos += static_cast<size_t>(length);
+        return true;
+    };
+
+    for (size_t set = 0; set < sets; ++set) {
+        if (size - pos < 2) {
+            return false;
+        }
+        const size_t pairs = ReadU16LE(bytes + pos);
+        pos += 2;
+        if (pairs == 0) {
+            continue;
+        }
+        // Set i holds code i + 1; codes map to distinct slots, so every set fills a fresh slot.
+        const int slot = set + 1 <= 0xFF ? CodeToLanguage(static_cast<uint8_t>(set + 1)) : -1;
+        if (slot < 0) {
+            return false;
+        }
+        // A pair takes at least three bytes: a lying count reserves no more than the payload holds.
+        const size_t fit = std::min(pairs, (size - pos) / 3);
+        if (fit > m_entries.size()) {
+            m_entries.reserve(fit);
+        }
+        m_cells.reserve(m_cells.size() + fit);
+        for (size_t pair = 0; pair < pairs; ++pair) {
+            if (pos >= size) {
+                return false;
+            }
+            ++pos;  // the pair's language byte: the set decides (some files write 255 in set 0)
+            Span text;
+            Span description;
+            if (!take(text) || !take(description)) {
+                return false;
+            }
+            if (pair == m_entries.size()) {
+                m_entries.emplace_back();
+            }
+            AddCell(pair, static_cast<size_t>(slot), text, description);
+            m_utf8Pairs[static_cast<size_t>(slot)] = static_cast<uint32_t>(pair + 1);
+        }
+    }
+    return true;
+}
+
+std::array<size_t, kSlotCount> CStringSet::CountUtf8Pairs() const {
+    std::array<size_t, kSlotCount> pairs{};
+    for (size_t slot = 0; slot < pairs.size(); ++slot) {
+        pairs[slot] = std::min<size_t>(m_utf8Pairs[slot], m_entries.size());
+    }
+    for (size_t index = 0; index < m_entries.size(); ++index) {
+        for (uint32_t c = m_entries[index].firstCell; c != kNoCell; c = m_cells[c].next) {
+            const Cell& cell = m_cells[c];
+            if (cell.text.length != 0 || cell.description.length != 0) {
+                pairs[cell.slot] = std::max(pairs[cell.slot], index + 1);
+            }
+        }
+    }
+    return pairs;
+}
+
+bool CStringSet::EncodeUtf8Sets(std::vector<uint8_t>& out) const {
+    const std::array<size_t, kSlotCount> pairs = CountUtf8Pairs();
+    const size_t sets = pairs[kSlotOfCode21] != 0 ? kUtf8Sets + 1 : kUtf8Sets;
+    std::array<int, kUtf8Sets + 1> slotOfSet{};
+    // Every pair as if empty (its language byte and two one-byte lengths), then what the
+    // cells' texts add to that.
+    size_t total = 3;
+    for (size_t set = 0; set < sets; ++set) {
+        const int slot = CodeToLanguage(static_cast<uint8_t>(set + 1));
+        slotOfSet[set] = slot;
+        if (pairs[static_cast<size_t>(slot)] > kMaxRecords) {
+            return false;
+        }
+        total += 2 + 3 * pairs[static_cast<size_t>(slot)];
+    }
+    // The cell of each pair, found with one walk of every chain.
+    std::array<size_t, kSlotCount> first{};
+    size_t cellsInPairs = 0;
+    for (size_t slot = 0; slot < first.size(); ++slot) {
+        first[slot] = cellsInPairs;
+        cellsInPairs += pairs[slot];
+    }
+    std::vector<uint32_t> table(cellsInPairs, kNoCell);
+    for (size_t index = 0; index < m_entries.size(); ++index) {
+        for (uint32_t c = m_entries[index].firstCell; c != kNoCell; c = m_cells[c].next) {
+            const Cell& cell = m_cells[c];
+            if (index < pairs[cell.slot]) {
+                table[first[cell.slot] + index] = c;
+                total += VarintSize(cell.text.length) - 1 + cell.text.length +
+                         VarintSize(cell.description.length) - 1 + cell.description.length;
+            }
+        }
+    }
+
+    out.resize(total);
+    uint8_t* p = out.data();
+    PutU16LE(p, kWordUtf8);
+    p[2] = static_cast<uint8_t>(sets);
+    p += 3;
+    const auto put = [this, &p](Span span) {
+        if (span.length < 0x80) {
+            *p++ = static_cast<uint8_t>(span.length);
+        } else {
+            p = PutVarint(p, span.length);
+        }
+        if (span.length != 0) {
+            std::memcpy(p, m_pool.data() + span.offset, span.length);
+            p += span.length;
+        }
+    };
+    for (size_t set = 0; set < sets; ++set) {
+        const auto slot = static_cast<size_t>(slotOfSet[set]);
+        PutU16LE(p, static_cast<uint16_t>(pairs[slot]));
+        p += 2;
+        for (size_t index = 0; index < pairs[slot]; ++index) {
+            *p++ = static_cast<uint8_t>(set);
+            const uint32_t c = table[first[slot] + index];
+            put(c != kNoCell ? m_cells[c].text : Span{});
+            put(c != kNoCell ? m_cells[c].description : Span{});
+        }
+    }
+    return true;
+}
+
 bool CStringSet::Encode(std::vector<uint8_t>& out) {
     out.clear();
     if (m_bBasic) {
@@ -342,6 +649,13 @@ bool CStringSet::Encode(std::vector<uint8_t>& out) {
         m_bLanguages = false;
     }
     const StringLayout layout = GetLayout();
+    if (layout == StringLayout::utf8) {
+        if (!EncodeUtf8Sets(out)) {
+            out.clear();
+            return false;
+        }
+        return true;
+    }
 
     // Slots some entry fills; descriptions count even where the layout drops them.
     uint32_t filled = 0;
@@ -398,6 +712,7 @@ bool CStringSet::Encode(std::vector<uint8_t>& out) {
                 total += textLength + descriptionLength + 2;
                 break;
             case StringLayout::multilingual:
+            case StringLayout::utf8:
                 total += textLength + descriptionLength + 3;
                 break;
         }
@@ -464,6 +779,7 @@ bool CStringSet::Load(CIffFile& iff, ChunkHandle handle) {
     if (record == nullptr) {
         return false;
     }
+    m_nType = record->type;
     const uint32_t size = record->size;
     // A record whose header was never read could change its size while the payload is copied;
     // the buffer is sized before that, so such a record is refused (FindChunk reads the header).

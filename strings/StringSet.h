@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@
 
 class CFile;
 class CIffFile;
+class CTextCodec;
 
 // Base of resources decoded from one chunk.
 class CChunkResource {
@@ -31,12 +33,26 @@ struct StringSlot {
     [[nodiscard]] bool IsEmpty() const { return text.empty() && description.empty(); }
 };
 
-// The layout a set's flags select (the flags normalised as encoding does).
-enum class StringLayout { basic, plain, described, multilingual };
+// The layout a set's flags select (the flags normalised as encoding does). utf8 is the layout of
+// format word FC FF: per language a set of length-prefixed UTF-8 pairs.
+enum class StringLayout { basic, plain, described, multilingual, utf8 };
 
-// The decoded content of one STR# chunk: entries of language slots 0 to kSlotCount - 1, each a
-// text and a description held byte for byte (never holding NUL, which ends a text in a
-// payload), and three layout flags.
+// Why a layout switch was refused: the first text that the code page of its slot cannot hold.
+struct LayoutSwitchError {
+    size_t entry = 0;
+    int slot = 0;
+    int part = 0;           // 0 text, 1 description
+    std::string character;  // UTF-8: the character, or "byte 0xNN" for an escape
+};
+
+// The message that tells the user why a layout switch was refused, naming the character, the
+// string and the language.
+[[nodiscard]] std::string DescribeLayoutSwitchError(const LayoutSwitchError& error);
+
+// The decoded content of one text chunk (STR#, CTSS or TTAs): entries of language slots 0 to
+// kSlotCount - 1, each a text and a description held byte for byte (never holding NUL, which
+// ends a text in a payload, except in the UTF-8 layout, whose lengths are explicit), and the
+// layout flags.
 //
 // Storage: all bytes live in one pool, which a decode fills with a single copy of the payload;
 // each filled slot is a small cell naming its bytes in the pool, chained from its entry. Empty
@@ -45,7 +61,7 @@ enum class StringLayout { basic, plain, described, multilingual };
 // what it holds is mostly replaced text.
 class CStringSet : public CChunkResource {
 public:
-    // Records a payload can hold: its count is 16 bits wide.
+    // Records a payload can hold: its count is 16 bits wide (in the UTF-8 layout, per language).
     static constexpr size_t kMaxRecords = 0xFFFF;
 
     CStringSet() = default;
@@ -73,7 +89,8 @@ public:
     // Copies a text (part 0) or description (part 1) into out. False, out untouched, when index
     // is not below GetCount(), slot is kSlotCount or more, or part is neither 0 nor 1.
     [[nodiscard]] bool GetString(uint16_t index, uint16_t slot, int part, std::string& out) const;
-    // Sets a text or description, kept up to its first NUL byte if it holds one; index ==
+    // Sets a text or description, kept up to its first NUL byte if it holds one (the UTF-8
+    // layout keeps it whole); index ==
     // GetCount() appends an entry holding only this slot. False, nothing changed, for index >
     // GetCount(), a bad slot or a bad part.
     bool SetString(uint16_t index, uint16_t slot, int part, std::string value);
@@ -81,13 +98,33 @@ public:
     // A slot of an entry; empty for an index or slot out of range.
     [[nodiscard]] StringSlot GetSlot(size_t index, size_t slot) const;
     [[nodiscard]] StringLayout GetLayout() const;
+    // The codec the texts of a slot are held in under the current layout: UTF-8 in the UTF-8
+    // layout, the slot's code page in the multilingual one, windows-1252 in the others.
+    [[nodiscard]] const CTextCodec& GetSlotCodec(int slot) const;
+    // The largest count field encoding would write: records in the legacy layouts, pairs of one
+    // language in the UTF-8 layout. Above kMaxRecords the set cannot be stored.
+    [[nodiscard]] size_t CountRecords() const;
+    // Sets the three layout flags. A set in the UTF-8 layout that leaves it has every text
+    // converted to the code page of its slot first; when one cannot be converted, returns false
+    // with *error (when given) naming it, and nothing changes.
+    [[nodiscard]] bool SetLayoutFlags(bool basic, bool languages, bool descriptions,
+                                      LayoutSwitchError* error = nullptr);
+    // Converts a set in the UTF-8 layout to the multilingual one, every text to its slot's code
+    // page; true at once for a set in another layout. False, with *error, when a text cannot be
+    // converted; nothing changes then.
+    [[nodiscard]] bool LeaveUtf8(LayoutSwitchError* error = nullptr);
     // Bytes the pool holds, replaced text included; for tests of the compaction.
     [[nodiscard]] size_t GetPoolSize() const { return m_pool.size(); }
 
     ChunkHandle m_hChunk = 0;
+    // The type of the chunk last loaded (STR#, CTSS or TTAs).
+    ChunkType m_nType = 0;
     bool m_bBasic = false;
     bool m_bLanguages = true;
     bool m_bDescriptions = true;
+    // Read from the UTF-8 layout: while the other flags say languages and descriptions, the set
+    // encodes as UTF-8 again. Cleared only by SetLayoutFlags (which converts) and by decoding.
+    bool m_bUtf8 = false;
 
 private:
     static constexpr uint32_t kNoCell = 0xFFFFFFFF;
@@ -115,6 +152,11 @@ private:
     // Sets both parts of a slot to pool spans; adds no cell for two empty spans.
     void PutSpans(size_t index, size_t slot, Span text, Span description);
     [[nodiscard]] Span Append(std::string_view bytes);
+    bool DecodeUtf8Sets(const uint8_t* bytes, size_t size);
+    [[nodiscard]] bool EncodeUtf8Sets(std::vector<uint8_t>& out) const;
+    // Pairs the UTF-8 layout writes for a slot: as many as were read, and more when a later
+    // entry holds text, so an unchanged set encodes to the bytes it came from.
+    [[nodiscard]] std::array<size_t, kSlotCount> CountUtf8Pairs() const;
     void CompactIfWasteful();
     [[nodiscard]] std::string_view View(Span span) const {
         return {m_pool.data() + span.offset, span.length};
@@ -124,4 +166,6 @@ private:
     std::vector<Cell> m_cells;
     std::vector<char> m_pool;
     size_t m_nLiveBytes = 0;  // pool bytes some cell names
+    // Pairs each language's set held when the UTF-8 layout was decoded.
+    std::array<uint32_t, kSlotCount> m_utf8Pairs{};
 };

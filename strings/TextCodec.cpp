@@ -265,6 +265,16 @@ const CTextCodec& CTextCodec::Western() {
     return ForSlot(0);
 }
 
+CTextCodec::CTextCodec(Utf8Tag) : m_pszName("UTF-8"), m_pszIcuName("UTF-8") {
+    m_bAvailable = true;
+    m_bUtf8 = true;
+}
+
+const CTextCodec& CTextCodec::Utf8() {
+    static const CTextCodec s_codec{Utf8Tag{}};
+    return s_codec;
+}
+
 void CTextCodec::BuildTables() {
     m_encodeBmp.assign(0x10000, 0);
     // Every Windows code page here reads bytes 01-7F as ASCII. ICU's table for windows-932 swaps
@@ -343,6 +353,22 @@ template <typename Emit>
 void CTextCodec::DecodeTo(std::string_view bytes, Emit&& emit) const {
     const size_t size = bytes.size();
     size_t i = 0;
+    if (m_bUtf8) {
+        while (i < size) {
+            const size_t start = i;
+            const char32_t c = NextUtf8(bytes, i);
+            if (c != 0 && c <= kMaxCodePoint && !IsEscape(c)) {
+                emit(c);
+                continue;
+            }
+            // An ill-formed byte (NextUtf8 took one), a NUL, or a sequence that spells an escape
+            // and would otherwise read back as the byte that escape stands for.
+            for (size_t k = start; k < i; ++k) {
+                emit(EscapeOf(static_cast<uint8_t>(bytes[k])));
+            }
+        }
+        return;
+    }
     while (i < size) {
         const uint8_t byte = static_cast<uint8_t>(bytes[i]);
         if (m_lead[byte] && i + 1 < size) {
@@ -381,6 +407,13 @@ std::string CTextCodec::DecodeUtf8(std::string_view bytes) const {
 }
 
 bool CTextCodec::AppendEncoded(char32_t c, std::string& out) const {
+    if (m_bUtf8) {
+        if (c == 0 || c > kMaxCodePoint || IsSurrogate(c)) {
+            return false;
+        }
+        AppendUtf8(out, c);
+        return true;
+    }
     uint16_t code = 0;
     if (c < 0x10000) {
         if (!m_encodeBmp.empty()) {
@@ -418,7 +451,7 @@ bool CTextCodec::EncodeCodePoints(const std::vector<char32_t>& codePoints,
         const char32_t c = codePoints[k];
         if (IsEscape(c)) {
             const auto byte = static_cast<uint8_t>(c - kEscapeBase);
-            if (byte == 0) {
+            if (byte == 0 && !m_bUtf8) {
                 return refuse(indices[k]);
             }
             out.push_back(static_cast<char>(byte));

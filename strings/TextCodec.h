@@ -37,6 +37,12 @@ public:
     [[nodiscard]] static const CTextCodec& ForSlot(int slot);
     // windows-1252, the code page of every layout without languages.
     [[nodiscard]] static const CTextCodec& Western();
+    // UTF-8, the encoding of every slot of the UTF-8 layout. Lossless and honest as the code
+    // pages are: bytes that are not well-formed UTF-8 decode to escapes, and so do well-formed
+    // sequences of the escapes' own code points, so that no text reads back as other bytes.
+    // Every character but U+0000 can be stored; the escape of byte 00 writes a NUL back, since
+    // this layout's lengths are explicit.
+    [[nodiscard]] static const CTextCodec& Utf8();
 
     CTextCodec(const CTextCodec&) = delete;
     CTextCodec& operator=(const CTextCodec&) = delete;
@@ -80,6 +86,9 @@ public:
 private:
     // Tables are filled from the ICU converter icuName; the pointers must outlive the codec.
     CTextCodec(const char* name, const char* icuName);
+    // The UTF-8 codec, which needs no tables.
+    struct Utf8Tag {};
+    explicit CTextCodec(Utf8Tag);
 
     void BuildTables();
     // FromDisplay; origins (if given) receives for each code unit of the result the index in
@@ -102,6 +111,7 @@ private:
     const char* m_pszName;
     const char* m_pszIcuName;
     bool m_bAvailable = false;
+    bool m_bUtf8 = false;
     // Character of each byte on its own; kNone for bytes that do not decode alone.
     std::array<char32_t, 256> m_single{};
     // Bytes that begin a double-byte sequence.

@@ -5,7 +5,9 @@
 #include "framework/ui/DataExchange.h"
 #include "framework/ui/UrlDropFilter.h"
 #include "iff/ChunkStore.h"
+#include "strings/Languages.h"
 #include "strings/TextCodec.h"
+#include "strings/TextResources.h"
 #include "view/StringListModel.h"
 
 #include <QCheckBox>
@@ -33,35 +35,6 @@ constexpr QSize kTemplateSize(418, 314);
 // Column widths of the string list in pixels.
 constexpr int kColumnWidths[] = {50, 205, 105};
 
-// The language box: slots 0-14, then slots 16-20. Codes 17 and 18 hold GBK (Simplified) and
-// Big5 (Traditional) text in real files, so slot 11 is Simplified and slot 12 Traditional.
-const char16_t* const kLanguageNames[CTallyglassView::kLanguageCount] = {
-    u"USEnglish",
-    u"UKEnglish",
-    u"French",
-    u"German",
-    u"Italian",
-    u"Spanian",
-    u"Dutch",
-    u"Swedish",
-    u"Portuguese",
-    u"Japanese",
-    u"Polish",
-    u"Simplified Chinese",
-    u"Traditional Chinese",
-    u"Thai",
-    u"Korean",
-    u"Danish",
-    u"Norwegian",
-    u"Finnish",
-    u"Hebrew",
-    u"Russian",
-};
-
-// The slot the language box cannot show: its language has no entry (it is filled by "Set for
-// all" only).
-constexpr int kSlotWithoutEntry = 15;
-
 // A resource-list entry, sorted by its label in case-insensitive order ("#1000:" before "#128:"
 // before "#99:"). QString's case-insensitive compare folds case without asking the locale.
 class CResourceItem : public QListWidgetItem {
@@ -77,21 +50,10 @@ QString FromAscii(const char* text) {
     return QString::fromLatin1(text);
 }
 
-// The records Store would write for the set, to tell a set that is too large from other failures.
-size_t CountRecords(const CStringSet& strings) {
-    const size_t entries = strings.GetCount();
-    if (strings.GetLayout() != StringLayout::multilingual)
-        return entries;
-    size_t keptSlots = 0;
-    for (size_t slot = 0; slot < static_cast<size_t>(kSlotCount); ++slot) {
-        for (size_t index = 0; index < entries; ++index) {
-            if (!strings.GetSlot(index, slot).IsEmpty()) {
-                ++keptSlots;
-                break;
-            }
-        }
-    }
-    return entries * keptSlots;
+// The resource-list item data: type and id together, as two chunks of different types may share
+// an id.
+qulonglong ResourceKey(ChunkType type, uint16_t id) {
+    return (static_cast<qulonglong>(type) << 16) | id;
 }
 
 }  // namespace
@@ -119,8 +81,8 @@ void CTallyglassView::CreateControls() {
                    QRect(334, 19, 68, 10), QStringLiteral("useDescriptions"));
 
     m_pLanguage = new QComboBox;
-    for (const char16_t* name : kLanguageNames)
-        m_pLanguage->addItem(QString::fromUtf16(name));
+    for (int index = 0; index < kLanguageCount; ++index)
+        m_pLanguage->addItem(LanguageName(index));
     m_pLanguage->setCurrentIndex(-1);
     AddDropDown(m_pLanguage, IDC_LANGUAGE, QRect(143, 61, 132, 94), QStringLiteral("language"));
 
@@ -182,7 +144,7 @@ void CTallyglassView::CreateControls() {
     m_pResourceList->setSortingEnabled(true);
     m_pResourceList->viewport()->installEventFilter(this);
 
-    QLabel* caption = AddControl(new QLabel(QStringLiteral("List of STR# resources:")), 0,
+    QLabel* caption = AddControl(new QLabel(QStringLiteral("Text resources:")), 0,
                                  QRect(17, 9, 76, 8), QStringLiteral("resourceListLabel"));
 
     m_pStatus = new QLabel;
@@ -277,14 +239,17 @@ void CTallyglassView::OnInitialUpdate() {
         m_pResourceList->clear();
         if (CTallyglassDoc* doc = GetDocument()) {
             const CChunkStore& store = CChunkStore::Instance();
-            POSITION pos = doc->m_iff.FindFirstOfType(kTypeStrings);
-            while (pos != 0) {
-                const CChunkRecord* record = store.Resolve(doc->m_iff.GetNextOfType(pos));
-                if (record == nullptr)
-                    continue;
-                auto* item = new CResourceItem(FormatResourceLabel(record->id, record->name));
-                item->setData(Qt::UserRole, static_cast<uint>(record->id));
-                m_pResourceList->addItem(item);
+            for (const ChunkType type : kTextResourceTypes) {
+                POSITION pos = doc->m_iff.FindFirstOfType(type);
+                while (pos != 0) {
+                    const CChunkRecord* record = store.Resolve(doc->m_iff.GetNextOfType(pos));
+                    if (record == nullptr)
+                        continue;
+                    auto* item =
+                        new CResourceItem(FormatResourceLabel(record->id, record->name, type));
+                    item->setData(Qt::UserRole, ResourceKey(type, record->id));
+                    m_pResourceList->addItem(item);
+                }
             }
         }
     }
@@ -333,10 +298,10 @@ bool CTallyglassView::LoadResourceAt(int index) {
     CTallyglassDoc* doc = GetDocument();
     if (doc == nullptr)
         return false;
-    const auto id =
-        static_cast<uint16_t>(m_pResourceList->item(index)->data(Qt::UserRole).toUInt());
+    const qulonglong key = m_pResourceList->item(index)->data(Qt::UserRole).toULongLong();
     ChunkHandle handle = 0;
-    if (!doc->m_iff.FindChunk(handle, kTypeStrings, id))
+    if (!doc->m_iff.FindChunk(handle, static_cast<ChunkType>(key >> 16),
+                              static_cast<uint16_t>(key & 0xFFFF)))
         return false;
     return m_strings.Load(doc->m_iff, handle);
 }
@@ -479,10 +444,7 @@ uint16_t CTallyglassView::CurrentSlot() const {
 }
 
 const CTextCodec& CTallyglassView::CurrentCodec() const {
-    // Layouts without languages keep their text in slot 0, in the Western code page.
-    if (m_strings.GetLayout() != StringLayout::multilingual)
-        return CTextCodec::Western();
-    return CTextCodec::ForSlot(CurrentSlot());
+    return m_strings.GetSlotCodec(CurrentSlot());
 }
 
 void CTallyglassView::ReadEntry(int row, int part, QString& value) const {
@@ -532,9 +494,11 @@ void CTallyglassView::OnChangeEdit(int part) {
             QChar::isLowSurrogate(stored[badIndex + 1])) {
             refused = QChar::surrogateToUcs4(static_cast<char16_t>(refused), stored[badIndex + 1]);
         }
-        const QString language = m_strings.GetLayout() == StringLayout::multilingual
-                                     ? LanguageName(m_nLanguage)
-                                     : QStringLiteral("Western");
+        const StringLayout layout = m_strings.GetLayout();
+        const QString language =
+            layout == StringLayout::multilingual || layout == StringLayout::utf8
+                ? LanguageName(m_nLanguage)
+                : QStringLiteral("Western");
         m_pStatus->setText(QStringLiteral("\u201C%1\u201D cannot be stored in %2 text.")
                                .arg(QString::fromUcs4(&refused, 1), language));
         return;
@@ -579,27 +543,32 @@ void CTallyglassView::RevertEdit(QPlainTextEdit& edit, const QString& good) {
 void CTallyglassView::OnBasicMode() {
     if (!UpdateData(true))
         return;
-    m_strings.m_bBasic = m_bBasicMode;
-    m_nLanguage = 0;
-    UpdateData(false);
-    RefreshPanel();
-    MarkChanged();
+    SwitchLayout(m_bBasicMode, m_strings.m_bLanguages, m_strings.m_bDescriptions);
 }
 
 void CTallyglassView::OnUseLanguages() {
     if (!UpdateData(true))
         return;
-    m_strings.m_bLanguages = m_bUseLanguages;
-    m_nLanguage = 0;
-    UpdateData(false);
-    RefreshPanel();
-    MarkChanged();
+    SwitchLayout(m_strings.m_bBasic, m_bUseLanguages, m_strings.m_bDescriptions);
 }
 
 void CTallyglassView::OnUseDescriptions() {
     if (!UpdateData(true))
         return;
-    m_strings.m_bDescriptions = m_bUseDescriptions;
+    SwitchLayout(m_strings.m_bBasic, m_strings.m_bLanguages, m_bUseDescriptions);
+}
+
+void CTallyglassView::SwitchLayout(bool basic, bool languages, bool descriptions) {
+    LayoutSwitchError error;
+    if (!m_strings.SetLayoutFlags(basic, languages, descriptions, &error)) {
+        // The texts stay UTF-8 and the check box goes back to what the layout still is.
+        MessageBox(DescribeLayoutSwitchError(error), std::string(), MB_OK);
+        m_bBasicMode = m_strings.m_bBasic;
+        m_bUseLanguages = m_strings.m_bLanguages;
+        m_bUseDescriptions = m_strings.m_bDescriptions;
+        UpdateData(false);
+        return;
+    }
     m_nLanguage = 0;
     UpdateData(false);
     RefreshPanel();
@@ -642,9 +611,11 @@ bool CTallyglassView::StoreWorkingCopy() {
         doc->SetModifiedFlag(true);
         return true;
     }
-    const bool tooLarge = CountRecords(m_strings) > CStringSet::kMaxRecords;
-    MessageBox(tooLarge ? kStoreFailed : "The changes to this resource could not be stored.",
-               std::string(), MB_OK);
+    const bool tooLarge = m_strings.CountRecords() > CStringSet::kMaxRecords;
+    const char* message = "The changes to this resource could not be stored.";
+    if (tooLarge)
+        message = m_strings.GetLayout() == StringLayout::utf8 ? kStoreFailedUtf8 : kStoreFailed;
+    MessageBox(message, std::string(), MB_OK);
     return false;
 }
 
@@ -652,8 +623,9 @@ void CTallyglassView::SelectLoadedResource() {
     const CChunkRecord* record = CChunkStore::Instance().Resolve(m_strings.m_hChunk);
     if (record == nullptr)
         return;
+    const qulonglong key = ResourceKey(record->type, record->id);
     for (int row = 0; row < m_pResourceList->count(); ++row) {
-        if (m_pResourceList->item(row)->data(Qt::UserRole).toUInt() == record->id) {
+        if (m_pResourceList->item(row)->data(Qt::UserRole).toULongLong() == key) {
             const QSignalBlocker blocker(m_pResourceList);
             m_pResourceList->setCurrentRow(row);
             return;
@@ -668,25 +640,20 @@ void CTallyglassView::MarkChanged() {
 }
 
 int CTallyglassView::SlotOfLanguageIndex(int index) {
-    if (index < 0 || index >= kLanguageCount)
-        return -1;
-    return index < kSlotWithoutEntry ? index : index + 1;
+    return ::SlotOfLanguageIndex(index);
 }
 
 int CTallyglassView::LanguageIndexOfSlot(int slot) {
-    if (slot < 0 || slot >= kSlotCount || slot == kSlotWithoutEntry)
-        return -1;
-    return slot < kSlotWithoutEntry ? slot : slot - 1;
+    return ::LanguageIndexOfSlot(slot);
 }
 
 QString CTallyglassView::LanguageName(int index) {
-    if (index < 0 || index >= kLanguageCount)
-        return {};
-    return QString::fromUtf16(kLanguageNames[index]);
+    const char* name = ::LanguageName(::SlotOfLanguageIndex(index));
+    return name != nullptr ? QString::fromLatin1(name) : QString();
 }
 
-QString CTallyglassView::FormatResourceLabel(uint16_t id, const std::string& name) {
-    QString label = QStringLiteral("#%1: ").arg(id) +
+QString CTallyglassView::FormatResourceLabel(uint16_t id, const std::string& name, ChunkType type) {
+    QString label = QString::fromLatin1(ResourceLabelPrefix(type, id)) +
                     QString::fromStdU16String(CTextCodec::Western().Decode(name));
     if (label.size() > kMaxLabelLength) {
         qsizetype cut = kMaxLabelLength;

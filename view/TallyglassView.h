@@ -2,6 +2,7 @@
 
 #include "framework/doc/View.h"
 #include "framework/ui/FormView.h"
+#include "strings/Languages.h"
 #include "strings/StringSet.h"
 
 #include <QString>
@@ -22,10 +23,10 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableView;
 
-// The editor's form (template 101): the list of STR# resources on the left, the strings of the
-// loaded resource in one language on the right, and the editing panel. The view owns one working
-// copy, m_strings, loaded from the selected resource's chunk; edits go into it at once and reach
-// the chunk (in memory) when another resource is selected and when the document saves.
+// The editor's form (template 101): the list of text resources (STR#, CTSS, TTAs) on the left, the
+// strings of the loaded resource in one language on the right, and the editing panel. The view owns
+// one working copy, m_strings, loaded from the selected resource's chunk; edits go into it at once
+// and reach the chunk (in memory) when another resource is selected and when the document saves.
 //
 // Texts are bytes in the working copy and Unicode in the controls: each language slot converts
 // through its code page (CTextCodec), losslessly, and a character the slot cannot store is
@@ -50,16 +51,19 @@ public:
 
     // Entries of the language box: the 15 classic languages (slots 0-14), then the five further
     // languages of slots 16-20. Slot 15 has no entry.
-    static constexpr int kLanguageCount = 20;
+    static constexpr int kLanguageCount = kNamedLanguageCount;
 
     static constexpr const char* kNoItemSelected = "No item selected";
     static constexpr const char* kMultipleItemsSelected = "Multiple items selected";
     static constexpr const char* kSetForAllQuestion =
         "Do you want to set the contents of the selected items to all other languages?";
     static constexpr const char* kStoreFailed =
-        "The changes to this resource cannot be stored: a STR# resource holds at most 65,535 "
+        "The changes to this resource cannot be stored: a text resource holds at most 65,535 "
         "strings, counting each language separately. Turn off \"Use different languages\" or "
         "change fewer languages, then try again.";
+    static constexpr const char* kStoreFailedUtf8 =
+        "The changes to this resource cannot be stored: each language of a UTF-8 resource holds "
+        "at most 65,535 strings.";
     // A resource-list label holds at most this many characters.
     static constexpr int kMaxLabelLength = 127;
 
@@ -100,9 +104,11 @@ public:
     // The name the language box shows for an index; empty for none.
     [[nodiscard]] static QString LanguageName(int index);
 
-    // The resource list's label for a chunk id and its raw name: "#id: name", at most 127
-    // characters, the name shown through the Western code page.
-    [[nodiscard]] static QString FormatResourceLabel(uint16_t id, const std::string& name);
+    // The resource list's label for a chunk id and its raw name: "#id: name" for STR#, "CTSS
+    // #id: name" and "TTAs #id: name" for the others, at most 127 characters, the name shown
+    // through the Western code page.
+    [[nodiscard]] static QString FormatResourceLabel(uint16_t id, const std::string& name,
+                                                     ChunkType type = kTypeStrings);
 
     // The controls.
     [[nodiscard]] QListWidget* GetResourceList() const { return m_pResourceList; }
@@ -165,6 +171,9 @@ private:
     void OnChangeEdit(int part);
     // Puts back the text an edit had before a refused change, caret and scroll kept.
     void RevertEdit(QPlainTextEdit& edit, const QString& good);
+    // Sets the working copy's layout flags; a refused switch out of the UTF-8 layout is told to
+    // the user and puts the check boxes back.
+    void SwitchLayout(bool basic, bool languages, bool descriptions);
     // Copies the working copy's flags into the check values, selects USEnglish, transfers.
     void ShowLoadedFlags();
     // Stores the working copy into its chunk; reports a failure to the user.

@@ -75,7 +75,7 @@ TEST_F(StringsCommandTest, JsonHoldsEveryResourceInChunkListOrder) {
     const json expected = json::parse(R"({
       "file": ")" + m_path + R"(",
       "resources": [
-        {"id": 128, "name": "Café", "label": "#128: Café", "loaded": true,
+        {"type": "STR#", "id": 128, "name": "Café", "label": "#128: Café", "loaded": true,
          "layout": "multilingual", "entries": [
           {"index": 0, "slots": {
             "0": {"text": "It’s\r\nhere", "description": "d",
@@ -88,20 +88,20 @@ TEST_F(StringsCommandTest, JsonHoldsEveryResourceInChunkListOrder) {
                   "description_hex": ""},
             "16": {"text": "", "description": "Da", "text_hex": "",
                    "description_hex": "4461"}}}]},
-        {"id": 129, "name": "Empty layout", "label": "#129: Empty layout", "loaded": true,
+        {"type": "STR#", "id": 129, "name": "Empty layout", "label": "#129: Empty layout", "loaded": true,
          "layout": "multilingual", "entries": []},
-        {"id": 130, "name": "Bad code", "label": "#130: Bad code", "loaded": false,
+        {"type": "STR#", "id": 130, "name": "Bad code", "label": "#130: Bad code", "loaded": false,
          "error": "the payload is malformed; decoding stopped at a bad record",
          "layout": "multilingual", "entries": [
           {"index": 0, "slots": {"0": {"text": "A", "description": "", "text_hex": "41",
                                        "description_hex": ""}}}]},
-        {"id": 131, "name": "Basic", "label": "#131: Basic", "loaded": true, "layout": "basic",
+        {"type": "STR#", "id": 131, "name": "Basic", "label": "#131: Basic", "loaded": true, "layout": "basic",
          "entries": [
           {"index": 0, "slots": {"0": {"text": "abc", "description": "", "text_hex": "616263",
                                        "description_hex": ""}}},
           {"index": 1, "slots": {"0": {"text": "\\", "description": "", "text_hex": "5c",
                                        "description_hex": ""}}}]},
-        {"id": 132, "name": "No payload", "label": "#132: No payload", "loaded": false,
+        {"type": "STR#", "id": 132, "name": "No payload", "label": "#132: No payload", "loaded": false,
          "error": "the chunk has no payload", "layout": "multilingual", "entries": []}
       ]})");
     EXPECT_EQ(json::parse(result.out), expected);

@@ -65,7 +65,7 @@ TEST_F(ViewTest, FormHoldsEveryControlOfItsTemplate) {
                                    QStringLiteral("Strings")}));
     auto* caption = m_view.findChild<QLabel*>(QStringLiteral("resourceListLabel"));
     ASSERT_NE(caption, nullptr);
-    EXPECT_EQ(caption->text(), QStringLiteral("List of STR# resources:"));
+    EXPECT_EQ(caption->text(), QStringLiteral("Text resources:"));
 }
 
 TEST_F(ViewTest, TabOrderFollowsTheTemplate) {
@@ -87,7 +87,7 @@ TEST_F(ViewTest, LanguageBoxListsTwentyLanguagesAndMapsThemToSlots) {
     QComboBox* box = m_view.GetLanguageBox();
     ASSERT_EQ(box->count(), View::kLanguageCount);
     EXPECT_EQ(box->itemText(0), QStringLiteral("USEnglish"));
-    EXPECT_EQ(box->itemText(5), QStringLiteral("Spanian"));
+    EXPECT_EQ(box->itemText(5), QStringLiteral("Spanish"));
     EXPECT_EQ(box->itemText(11), QStringLiteral("Simplified Chinese"));
     EXPECT_EQ(box->itemText(12), QStringLiteral("Traditional Chinese"));
     EXPECT_EQ(box->itemText(14), QStringLiteral("Korean"));
@@ -133,7 +133,8 @@ TEST_F(ViewTest, ResourcesAreListedInCaseInsensitiveLabelOrderAndTheFirstIsLoade
     EXPECT_EQ(list->item(1)->text(), QStringLiteral("#128: Objects"));
     EXPECT_EQ(list->item(2)->text(), QStringLiteral("#5: "));
     EXPECT_EQ(list->item(3)->text(), QStringLiteral("#99: ninety-nine"));
-    EXPECT_EQ(list->item(0)->data(Qt::UserRole).toUInt(), 1000u);
+    EXPECT_EQ(list->item(0)->data(Qt::UserRole).toULongLong(),
+              (static_cast<qulonglong>(kTypeStrings) << 16) | 1000u);
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_TRUE(list->isEnabled());
 
