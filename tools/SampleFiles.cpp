@@ -117,6 +117,45 @@ std::vector<uint8_t> MultilingualStrings(const std::vector<Multilingual>& record
     return out.Take();
 }
 
+// UTF-8 (FC FF): the number of language sets (20, as real files write it), then per set, for
+// language code set + 1, a 16-bit count of pairs and per pair the set's index, the text and the
+// description, each after its length in 7-bit groups, lowest first.
+struct Utf8Pair {
+    uint8_t code;
+    std::string text;
+    std::string description;
+};
+
+std::vector<uint8_t> Utf8Strings(const std::vector<Utf8Pair>& pairs) {
+    ByteWriter out;
+    out.PutU16LE(0xFFFC);
+    out.PutU8(20);
+    const auto putLength = [&out](size_t length) {
+        for (; length >= 0x80; length >>= 7) {
+            out.PutU8(static_cast<uint8_t>(0x80 | (length & 0x7F)));
+        }
+        out.PutU8(static_cast<uint8_t>(length));
+    };
+    for (uint8_t set = 0; set < 20; ++set) {
+        uint16_t count = 0;
+        for (const auto& pair : pairs) {
+            count = static_cast<uint16_t>(count + (pair.code == set + 1 ? 1 : 0));
+        }
+        out.PutU16LE(count);
+        for (const auto& pair : pairs) {
+            if (pair.code != set + 1) {
+                continue;
+            }
+            out.PutU8(set);
+            putLength(pair.text.size());
+            out.PutText(pair.text);
+            putLength(pair.description.size());
+            out.PutText(pair.description);
+        }
+    }
+    return out.Take();
+}
+
 // ---- the container ----
 
 struct Chunk {
@@ -383,6 +422,61 @@ std::vector<uint8_t> MainSample() {
     return iff.Take();
 }
 
+// Every kind of text the game shows: an object's strings, its catalog text (CTSS) and its pie
+// menu (TTAs, index-aligned with its TTAB), in the legacy layouts and in UTF-8.
+std::vector<uint8_t> TextTypes() {
+    IffWriter iff;
+    iff.Add({"OBJD", 128, 0, "Rocking chair", Filler(24, 9)});
+    iff.Add({"STR#", 128, 0, "Rocking chair - names",
+             PlainStrings({"Rocking Chair", "rocking chair"})});
+    // Catalog name and description in English, French ("\xE0", "\xE9" in windows-1252) and
+    // German ("\xDF").
+    iff.Add({"CTSS", 2000, 0, "Catalog",
+             MultilingualStrings({{1, "Rocking Chair", ""},
+                                  {1, "Rocks back and forth. Comfort 6.", ""},
+                                  {3, "Chaise \xE0 bascule", ""},
+                                  {3, "Se balance d'avant en arri\xE8re. Confort 6.", ""},
+                                  {4, "Schaukelstuhl", ""},
+                                  {4, "Schaukelt gem\xFCtlich. Komfort 6. Gro\xDF.", ""}})});
+    iff.Add({"TTAB", 128, 0, "Interactions", Filler(18, 11)});
+    iff.Add({"TTAs", 128, 0, "Pie menu",
+             MultilingualStrings(
+                 {{1, "Sit", ""}, {1, "Rock", ""}, {3, "S'asseoir", ""}, {3, "Se balancer", ""}})});
+    // The same in UTF-8, as files made for the online game hold them: Japanese, Polish and
+    // Russian beside the Latin languages, one text over 127 bytes (a two-byte length).
+    const std::string longDescription =
+        "A chair that rocks. Sims who sit in it for a while recover comfort quickly, and those "
+        "who rock in it for an hour or more may even nod off.";
+    iff.Add({"CTSS", 2001, 0, "Catalog (UTF-8)",
+             Utf8Strings({{1, "Rocking Chair", ""},
+                          {1, longDescription, ""},
+                          {3, "Chaise \xC3\xA0 bascule", ""},
+                          {3,
+                           "Se balance d\xE2\x80\x99"
+                           "avant en arri\xC3\xA8re.",
+                           ""},
+                          {15,
+                           "\xE3\x83\xAD\xE3\x83\x83\xE3\x82\xAD\xE3\x83\xB3"
+                           "\xE3\x82\xB0\xE3\x83\x81\xE3\x82\xA7\xE3\x82\xA2",
+                           ""},
+                          {16, "Fotel bujany", ""},
+                          {16, "Ko\xC5\x82ysze si\xC4\x99.", ""},
+                          {13,
+                           "\xD0\x9A\xD1\x80\xD0\xB5\xD1\x81\xD0\xBB\xD0\xBE-"
+                           "\xD0\xBA\xD0\xB0\xD1\x87\xD0\xB0\xD0\xBB\xD0\xBA\xD0\xB0",
+                           ""}})});
+    iff.Add({"TTAs", 2001, 0, "Pie menu (UTF-8)",
+             Utf8Strings({{1, "Sit", ""},
+                          {1, "Rock", ""},
+                          {16,
+                           "Usi\xC4\x85"
+                           "d\xC5\xBA",
+                           ""},
+                          {16, "Buja\xC4\x87 si\xC4\x99", ""}})});
+    iff.PointAtMap(iff.AddMap(iff.Listed()));
+    return iff.Take();
+}
+
 // ---- the quirk files ----
 
 Chunk SmallStrings(uint16_t id, std::string name) {
@@ -493,6 +587,7 @@ std::vector<uint8_t> Version20() {
 std::vector<SampleFile> BuildSampleFiles() {
     return {
         {"sample.iff", MainSample()},
+        {"text-types.iff", TextTypes()},
         {"quirks/unfinished-save.iff", UnfinishedSave()},
         {"quirks/map-in-middle.iff", MapInMiddle()},
         {"quirks/skipped-chunks.iff", SkippedChunks()},

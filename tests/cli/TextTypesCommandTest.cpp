@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "framework/stream/File.h"
+#include "iff/ChunkStore.h"
+#include "iff/IffFile.h"
+#include "strings/StringSet.h"
+#include "strings/TextResources.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/IffPayloads.h"
 #include "tests/support/RunProgram.h"
@@ -153,6 +158,34 @@ TEST_F(TextTypesCommand, CopyToAllFillsEveryLanguageOfAUtf8Resource) {
     const std::vector<uint8_t> payload = Changed(kTypeCatalogStrings, 7);
     Utf8Sets sets(21, {{"Chair", "Sits one"}});
     EXPECT_EQ(payload, BuildUtf8Payload(sets, 21));
+}
+
+// The bundled sample of every text type decodes and, unchanged, encodes to the bytes it holds.
+TEST(TextTypesSample, EveryTextChunkEncodesBackToItsOwnBytes) {
+    CFile file(TALLYGLASS_EXAMPLES "/text-types.iff", CFile::modeRead);
+    CIffFile iff;
+    ASSERT_NE(iff.Attach(file), 0u);
+    int error = 0;
+    ASSERT_TRUE(iff.Open(&error, false));
+    std::vector<std::string> seen;
+    for (const ChunkHandle handle : iff.GetChunkList()) {
+        const CChunkRecord* record = CChunkStore::Instance().Resolve(handle);
+        ASSERT_NE(record, nullptr);
+        if (!IsTextResourceType(record->type)) {
+            continue;
+        }
+        CStringSet set;
+        ASSERT_TRUE(set.Load(iff, handle)) << record->id;
+        std::vector<uint8_t> encoded;
+        ASSERT_TRUE(set.Encode(encoded));
+        EXPECT_EQ(encoded, std::vector<uint8_t>(record->data, record->data + record->size))
+            << ChunkTypeName(record->type) << " " << record->id;
+        seen.push_back(ChunkTypeName(record->type) + " " + std::to_string(record->id) + " " +
+                       std::to_string(static_cast<int>(set.GetLayout())));
+    }
+    // In chunk-list order (the map's, which groups the types).
+    EXPECT_EQ(seen, (std::vector<std::string>{"STR# 128 1", "CTSS 2000 3", "CTSS 2001 4",
+                                              "TTAs 128 3", "TTAs 2001 4"}));
 }
 
 }  // namespace
