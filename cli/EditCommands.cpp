@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/EditOperations.h"
 #include "framework/stream/FileException.h"
@@ -18,16 +19,6 @@ struct EditOptions {
     std::string lang = "0";
     std::string type = "STR#";
 };
-
-const CLI::Validator& SlotValidator() {
-    static const CLI::Validator validator(
-        [](std::string& value) {
-            return ParseSlot(value) ? std::string()
-                                    : "not a language slot (0-20 or a language name): " + value;
-        },
-        "SLOT");
-    return validator;
-}
 
 const CLI::Validator& TypeValidator() {
     static const CLI::Validator validator(
@@ -51,7 +42,9 @@ const CLI::Validator& HexValidator() {
 
 void AddTargetOptions(CLI::App* command, EditOptions& options) {
     command->add_option("FILE", options.target.file, "IFF file")->required();
-    command->add_option("--id", options.target.id, "id of the resource")->required();
+    command->add_option("--id", options.target.id, "id of the resource")
+        ->required()
+        ->check(NumberValidator(0, 0xFFFF));
     command
         ->add_option("--type", options.type, "type of the resource: STR# (default), CTSS or TTAs")
         ->check(TypeValidator());
@@ -83,14 +76,18 @@ void RegisterEditCommands(CLI::App& app, int& exitCode) {
         CLI::App* set = app.add_subcommand(
             "set", "Set the text and/or description of one entry (the entry count appends one)");
         AddTargetOptions(set, *options);
-        set->add_option("--entry", request->entry, "entry index, from 0")->required();
+        set->add_option("--entry", request->entry, "entry index, from 0")
+            ->required()
+            ->check(NumberValidator(0, 0xFFFF));
         set->add_option("--lang", options->lang, "language slot: 0-20 or a language name")
             ->check(SlotValidator());
-        auto* textOption = set->add_option("--text", *text, "new text (UTF-8)");
+        auto* textOption =
+            set->add_option("--text", *text, "new text (UTF-8)")->check(Utf8Validator());
         auto* textHexOption = set->add_option("--text-hex", *textHex, "new text as bytes in hex")
                                   ->check(HexValidator())
                                   ->excludes(textOption);
-        auto* descOption = set->add_option("--desc", *desc, "new description (UTF-8)");
+        auto* descOption =
+            set->add_option("--desc", *desc, "new description (UTF-8)")->check(Utf8Validator());
         auto* descHexOption =
             set->add_option("--desc-hex", *descHex, "new description as bytes in hex")
                 ->check(HexValidator())
@@ -150,7 +147,8 @@ void RegisterEditCommands(CLI::App& app, int& exitCode) {
         AddTargetOptions(copy, *options);
         copy->add_option("--entries", *entries, "entry indexes, comma-separated")
             ->required()
-            ->delimiter(',');
+            ->delimiter(',')
+            ->check(NumberValidator(0, 0xFFFF));
         copy->add_option("--lang", options->lang, "language slot to copy from: 0-20 or a name")
             ->check(SlotValidator());
         copy->callback([&exitCode, options, entries] {

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "cli/Arguments.h"
 #include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/OpenIff.h"
@@ -288,7 +289,7 @@ void RegisterStringsCommand(CLI::App& app, int& exitCode) {
     command
         ->add_option("--id", options->id,
                      "only the resource with this id (of type STR# unless --type says)")
-        ->check(CLI::Range(0, 0xFFFF));
+        ->check(NumberValidator(0, 0xFFFF));
     command->add_flag("--json", options->json, "print JSON (UTF-8)");
     command->callback([&exitCode, options] {
         try {

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "framework/stream/FileException.h"
@@ -41,7 +42,9 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     }
     m_strFileName = path;
     m_nPosition = 0;
-    int oflags = O_CLOEXEC;
+    // Non-blocking, so that opening a FIFO with no writer (or a device) returns at once and is
+    // refused below instead of hanging; cleared again for the regular file that passes.
+    int oflags = O_CLOEXEC | O_NONBLOCK;
     if (flags & modeReadWrite) {
         oflags |= O_RDWR;
     } else if (flags & modeWrite) {
@@ -62,21 +65,30 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     if (fd < 0) {
         const int err = errno;
         if (error) {
-            // A folder is refused as access denied whether it was asked for reading (below) or
-            // writing.
-            const int cause = err == EISDIR ? static_cast<int>(CFileException::accessDenied)
-                                            : CFileException::CauseFromErrno(err);
+            // A folder is refused as what it is whether it was asked for reading (below) or
+            // writing; so is a FIFO opened for writing without a reader (ENXIO).
+            const bool special = err == EISDIR || err == ENXIO;
+            const int cause = special ? static_cast<int>(CFileException::notRegularFile)
+                                      : CFileException::CauseFromErrno(err);
             *error = CFileException(cause, path, err);
         }
         return false;
     }
+    // Folders, FIFOs, sockets and devices are refused before anything reads them: a read could
+    // block forever or never end.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = errno;
         ::close(fd);
         if (error) {
-            *error = CFileException(CFileException::accessDenied, path, EISDIR);
+            *error = CFileException(CFileException::notRegularFile, path,
+                                    S_ISDIR(st.st_mode) ? EISDIR : err);
         }
         return false;
+    }
+    const int fileFlags = ::fcntl(fd, F_GETFL);
+    if (fileFlags >= 0) {
+        std::ignore = ::fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK);
     }
     m_fd = fd;
     return true;

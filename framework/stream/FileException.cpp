@@ -21,6 +21,7 @@ const char* const kTexts[] = {
     "A locking violation occurred while accessing %1.",
     "Disk full while accessing %1.",
     "An attempt was made to access %1 past its end.",
+    "%1 is not a regular file.",
 };
 
 }  // namespace
@@ -80,7 +81,7 @@ std::string CFileException::GetErrorMessage() const {
 }
 
 std::string CFileException::MessageFor(int cause, const std::string& path) {
-    if (cause < 0 || cause > endOfFile) {
+    if (cause < 0 || cause > notRegularFile) {
         cause = genericException;
     }
     std::string text = kTexts[cause];

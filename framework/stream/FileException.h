@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-// A failed stream operation. Carries the cause (0-14), the path of the file involved and the
+// A failed stream operation. Carries the cause (0-15), the path of the file involved and the
 // operating system's error number, and renders the message that the user is shown.
 class CFileException : public std::exception {
 public:
@@ -23,6 +23,8 @@ public:
         lockViolation = 12,
         diskFull = 13,
         endOfFile = 14,
+        // Beyond the classic causes: a folder, FIFO, socket or device where a file was expected.
+        notRegularFile = 15,
     };
 
     CFileException(int cause, std::string path, int osError = 0);

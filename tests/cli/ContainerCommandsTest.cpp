@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ListFolder",
                     {"list", "@/folder"},
                     1,
-                    "tallyglass-cli: Access to @/folder was denied.\n"},
+                    "tallyglass-cli: @/folder is not a regular file.\n"},
         FailureCase{"ResaveMissing",
                     {"resave", "@/missing.iff", "-o", "@/out.iff"},
                     1,

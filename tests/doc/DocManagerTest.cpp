@@ -180,6 +180,25 @@ TEST_F(DocManagerTest, AMissingFileIsReportedAndTheDocumentStays) {
     EXPECT_EQ(recent[1], "");
 }
 
+TEST_F(DocManagerTest, SpecialFilesAreRefusedAtOnceAndTheDocumentStays) {
+    ASSERT_EQ(::mkfifo((dir / "pipe.iff").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir((dir / "folder.iff").c_str(), 0755), 0);
+    OpenModifiedA();
+    for (const std::string& path :
+         {dir / "pipe.iff", std::string("/dev/zero"), dir / "folder.iff"}) {
+        box.Clear();
+        box.Answer({IDNO});  // do not save a.iff first
+        EXPECT_EQ(manager.OpenDocumentFile(path), OpenResult::failed) << path;
+        ASSERT_EQ(box.shown.size(), 2u) << path;
+        EXPECT_EQ(box.shown[1].text, path + " is not a regular file.");
+        EXPECT_EQ(box.shown[1].type, MB_OK | MB_ICONEXCLAMATION);
+        EXPECT_EQ(doc.GetPathName(), dir / "a.iff");
+        EXPECT_EQ(doc.content, "edited");
+        EXPECT_TRUE(doc.IsModified());
+    }
+    EXPECT_EQ(recent[1], "");
+}
+
 TEST_F(DocManagerTest, AFailureAfterTheFileOpenedLeavesAnUntitledDocument) {
     ASSERT_EQ(manager.OpenDocumentFile(dir / "a.iff"), OpenResult::opened);
     doc.failLoad = true;

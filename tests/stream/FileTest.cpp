@@ -1,5 +1,6 @@
 #include "framework/stream/File.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,7 @@ TEST_P(FileOpenErrors, ThrowTheCauseAndTheUserMessage) {
     TempFolder folder;
     WriteBytes(folder / "plain.txt", {1, 2, 3});
     std::filesystem::create_directory(folder.Path() / "folder");
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0644), 0);
     const OpenErrorCase& c = GetParam();
     const std::string path = c.path.empty() ? std::string() : folder / c.path;
     std::string expected = c.message;
@@ -72,10 +74,32 @@ INSTANTIATE_TEST_SUITE_P(
                       OpenErrorCase{"NameTooLong", std::string(300, 'n'), CFile::modeRead,
                                     CFileException::badPath, "%1 contains an invalid path."},
                       OpenErrorCase{"FolderForReading", "folder", CFile::modeRead,
-                                    CFileException::accessDenied, "Access to %1 was denied."},
+                                    CFileException::notRegularFile, "%1 is not a regular file."},
                       OpenErrorCase{"FolderForWriting", "folder", CFile::modeReadWrite,
-                                    CFileException::accessDenied, "Access to %1 was denied."}),
+                                    CFileException::notRegularFile, "%1 is not a regular file."},
+                      // Without a writer, a blocking open of a FIFO would never return.
+                      OpenErrorCase{"FifoForReading", "pipe", CFile::modeRead,
+                                    CFileException::notRegularFile, "%1 is not a regular file."},
+                      OpenErrorCase{"FifoForWriting", "pipe", CFile::modeWrite,
+                                    CFileException::notRegularFile, "%1 is not a regular file."}),
     [](const auto& info) { return std::string(info.param.label); });
+
+TEST(FileOpen, DevicesAreRefusedAndRegularFilesReadAsBefore) {
+    for (const char* device : {"/dev/null", "/dev/zero"}) {
+        CFileException error(CFileException::none, "");
+        CFile file;
+        EXPECT_FALSE(file.Open(device, CFile::modeRead, &error)) << device;
+        EXPECT_EQ(error.GetErrorMessage(), std::string(device) + " is not a regular file.");
+        EXPECT_FALSE(file.IsOpen());
+    }
+    // The regular file that passes is read in blocking mode, as every reader expects.
+    TempFolder folder;
+    WriteBytes(folder / "plain.txt", {1, 2, 3});
+    CFile file(folder / "plain.txt", CFile::modeRead);
+    EXPECT_EQ(::fcntl(file.GetDescriptor(), F_GETFL) & O_NONBLOCK, 0);
+    uint8_t bytes[4] = {};
+    EXPECT_EQ(file.Read(bytes, sizeof bytes), 3u);
+}
 
 TEST(FileOpen, ReadOnlyFileForWritingIsDenied) {
     if (::geteuid() == 0) {
@@ -111,6 +135,7 @@ TEST(FileException, EveryCauseHasItsText) {
         {12, "A locking violation occurred while accessing f.iff."},
         {13, "Disk full while accessing f.iff."},
         {14, "An attempt was made to access f.iff past its end."},
+        {15, "f.iff is not a regular file."},
     };
     for (const auto& [cause, text] : texts) {
         EXPECT_EQ(CFileException(cause, "f.iff").GetErrorMessage(), text) << cause;
@@ -118,6 +143,8 @@ TEST(FileException, EveryCauseHasItsText) {
     EXPECT_EQ(CFileException(CFileException::accessDenied, "").GetErrorMessage(),
               "Access to an unnamed file was denied.");
     // A cause outside the table reads as the generic one rather than indexing past the texts.
+    EXPECT_EQ(CFileException(16, "f.iff").GetErrorMessage(),
+              "An unknown error occurred while accessing f.iff.");
     EXPECT_EQ(CFileException(99, "f.iff").GetErrorMessage(),
               "An unknown error occurred while accessing f.iff.");
 }
