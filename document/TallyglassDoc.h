@@ -5,10 +5,11 @@
 #include "framework/doc/Document.h"
 #include "iff/IffFile.h"
 
-// The editor's document: one IFF file held in m_iff. Opening indexes the file (payloads stay on
-// disk until needed) and tells the user, through the first view, why a file is not a readable IFF
-// file; saving first has the views store their pending edits, brings every payload into memory,
-// closes the source and only then writes the target (safely, see CDocument::OnSaveDocument).
+// The editor's document: one IFF file held in m_iff. Opening reads the file once into m_iff's
+// snapshot and indexes it (nothing is read from the file afterwards) and tells the user, through
+// the first view, why a file is not a readable IFF file; saving first has the views store their
+// pending edits, brings every payload into memory, closes the source and only then writes the
+// target (safely, see CDocument::OnSaveDocument).
 class CTallyglassDoc : public CDocument {
 public:
     static constexpr const char* kMsgNotIff = "This file is *not* an IFF file!";

@@ -9,7 +9,6 @@
 
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
-#include "iff/BufferedWriter.h"
 #include "iff/ByteCursor.h"
 #include "iff/ChunkStore.h"
 #include "iff/Format.h"
@@ -97,7 +96,10 @@ uint32_t CIffFile::Attach(CFile& file) {
 void CIffFile::Close() {
     std::unique_ptr<CFile> source = std::move(m_pSource);
     m_nSourceLength = 0;
-    m_readAhead.Invalidate();
+    m_bSnapshotReadable = false;
+    if (m_chunks.empty()) {
+        FreeSnapshot();
+    }
     if (source) {
         try {
             source->Close();
@@ -118,6 +120,50 @@ void CIffFile::Reset() {
     m_bIndexDirty = false;
     m_bKeysMayRepeat = false;
     m_header = TemplateFileHeader();
+    // No record points into the snapshot any more; while a source is attached it still serves
+    // header reads by offset.
+    if (!m_pSource) {
+        FreeSnapshot();
+    }
+}
+
+void CIffFile::FreeSnapshot() {
+    m_pSnapshot.reset();
+    m_nSnapshotSize = 0;
+    m_bSnapshotReadable = false;
+}
+
+bool CIffFile::TakeSnapshot(uint64_t length) {
+    FreeSnapshot();
+    // Not value-initialised: every byte kept is overwritten by the read, and pages never touched
+    // cost nothing.
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[std::max<uint64_t>(length, 1)]);
+    if (!bytes) {
+        return false;
+    }
+    m_pSource->Seek(0, CFile::begin);
+    // Large reads until the end; a file that shrank since its length was taken gives fewer
+    // bytes, one that grew is read as it was at that length.
+    uint64_t done = 0;
+    while (done < length) {
+        const size_t n = m_pSource->Read(bytes.get() + done, static_cast<size_t>(length - done));
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    m_pSnapshot = std::move(bytes);
+    m_nSnapshotSize = static_cast<uint32_t>(done);
+    m_bSnapshotReadable = true;
+    return true;
+}
+
+uint8_t* CIffFile::SnapshotAt(uint64_t offset, uint64_t count) const {
+    if (!m_bSnapshotReadable || !m_pSource || offset > m_nSnapshotSize ||
+        count > m_nSnapshotSize - offset) {
+        return nullptr;
+    }
+    return m_pSnapshot.get() + offset;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -134,17 +180,26 @@ bool CIffFile::Open(int* error, bool readMapHeaders) {
     if (!m_pSource) {
         return fail(errNoSource);
     }
-    m_readAhead.Invalidate();
-    std::array<uint8_t, kFileHeaderSize> header{};
     // Stream errors here reach the caller, who tells the user why the file cannot be read.
-    if (!m_readAhead.Read(*m_pSource, 0, header.data(), header.size(), m_nSourceLength)) {
+    const uint64_t length = m_pSource->GetLength();
+    if (length > kMaxOffset) {
+        // No offset of the container could address the rest; reading it would only cost memory.
+        FreeSnapshot();
         return fail(errNotIff);
     }
-    m_header = header;
-    if (std::memcmp(header.data() + kSignatureOffset, "IFF FILE", kSignatureLength) != 0) {
+    if (!TakeSnapshot(length)) {
+        return fail(errNoMemory);
+    }
+    m_nSourceLength = m_nSnapshotSize;
+    const uint8_t* header = SnapshotAt(0, kFileHeaderSize);
+    if (header == nullptr) {
         return fail(errNotIff);
     }
-    const uint8_t* version = header.data() + kVersionOffset;
+    std::memcpy(m_header.data(), header, kFileHeaderSize);
+    if (std::memcmp(header + kSignatureOffset, "IFF FILE", kSignatureLength) != 0) {
+        return fail(errNotIff);
+    }
+    const uint8_t* version = header + kVersionOffset;
     if (std::memcmp(version, "2.0", kVersionLength) != 0 &&
         std::memcmp(version, "2.5", kVersionLength) != 0) {
         return fail(errVersion);
@@ -479,15 +534,8 @@ void CIffFile::UpdateTypeList(ChunkType type) {
 // Reading
 
 bool CIffFile::ReadChunkHeader(ChunkHeader& header, uint32_t offset) {
-    if (!m_pSource) {
-        return false;
-    }
-    uint8_t raw[kChunkHeaderSize];
-    try {
-        if (!m_readAhead.Read(*m_pSource, offset, raw, sizeof(raw), m_nSourceLength)) {
-            return false;
-        }
-    } catch (const CFileException&) {
+    const uint8_t* raw = SnapshotAt(offset, kChunkHeaderSize);
+    if (raw == nullptr) {
         return false;
     }
     header = DecodeChunkHeader(raw);
@@ -503,23 +551,17 @@ bool CIffFile::LoadRecord(CChunkRecord& record) {
     if (record.loaded) {
         return true;
     }
-    if (!m_pSource) {
+    // Refused before anything changes: a damaged size must not cost memory.
+    uint8_t* bytes = SnapshotAt(record.offset, record.size);
+    if (bytes == nullptr) {
         return false;
     }
-    // Refused before anything is allocated: a damaged size must not cost memory.
-    if (record.offset > m_nSourceLength || record.size > m_nSourceLength - record.offset) {
-        return false;
-    }
-    if (!record.IsBufferReady() && !record.AllocateBuffer()) {
-        return false;
-    }
-    try {
-        if (!m_readAhead.Read(*m_pSource, record.offset, record.data, record.size,
-                              m_nSourceLength)) {
+    if (record.size == 0) {
+        if (!record.AllocateBuffer()) {
             return false;
         }
-    } catch (const CFileException&) {
-        return false;
+    } else {
+        record.BorrowBuffer(bytes);
     }
     record.loaded = true;
     return true;
@@ -537,41 +579,70 @@ bool CIffFile::EnsureLoaded(ChunkHandle handle) {
 }
 
 bool CIffFile::LoadAll() {
-    // Headers first, in list order; then the payloads in file order, so that a map grouped by
-    // type does not make the file be read once per type. The result is the same; only after a
-    // failure can a different set of chunks have been loaded.
-    std::vector<std::pair<uint32_t, CChunkRecord*>> pending;
-    pending.reserve(m_chunks.size());
-    bool complete = true;
     for (const ChunkHandle handle : m_chunks) {
-        CChunkRecord* record = RecordOf(handle);
-        if (record == nullptr) {
-            complete = false;
-            break;
-        }
+        const CChunkRecord* record = RecordOf(handle);
         // Old maps are never written, so they need not load: real files end with a map chunk
         // that claims one byte more than the file holds.
-        if (record->type == kTypeResourceMap) {
+        if (record != nullptr && record->type == kTypeResourceMap) {
             continue;
         }
-        if (!record->headerRead && !ReadRecordHeader(*record)) {
-            complete = false;
-            break;
-        }
-        if (record->type != kTypeResourceMap && !record->loaded) {
-            pending.emplace_back(record->offset, record);
-        }
-    }
-    const auto byOffset = [](const auto& a, const auto& b) { return a.first < b.first; };
-    if (!std::is_sorted(pending.begin(), pending.end(), byOffset)) {
-        std::stable_sort(pending.begin(), pending.end(), byOffset);
-    }
-    for (const auto& [offset, record] : pending) {
-        if (!LoadRecord(*record)) {
+        if (!EnsureLoaded(handle)) {
             return false;
         }
     }
-    return complete;
+    return true;
+}
+
+std::vector<UnreadableChunk> CIffFile::FindUnreadable() {
+    std::vector<UnreadableChunk> unreadable;
+    for (const ChunkHandle handle : m_chunks) {
+        const CChunkRecord* record = RecordOf(handle);
+        if (record != nullptr && record->type == kTypeResourceMap) {
+            continue;
+        }
+        if (EnsureLoaded(handle)) {
+            continue;
+        }
+        UnreadableChunk chunk;
+        if (record == nullptr) {
+            chunk.resolves = false;
+        } else {
+            chunk.type = record->type;
+            chunk.id = record->id;
+            chunk.name = record->name;
+            chunk.headerOffset = record->offset - kChunkHeaderSize;
+            chunk.headerRead = record->headerRead;
+            if (record->headerRead) {
+                chunk.claimedSize = static_cast<uint32_t>(
+                    std::min<uint64_t>(uint64_t{record->size} + kChunkHeaderSize, kMaxOffset));
+            }
+        }
+        unreadable.push_back(std::move(chunk));
+    }
+    return unreadable;
+}
+
+std::vector<UnreadableChunk> CIffFile::DropUnreadable() {
+    std::vector<UnreadableChunk> dropped = FindUnreadable();
+    if (dropped.empty()) {
+        return dropped;
+    }
+    std::vector<ChunkHandle> kept;
+    kept.reserve(m_chunks.size());
+    CChunkStore& store = Store();
+    for (const ChunkHandle handle : m_chunks) {
+        const CChunkRecord* record = RecordOf(handle);
+        // FindUnreadable has tried every one, so what is not loaded now cannot be.
+        if (record != nullptr && (record->type == kTypeResourceMap || record->loaded)) {
+            kept.push_back(handle);
+        } else {
+            static_cast<void>(store.DestroyEntry(store.GetTarget(handle)));
+        }
+    }
+    m_chunks = std::move(kept);
+    m_bIndexDirty = true;
+    RebuildTypeList();
+    return dropped;
 }
 
 bool CIffFile::CopyPayload(ChunkHandle handle, void* dest) {
@@ -630,45 +701,102 @@ bool CIffFile::Save(CFile* file) {
         return false;
     }
     const bool intoSource = target == m_pSource.get();
-    // Truncating the source would destroy the payloads not yet read from it.
+    // A save into the source must not stop half way for a payload it cannot read.
     if (intoSource && !LoadAll()) {
         return false;
     }
-    m_readAhead.Invalidate();
     target->SetLength(0);
     target->Seek(0, CFile::begin);
-    CBufferedWriter out(*target);
-    out.Write(m_header.data(), m_header.size());
-    if (!WriteChunks(out)) {
-        // Keep what was written, as an unbuffered stream would have; the result is failure
-        // whatever this flush meets.
-        try {
-            out.FlushBuffer();
-        } catch (const CFileException&) {
-        }
+    if (intoSource) {
+        // The snapshot is the old content from here on; offsets now name the new one.
+        m_bSnapshotReadable = false;
+    }
+    target->Write(m_header.data(), m_header.size());
+    if (!WriteChunks(*target)) {
         return false;
     }
-    const bool done = WriteResourceMap(out);
-    out.FlushBuffer();
-    target->Seek(static_cast<int64_t>(out.GetPosition()), CFile::begin);
+    const bool done = WriteResourceMap(*target);
     if (intoSource) {
-        m_nSourceLength = static_cast<uint32_t>(std::min<uint64_t>(out.GetLength(), kMaxOffset));
+        m_nSourceLength =
+            static_cast<uint32_t>(std::min<uint64_t>(target->GetPosition(), kMaxOffset));
     }
     return done;
 }
 
+namespace {
+
+// Gathers chunk headers and payloads for one gathered write each few hundred chunks, so that a
+// save hands the payloads to the file where they lie instead of copying them. Headers are
+// encoded into a buffer of its own; payload pointers must stay valid until Flush.
+class CChunkGather {
+public:
+    explicit CChunkGather(CFile& file) : m_file(file) {}
+
+    // 76 bytes to encode the next header into; it is written before the parts added after it.
+    [[nodiscard]] uint8_t* NextHeader() {
+        if (m_nHeaders == kHeaders || m_nParts + 2 > kParts) {
+            Flush();
+        }
+        uint8_t* header = m_headers.data() + m_nHeaders * kChunkHeaderSize;
+        ++m_nHeaders;
+        m_parts[m_nParts++] = {header, kChunkHeaderSize};
+        return header;
+    }
+    void AddPayload(const uint8_t* data, size_t size) {
+        if (size != 0) {
+            m_parts[m_nParts++] = {data, size};
+        }
+    }
+    // Writes what is gathered; stream errors pass.
+    void Flush() {
+        const size_t count = m_nParts;
+        m_nParts = 0;
+        m_nHeaders = 0;
+        if (count != 0) {
+            m_file.WriteGather(m_parts.data(), count);
+        }
+    }
+
+private:
+    static constexpr size_t kHeaders = 512;
+    static constexpr size_t kParts = 2 * kHeaders;
+
+    CFile& m_file;
+    std::array<uint8_t, kHeaders * kChunkHeaderSize> m_headers{};
+    std::array<ConstBuffer, kParts> m_parts{};
+    size_t m_nHeaders = 0;
+    size_t m_nParts = 0;
+};
+
+}  // namespace
+
 bool CIffFile::WriteChunks(CFile& file) {
     CFirstOfKey written(m_chunks);
+    // Chunks follow each other from the stream's end with no gap.
+    uint64_t at = file.GetLength();
+    file.Seek(static_cast<int64_t>(at), CFile::begin);
+    auto gather = std::make_unique<CChunkGather>(file);
+    // What was gathered is written before a failure is returned, as an unbuffered stream would
+    // have it; a stream error is kept for the caller.
+    const auto finish = [&](bool result) {
+        try {
+            gather->Flush();
+        } catch (const CFileException& error) {
+            m_pWriteError = std::make_unique<CFileException>(error);
+            return false;
+        }
+        return result;
+    };
     for (size_t index = 0; index < m_chunks.size(); ++index) {
         CChunkRecord* record = RecordOf(m_chunks[index]);
         if (record == nullptr) {
-            return false;
+            return finish(false);
         }
         if (record->type == kTypeResourceMap) {
             continue;
         }
         if (!record->headerRead && !ReadRecordHeader(*record)) {
-            return false;
+            return finish(false);
         }
         if (record->type == kTypeResourceMap) {
             continue;
@@ -680,27 +808,25 @@ bool CIffFile::WriteChunks(CFile& file) {
             continue;
         }
         if (!LoadRecord(*record)) {
-            return false;
+            return finish(false);
         }
-        const uint64_t at = file.GetLength();
         // Offsets in the container are 32-bit: a chunk that would end beyond them cannot be
         // listed in the map, so the save fails instead of writing a file that lies.
         if (at > kMaxOffset - kChunkHeaderSize ||
             record->size > kMaxOffset - kChunkHeaderSize - at) {
-            return false;
+            return finish(false);
         }
         record->offset = static_cast<uint32_t>(at + kChunkHeaderSize);
-        if (!WriteChunkHeader(file, CChunkStore::HeaderOf(*record), static_cast<uint32_t>(at))) {
-            return false;
-        }
         try {
-            file.Write(record->data, record->size);
+            EncodeChunkHeader(CChunkStore::HeaderOf(*record), gather->NextHeader());
         } catch (const CFileException& error) {
             m_pWriteError = std::make_unique<CFileException>(error);
             return false;
         }
+        gather->AddPayload(record->data, record->size);
+        at += kChunkHeaderSize + uint64_t{record->size};
     }
-    return true;
+    return finish(true);
 }
 
 bool CIffFile::WriteChunkHeader(CFile& file, const ChunkHeader& header, uint32_t offset) {

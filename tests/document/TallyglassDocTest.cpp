@@ -110,7 +110,7 @@ TEST_F(TallyglassDocTest, OpensAnIffFileWithoutMessages) {
     EXPECT_FALSE(doc.IsModified());
     EXPECT_FALSE(doc.IsSaveAsRequired());
     EXPECT_EQ(doc.m_iff.CountOfType(kTypeStrings, false), 2u);
-    EXPECT_TRUE(doc.m_iff.IsAttached());  // payloads stay on disk until needed
+    EXPECT_TRUE(doc.m_iff.IsAttached());  // a save into the source stays possible
     ASSERT_TRUE(view.Load(128));
     std::string text;
     EXPECT_TRUE(view.m_strings.GetString(1, 0, 0, text));
