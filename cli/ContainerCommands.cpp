@@ -138,9 +138,14 @@ void RegisterContainerCommands(CLI::App& app, int& exitCode) {
         "resave", "Write the file back unchanged (to OUT when given), through a temporary file");
     resave->add_option("FILE", *resaveFile, "IFF file")->required();
     resave->add_option("-o,--output", *resaveOut, "file to write instead of FILE");
-    resave->callback([&exitCode, resaveFile, resaveOut] {
+    auto dropUnreadable = std::make_shared<bool>(false);
+    resave->add_flag("--drop-unreadable", *dropUnreadable,
+                     "Leave out the chunks that cannot be read (listed on stdout) instead of "
+                     "refusing the file");
+    resave->callback([&exitCode, resaveFile, resaveOut, dropUnreadable] {
         // The editor's own save path: the document loads every payload, closes the source and
         // writes the target through a temporary file that replaces it only once complete.
-        exitCode = Guarded([&] { return ResaveThroughDocument(*resaveFile, *resaveOut); });
+        exitCode = Guarded(
+            [&] { return ResaveThroughDocument(*resaveFile, *resaveOut, *dropUnreadable); });
     });
 }
