@@ -1,5 +1,7 @@
 #include "iff/IffFile.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -56,6 +58,36 @@ private:
     CChunkIndex m_seen;
     bool m_bGathering = false;
 };
+
+// The entries a map payload lists completely, by the rules ParseResourceMap reads them with, so
+// that the chunk list and its index are sized once. Costs a walk over the map's bytes only.
+size_t CountMapEntries(const uint8_t* payload, uint32_t size) {
+    CByteCursor cursor(payload, size);
+    cursor.Seek(kMapTypeCountOffset);
+    const uint32_t typeCount = cursor.U32LE();
+    size_t count = 0;
+    for (uint32_t group = 0; group < typeCount && cursor.Has(kMapGroupSize); ++group) {
+        cursor.Skip(4);
+        const uint32_t entryCount = cursor.U32LE();
+        for (uint32_t entry = 0; entry < entryCount; ++entry) {
+            if (!cursor.Has(kMapEntryFixedSize)) {
+                return count;
+            }
+            cursor.Skip(kMapEntryFixedSize);
+            const auto* name = payload + cursor.Position();
+            const void* nul = std::memchr(name, 0, cursor.Remaining());
+            if (nul == nullptr) {
+                return count;
+            }
+            cursor.Skip(static_cast<size_t>(static_cast<const uint8_t*>(nul) - name) + 1);
+            if ((cursor.Position() & 1) != 0 && cursor.Remaining() != 0) {
+                cursor.Skip(1);
+            }
+            ++count;
+        }
+    }
+    return count;
+}
 
 }  // namespace
 
@@ -133,11 +165,40 @@ void CIffFile::FreeSnapshot() {
     m_bSnapshotReadable = false;
 }
 
+void SnapshotRelease::operator()(uint8_t* bytes) const {
+    if (mappedBytes != 0) {
+        ::munmap(mappedBase, mappedBytes);
+    } else {
+        delete[] bytes;
+    }
+}
+
+std::unique_ptr<uint8_t[], SnapshotRelease> CIffFile::AllocateSnapshot(uint64_t length) {
+    // A large snapshot goes into huge pages where the system offers them: filling 4 KiB pages
+    // one fault at a time would cost about as much as reading the file.
+    constexpr uint64_t kHugePage = 2 * 1024 * 1024;
+    if (length >= 2 * kHugePage) {
+        const auto mapped = static_cast<size_t>(length + kHugePage);
+        void* base =
+            ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base != MAP_FAILED) {
+            const auto address = reinterpret_cast<uintptr_t>(base);
+            auto* aligned =
+                reinterpret_cast<uint8_t*>((address + kHugePage - 1) & ~(kHugePage - 1));
+            static_cast<void>(::madvise(aligned, static_cast<size_t>(length), MADV_HUGEPAGE));
+            return std::unique_ptr<uint8_t[], SnapshotRelease>(aligned,
+                                                               SnapshotRelease{mapped, base});
+        }
+        // Fall through to the heap, which may still find the memory.
+    }
+    // Not value-initialised: every byte kept is overwritten by the read.
+    return std::unique_ptr<uint8_t[], SnapshotRelease>(new (std::nothrow)
+                                                           uint8_t[std::max<uint64_t>(length, 1)]);
+}
+
 bool CIffFile::TakeSnapshot(uint64_t length) {
     FreeSnapshot();
-    // Not value-initialised: every byte kept is overwritten by the read, and pages never touched
-    // cost nothing.
-    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[std::max<uint64_t>(length, 1)]);
+    std::unique_ptr<uint8_t[], SnapshotRelease> bytes = AllocateSnapshot(length);
     if (!bytes) {
         return false;
     }
@@ -246,6 +307,10 @@ void CIffFile::ParseResourceMap(const uint8_t* payload, uint32_t size, bool read
     if (!cursor.Ok() || magic != kMapMagic) {
         return;
     }
+    // Sized once: a file of 100,000 chunks would otherwise rehash the index many times.
+    const size_t entries = CountMapEntries(payload, size);
+    m_chunks.reserve(entries + 1);
+    m_index.Reserve(entries + 1);
     cursor.Seek(kMapTypeCountOffset);
     const uint32_t typeCount = cursor.U32LE();
     CChunkStore& store = Store();
@@ -306,10 +371,19 @@ void CIffFile::ScanChunks() {
         // 64-bit, so a large size near the end of a 4 GiB file cannot wrap back to the start.
         const uint64_t next = offset + header.size;
         if ((header.flags & kFlagSkipScan) == 0) {
-            const ChunkHandle handle =
-                store.RegisterChunk(header, static_cast<uint32_t>(offset + kChunkHeaderSize));
-            if (handle != 0) {
-                static_cast<void>(AddChunk(handle));
+            const auto payloadOffset = static_cast<uint32_t>(offset + kChunkHeaderSize);
+            // The map's entry for this very chunk takes the header in place: the same result as
+            // registering it anew and letting it displace the entry, at half the cost.
+            const POSITION pos = FindFirstEntry(header.type, header.id);
+            CChunkRecord* listed = pos != 0 ? RecordOf(m_chunks[pos - 1]) : nullptr;
+            if (listed != nullptr && !listed->headerRead && !listed->loaded &&
+                listed->offset == payloadOffset) {
+                TakeHeader(*listed, header);
+            } else {
+                const ChunkHandle handle = store.RegisterChunk(header, payloadOffset);
+                if (handle != 0) {
+                    static_cast<void>(AddChunk(handle));
+                }
             }
         }
         offset = next;
@@ -324,6 +398,15 @@ bool CIffFile::AddChunk(ChunkHandle handle) {
     if (record == nullptr) {
         return false;
     }
+    if (m_bIndexDirty) {
+        RebuildIndex();
+    }
+    // The common case, a key not listed yet, costs one probe of the index.
+    m_chunks.push_back(handle);
+    if (m_index.TryInsert(IndexKey(record->type, record->id), m_chunks.size() - 1)) {
+        return true;
+    }
+    m_chunks.pop_back();
     const POSITION pos = FindFirstEntry(record->type, record->id);
     if (pos != 0) {
         const ChunkHandle old = m_chunks[pos - 1];
@@ -389,7 +472,13 @@ void CIffFile::TakeHeader(CChunkRecord& record, const ChunkHeader& header) {
     record.type = header.type;
     record.id = header.id;
     record.flags = header.flags;
-    record.name = NameFromField(header.name);
+    // Usually the map gave the same name; comparing in place spares a string per chunk.
+    const auto nameEnd = std::find(header.name.begin(), header.name.end(), '\0');
+    const auto nameLength = static_cast<size_t>(nameEnd - header.name.begin());
+    if (record.name.size() != nameLength ||
+        !std::equal(header.name.begin(), nameEnd, record.name.begin())) {
+        record.name.assign(header.name.begin(), nameEnd);
+    }
     record.size = size;
     record.headerRead = true;
 }

@@ -25,6 +25,13 @@ struct UnreadableChunk {
     bool resolves = true;       // false: the handle names no record any more
 };
 
+// Frees the snapshot of a CIffFile: mapped memory when a large one was mapped, else the array.
+struct SnapshotRelease {
+    size_t mappedBytes = 0;
+    void* mappedBase = nullptr;
+    void operator()(uint8_t* bytes) const;
+};
+
 // The in-memory form of one IFF file: checks and indexes a file given as an open stream,
 // registers its chunks in the chunk store and writes the file back. Open reads the whole source
 // once into a snapshot that the object owns; headers and payloads are read from it (a payload is
@@ -124,6 +131,9 @@ private:
     // The snapshot's bytes at offset, count of them, or null when they do not all lie in it or
     // it may not be read.
     [[nodiscard]] uint8_t* SnapshotAt(uint64_t offset, uint64_t count) const;
+    // Memory for a snapshot of length bytes, or null.
+    [[nodiscard]] static std::unique_ptr<uint8_t[], SnapshotRelease> AllocateSnapshot(
+        uint64_t length);
     // Reads the source whole into a new snapshot; false when there is no memory for it.
     [[nodiscard]] bool TakeSnapshot(uint64_t length);
     void FreeSnapshot();
@@ -150,7 +160,7 @@ private:
     bool m_bKeysMayRepeat = false;
     // The source's bytes as Open read them. Records point into it, so it lives as long as they
     // may: Close keeps it, Reset frees it once no source is attached, Open replaces it.
-    std::unique_ptr<uint8_t[]> m_pSnapshot;
+    std::unique_ptr<uint8_t[], SnapshotRelease> m_pSnapshot;
     uint32_t m_nSnapshotSize = 0;
     // Reads are served only while the snapshot is the attached source's content: not after
     // Close, a new Attach or a Save into the source, until the next Open.
