@@ -814,47 +814,68 @@ bool CIffFile::Save(CFile* file) {
 
 namespace {
 
-// Gathers chunk headers and payloads for one gathered write each few hundred chunks, so that a
-// save hands the payloads to the file where they lie instead of copying them. Headers are
-// encoded into a buffer of its own; payload pointers must stay valid until Flush.
+// Gathers chunks for one gathered write per megabyte or so: a large payload goes to the file
+// straight from where it lies (its slice of the snapshot); headers and small payloads are copied
+// into a staging block first, since handing the kernel hundreds of thousands of parts of a few
+// hundred bytes costs more than the copy. Payload pointers must stay valid until Flush.
 class CChunkGather {
 public:
-    explicit CChunkGather(CFile& file) : m_file(file) {}
+    explicit CChunkGather(CFile& file) : m_file(file), m_staging(kStaging) {}
 
-    // 76 bytes to encode the next header into; it is written before the parts added after it.
-    [[nodiscard]] uint8_t* NextHeader() {
-        if (m_nHeaders == kHeaders || m_nParts + 2 > kParts) {
+    // 76 bytes to encode the next header into.
+    [[nodiscard]] uint8_t* NextHeader() { return Stage(kChunkHeaderSize); }
+    void AddPayload(const uint8_t* data, size_t size) {
+        if (size == 0) {
+            return;
+        }
+        if (size < kDirect) {
+            std::memcpy(Stage(size), data, size);
+            return;
+        }
+        if (m_nParts == kParts) {
             Flush();
         }
-        uint8_t* header = m_headers.data() + m_nHeaders * kChunkHeaderSize;
-        ++m_nHeaders;
-        m_parts[m_nParts++] = {header, kChunkHeaderSize};
-        return header;
-    }
-    void AddPayload(const uint8_t* data, size_t size) {
-        if (size != 0) {
-            m_parts[m_nParts++] = {data, size};
-        }
+        m_parts[m_nParts++] = {data, size};
+        m_bLastStaged = false;
     }
     // Writes what is gathered; stream errors pass.
     void Flush() {
         const size_t count = m_nParts;
         m_nParts = 0;
-        m_nHeaders = 0;
+        m_nFill = 0;
+        m_bLastStaged = false;
         if (count != 0) {
             m_file.WriteGather(m_parts.data(), count);
         }
     }
 
 private:
-    static constexpr size_t kHeaders = 512;
-    static constexpr size_t kParts = 2 * kHeaders;
+    static constexpr size_t kStaging = 1024 * 1024;
+    static constexpr size_t kDirect = 16 * 1024;  // payloads from this size on are not copied
+    static constexpr size_t kParts = 1024;
+
+    // count bytes at the end of the staging block, which the next write takes in order.
+    uint8_t* Stage(size_t count) {
+        if (count > kStaging - m_nFill || (!m_bLastStaged && m_nParts == kParts)) {
+            Flush();
+        }
+        uint8_t* at = m_staging.data() + m_nFill;
+        if (m_bLastStaged) {
+            m_parts[m_nParts - 1].size += count;
+        } else {
+            m_parts[m_nParts++] = {at, count};
+            m_bLastStaged = true;
+        }
+        m_nFill += count;
+        return at;
+    }
 
     CFile& m_file;
-    std::array<uint8_t, kHeaders * kChunkHeaderSize> m_headers{};
+    std::vector<uint8_t> m_staging;
     std::array<ConstBuffer, kParts> m_parts{};
-    size_t m_nHeaders = 0;
+    size_t m_nFill = 0;
     size_t m_nParts = 0;
+    bool m_bLastStaged = false;  // the last part is the staging block's end
 };
 
 }  // namespace

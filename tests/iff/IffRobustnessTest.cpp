@@ -298,7 +298,8 @@ TEST(IffRobustness, WriteFaultsAreCleanAtEveryWrite) {
         const bool written = file.iff.WriteChunks(target);
         if (target.Count().writes < k) {
             EXPECT_TRUE(written);
-            EXPECT_GT(k, 10);
+            // Small chunks go out together; the large payload in a write of its own.
+            EXPECT_GE(k, 3);
             break;
         }
         EXPECT_FALSE(written);
