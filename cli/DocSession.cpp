@@ -88,8 +88,7 @@ bool CDocSession::Save(const std::string& target) {
     return m_doc.OnSaveDocument(path);
 }
 
-int ResaveThroughDocument(const std::string& file, const std::string& output,
-                          bool dropUnreadable) {
+int ResaveThroughDocument(const std::string& file, const std::string& output, bool dropUnreadable) {
     CDocSession session;
     if (!session.Open(file)) {
         return 1;

@@ -820,7 +820,7 @@ namespace {
 // hundred bytes costs more than the copy. Payload pointers must stay valid until Flush.
 class CChunkGather {
 public:
-    explicit CChunkGather(CFile& file) : m_file(file), m_staging(kStaging) {}
+    explicit CChunkGather(CFile& file) : m_file(file) {}
 
     // 76 bytes to encode the next header into.
     [[nodiscard]] uint8_t* NextHeader() { return Stage(kChunkHeaderSize); }
@@ -856,8 +856,16 @@ private:
 
     // count bytes at the end of the staging block, which the next write takes in order.
     uint8_t* Stage(size_t count) {
-        if (count > kStaging - m_nFill || (!m_bLastStaged && m_nParts == kParts)) {
+        if (count > m_staging.size() - m_nFill || (!m_bLastStaged && m_nParts == kParts)) {
             Flush();
+            // Grown only while empty (the parts point into it), doubling up to its size, so
+            // that saving a small file does not take the whole block.
+            if (count > m_staging.size()) {
+                m_staging.resize(
+                    std::min(kStaging, std::max({count, 2 * m_staging.size(), size_t{4096}})));
+            } else if (m_staging.size() < kStaging) {
+                m_staging.resize(std::min(kStaging, 2 * m_staging.size()));
+            }
         }
         uint8_t* at = m_staging.data() + m_nFill;
         if (m_bLastStaged) {
