@@ -49,9 +49,7 @@ public:
     // chunks that cannot be read without asking.
     void SetDropUnreadableWithoutAsking(bool drop) { m_bDropUnreadable = drop; }
     // The chunks the last save left out, with consent; empty when it dropped none.
-    [[nodiscard]] const std::vector<UnreadableChunk>& GetDroppedChunks() const {
-        return m_dropped;
-    }
+    [[nodiscard]] const std::vector<UnreadableChunk>& GetDroppedChunks() const { return m_dropped; }
     // "2 chunks cannot be read: junk after the last chunk at offset 185890 (claims 821 MB); ..."
     [[nodiscard]] static std::string DescribeUnreadable(const std::vector<UnreadableChunk>& chunks);
     // One chunk of that message: what it is and why it cannot be read.

@@ -104,9 +104,9 @@ bool CDocManager::OnFileSave() {
     if (m_document.HasChangedOnDisk()) {
         // The document's version comes from what was read at open; the other program's version
         // is lost when the user says Yes.
-        const int answer = m_messages.Show(WithName(kMsgChangedOnDisk, NameForMessages()),
-                                           m_document.GetAppTitle(),
-                                           MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+        const int answer =
+            m_messages.Show(WithName(kMsgChangedOnDisk, NameForMessages()),
+                            m_document.GetAppTitle(), MB_YESNOCANCEL | MB_ICONEXCLAMATION);
         if (answer == IDNO) {
             return DoSave({});
         }
@@ -171,9 +171,9 @@ bool CDocManager::SaveModified() {
     if (!m_document.IsModified()) {
         return true;
     }
-    const int answer = m_messages.Show("Save changes to " + NameForMessages() + "?",
-                                       m_document.GetAppTitle(),
-                                       MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    const int answer =
+        m_messages.Show("Save changes to " + NameForMessages() + "?", m_document.GetAppTitle(),
+                        MB_YESNOCANCEL | MB_ICONEXCLAMATION);
     if (answer == IDYES) {
         return OnFileSave();
     }
