@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -120,6 +121,9 @@ bool CMainFrame::event(QEvent* event) {
     // The form asks for a new size when its font changes; the frame follows it.
     if (event->type() == QEvent::LayoutRequest && centralWidget() != nullptr)
         RecalcLayout();
+    // Queued: the host may show a modal box, which must not run inside the activation itself.
+    if (event->type() == QEvent::WindowActivate && m_pHost != nullptr)
+        QTimer::singleShot(0, this, [this] { m_pHost->OnFrameActivated(); });
     return handled;
 }
 

@@ -23,6 +23,8 @@ public:
     virtual void OnDropFiles(const QStringList& paths) = 0;
     // The menu labels of the recent-file entries, "&1 name" first; empty when the list is.
     [[nodiscard]] virtual std::vector<QString> GetRecentFileLabels() const = 0;
+    // The window has become the active one again (after the event, not inside it).
+    virtual void OnFrameActivated() {}
 };
 
 // The main window: a fixed-size frame (minimisable, neither resizable nor maximisable) around the

@@ -193,6 +193,11 @@ bool CTallyglassApp::CanCloseFrame() {
     return m_pDocManager == nullptr || m_pDocManager->CanClose();
 }
 
+void CTallyglassApp::OnFrameActivated() {
+    if (m_pDocManager)
+        std::ignore = m_pDocManager->OnFrameActivated();
+}
+
 void CTallyglassApp::OnDropFiles(const QStringList& paths) {
     if (m_pDocManager == nullptr)
         return;

@@ -72,6 +72,8 @@ public:
     [[nodiscard]] bool CanCloseFrame() override;
     void OnDropFiles(const QStringList& paths) override;
     [[nodiscard]] std::vector<QString> GetRecentFileLabels() const override;
+    // Offers to reload a file changed on disk while the document has no unsaved changes.
+    void OnFrameActivated() override;
 
     // The session is ending: the save prompt; false asks the session manager to cancel.
     [[nodiscard]] bool OnQueryEndSession();

@@ -69,44 +69,95 @@ std::string ShowName(const std::string& name) {
     return out;
 }
 
+size_t DecimalWidth(uint32_t value) {
+    size_t width = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++width;
+    }
+    return width;
+}
+
+void AppendPadded(std::string& out, const std::string& text, size_t width, bool right) {
+    if (right && text.size() < width) {
+        out.append(width - text.size(), ' ');
+    }
+    out += text;
+    if (!right && text.size() < width) {
+        out.append(width - text.size(), ' ');
+    }
+}
+
+// Output goes out in large blocks: a line at a time through printf would cost more than the
+// whole open.
+class CBlockOutput {
+public:
+    static constexpr size_t kBlock = 1 << 20;
+
+    CBlockOutput() { m_text.reserve(kBlock + 1024); }
+    ~CBlockOutput() { Flush(); }
+    CBlockOutput(const CBlockOutput&) = delete;
+    CBlockOutput& operator=(const CBlockOutput&) = delete;
+
+    std::string& Text() { return m_text; }
+    void LineDone() {
+        if (m_text.size() >= kBlock) {
+            Flush();
+        }
+    }
+    void Flush() {
+        if (!m_text.empty()) {
+            std::ignore = std::fwrite(m_text.data(), 1, m_text.size(), stdout);
+            m_text.clear();
+        }
+    }
+
+private:
+    std::string m_text;
+};
+
 int RunList(const std::string& path) {
     CIffFile iff;
     if (!OpenIff(path, iff)) {
         return 1;
     }
-    struct Row {
-        std::string type, id, flags, size, name;
-    };
-    std::vector<Row> rows;
     const CChunkStore& store = CChunkStore::Instance();
+    // The columns are as wide as their widest entry: a first pass measures them.
+    size_t typeWidth = 0, idWidth = 0, sizeWidth = 0;
     for (const ChunkHandle handle : iff.GetChunkList()) {
         const CChunkRecord* record = store.Resolve(handle);
         if (record == nullptr) {
             continue;
         }
-        char flags[8];
-        std::snprintf(flags, sizeof flags, "0x%04X", static_cast<unsigned>(record->flags));
-        // A chunk known only from the map has no size until its header is read.
-        rows.push_back({ShowType(record->type), std::to_string(record->id), flags,
-                        record->IsHeaderRead() ? std::to_string(record->size) : "?",
-                        ShowName(record->name)});
-    }
-    size_t typeWidth = 0, idWidth = 0, sizeWidth = 0;
-    for (const auto& row : rows) {
-        typeWidth = std::max(typeWidth, row.type.size());
-        idWidth = std::max(idWidth, row.id.size());
-        sizeWidth = std::max(sizeWidth, row.size.size());
+        typeWidth = std::max(typeWidth, ShowType(record->type).size());
+        idWidth = std::max(idWidth, DecimalWidth(record->id));
+        // A chunk known only from the map has no size until its header is read: "?".
+        sizeWidth = std::max(sizeWidth, record->IsHeaderRead() ? DecimalWidth(record->size) : 1);
     }
     const int version = iff.GetVersion();
-    std::printf("version %d.%d\n", version / 10, version % 10);
-    for (const auto& row : rows) {
-        std::printf("%-*s  %*s  %s  %*s", static_cast<int>(typeWidth), row.type.c_str(),
-                    static_cast<int>(idWidth), row.id.c_str(), row.flags.c_str(),
-                    static_cast<int>(sizeWidth), row.size.c_str());
-        if (!row.name.empty()) {
-            std::printf("  %s", row.name.c_str());
+    CBlockOutput out;
+    out.Text() +=
+        "version " + std::to_string(version / 10) + "." + std::to_string(version % 10) + "\n";
+    for (const ChunkHandle handle : iff.GetChunkList()) {
+        const CChunkRecord* record = store.Resolve(handle);
+        if (record == nullptr) {
+            continue;
         }
-        std::printf("\n");
+        std::string& text = out.Text();
+        AppendPadded(text, ShowType(record->type), typeWidth, false);
+        text += "  ";
+        AppendPadded(text, std::to_string(record->id), idWidth, true);
+        char flags[16];
+        std::snprintf(flags, sizeof flags, "  0x%04X  ", static_cast<unsigned>(record->flags));
+        text += flags;
+        AppendPadded(text, record->IsHeaderRead() ? std::to_string(record->size) : "?", sizeWidth,
+                     true);
+        if (!record->name.empty()) {
+            text += "  ";
+            text += ShowName(record->name);
+        }
+        text += '\n';
+        out.LineDone();
     }
     return 0;
 }
@@ -138,9 +189,14 @@ void RegisterContainerCommands(CLI::App& app, int& exitCode) {
         "resave", "Write the file back unchanged (to OUT when given), through a temporary file");
     resave->add_option("FILE", *resaveFile, "IFF file")->required();
     resave->add_option("-o,--output", *resaveOut, "file to write instead of FILE");
-    resave->callback([&exitCode, resaveFile, resaveOut] {
+    auto dropUnreadable = std::make_shared<bool>(false);
+    resave->add_flag("--drop-unreadable", *dropUnreadable,
+                     "Leave out the chunks that cannot be read (listed on stdout) instead of "
+                     "refusing the file");
+    resave->callback([&exitCode, resaveFile, resaveOut, dropUnreadable] {
         // The editor's own save path: the document loads every payload, closes the source and
         // writes the target through a temporary file that replaces it only once complete.
-        exitCode = Guarded([&] { return ResaveThroughDocument(*resaveFile, *resaveOut); });
+        exitCode = Guarded(
+            [&] { return ResaveThroughDocument(*resaveFile, *resaveOut, *dropUnreadable); });
     });
 }

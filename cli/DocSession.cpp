@@ -4,6 +4,8 @@
 #include "framework/doc/PathUtil.h"
 #include "iff/ChunkTypes.h"
 
+#include <cstdio>
+
 int CStderrMessageBox::Show(const std::string& text, const std::string&, unsigned type) {
     PrintError(text);
     switch (type & MB_BUTTONMASK) {
@@ -86,10 +88,16 @@ bool CDocSession::Save(const std::string& target) {
     return m_doc.OnSaveDocument(path);
 }
 
-int ResaveThroughDocument(const std::string& file, const std::string& output) {
+int ResaveThroughDocument(const std::string& file, const std::string& output, bool dropUnreadable) {
     CDocSession session;
     if (!session.Open(file)) {
         return 1;
     }
-    return session.Save(output) ? 0 : 1;
+    session.Document().SetDropUnreadableWithoutAsking(dropUnreadable);
+    const bool saved = session.Save(output);
+    // Listed whether or not the write then succeeded: the user asked for them to go.
+    for (const UnreadableChunk& chunk : session.Document().GetDroppedChunks()) {
+        std::printf("dropped: %s\n", CTallyglassDoc::DescribeChunk(chunk).c_str());
+    }
+    return saved ? 0 : 1;
 }

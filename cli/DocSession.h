@@ -61,5 +61,8 @@ private:
     CHeadlessView m_view;
 };
 
-// resave through the document: FILE opened and saved, to output when given. The exit status.
-[[nodiscard]] int ResaveThroughDocument(const std::string& file, const std::string& output);
+// resave through the document: FILE opened and saved, to output when given. With
+// dropUnreadable, chunks that cannot be read are left out and listed on stdout ("dropped: ...");
+// without it such a file is refused. The exit status.
+[[nodiscard]] int ResaveThroughDocument(const std::string& file, const std::string& output,
+                                        bool dropUnreadable = false);

@@ -5,6 +5,9 @@
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
 
+#include <cstdio>
+#include <iterator>
+
 CTallyglassDoc::CTallyglassDoc() {
     // Attach shows a failed duplicate of the stream as the framework's file-error message.
     m_iff.SetErrorReporter([this](const CFileException& error) { ReportFileError(error); });
@@ -69,21 +72,108 @@ bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
         // A view could not store its pending edits and has said why; write nothing.
         return false;
     }
-    bool loaded = false;
-    try {
-        loaded = m_iff.LoadAll();
-    } catch (const CFileException& error) {
-        ReportFileError(error);
-        return false;
-    }
-    if (!loaded) {
+    m_dropped.clear();
+    const auto cantAccess = [this] {
         if (CView* view = GetFirstView()) {
             static_cast<void>(view->MessageBox(kMsgCantAccess, GetAppTitle(), MB_OK));
         }
         return false;
+    };
+    if (!m_iff.LoadAll()) {
+        const std::vector<UnreadableChunk> unreadable = m_iff.FindUnreadable();
+        if (unreadable.empty()) {
+            return cantAccess();
+        }
+        bool consent = m_bDropUnreadable;
+        if (!consent) {
+            // Without a view nobody can be asked, so nothing is dropped.
+            CView* view = GetFirstView();
+            consent = view != nullptr &&
+                      view->MessageBox(DescribeUnreadable(unreadable) + "\n\n" + kMsgSaveWithout,
+                                       GetAppTitle(), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+        }
+        if (!consent) {
+            return false;
+        }
+        m_dropped = m_iff.DropUnreadable();
+        // The document no longer holds what the file holds, whatever becomes of this save.
+        SetModifiedFlag(true);
+        if (!m_iff.LoadAll()) {
+            return cantAccess();
+        }
     }
     m_iff.Close();
     return CDocument::OnSaveDocument(path);
+}
+
+namespace {
+
+std::string ShowSize(uint32_t bytes) {
+    if (bytes < 1000) {
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    }
+    static const char* const kUnits[] = {"kB", "MB", "GB"};
+    double value = bytes / 1000.0;
+    size_t unit = 0;
+    while (value >= 999.5 && unit + 1 < std::size(kUnits)) {
+        value /= 1000.0;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, value < 9.95 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
+    return text;
+}
+
+// The type's four characters when all are printable: a real chunk, not bytes that only sit where
+// a header would be.
+bool IsPrintableType(ChunkType type) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto byte = static_cast<unsigned char>(type >> shift);
+        if (byte < 0x20 || byte > 0x7E) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ShowType(ChunkType type) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += static_cast<char>(type >> shift);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string CTallyglassDoc::DescribeChunk(const UnreadableChunk& chunk) {
+    if (!chunk.resolves) {
+        return "a chunk that no longer exists";
+    }
+    const std::string at = " at offset " + std::to_string(chunk.headerOffset);
+    if (!chunk.headerRead) {
+        return ShowType(chunk.type) + " " + std::to_string(chunk.id) + " listed in the map" + at +
+               ", outside the file";
+    }
+    const std::string claims = " (claims " + ShowSize(chunk.claimedSize) + ")";
+    if (!IsPrintableType(chunk.type)) {
+        return "junk after the last chunk" + at + claims;
+    }
+    return ShowType(chunk.type) + " " + std::to_string(chunk.id) + at +
+           ", cut short by the end of the file" + claims;
+}
+
+std::string CTallyglassDoc::DescribeUnreadable(const std::vector<UnreadableChunk>& chunks) {
+    constexpr size_t kNamed = 5;
+    std::string text = std::to_string(chunks.size()) +
+                       (chunks.size() == 1 ? " chunk cannot" : " chunks cannot") + " be read: ";
+    for (size_t i = 0; i < chunks.size() && i < kNamed; ++i) {
+        text += (i == 0 ? "" : "; ") + DescribeChunk(chunks[i]);
+    }
+    if (chunks.size() > kNamed) {
+        text += "; and " + std::to_string(chunks.size() - kNamed) + " more";
+    }
+    return text + ".";
 }
 
 void CTallyglassDoc::DeleteContents() {

@@ -1,14 +1,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "framework/doc/Document.h"
 #include "iff/IffFile.h"
 
-// The editor's document: one IFF file held in m_iff. Opening indexes the file (payloads stay on
-// disk until needed) and tells the user, through the first view, why a file is not a readable IFF
-// file; saving first has the views store their pending edits, brings every payload into memory,
-// closes the source and only then writes the target (safely, see CDocument::OnSaveDocument).
+// The editor's document: one IFF file held in m_iff. Opening reads the file once into m_iff's
+// snapshot and indexes it (nothing is read from the file afterwards) and tells the user, through
+// the first view, why a file is not a readable IFF file; saving first has the views store their
+// pending edits, brings every payload into memory, closes the source and only then writes the
+// target (safely, see CDocument::OnSaveDocument).
 class CTallyglassDoc : public CDocument {
 public:
     static constexpr const char* kMsgNotIff = "This file is *not* an IFF file!";
@@ -19,6 +21,7 @@ public:
     static constexpr const char* kMsgCantAccess =
         "Can't access the opened IFF file.... you did open an IFF file, didn't you?";
     static constexpr const char* kErrorCaption = "Error";
+    static constexpr const char* kMsgSaveWithout = "Save without them?";
 
     CTallyglassDoc();
     ~CTallyglassDoc() override;
@@ -29,18 +32,33 @@ public:
     // into the stream; a false result without a stream error throws a generic CFileException.
     void Serialize(CArchive& archive) override;
     bool OnNewDocument() override;
-    // In this order: views update (a veto fails the save), m_iff.LoadAll (failure: the "Can't
-    // access" message, false, nothing written), m_iff.Close, then the base's safe save.
+    // In this order: views update (a veto fails the save), m_iff.LoadAll, m_iff.Close, then the
+    // base's safe save. When chunks cannot be read, the first view names them and asks "Save
+    // without them?" (Yes/No); only a Yes (or SetDropUnreadableWithoutAsking) drops them from
+    // m_iff and goes on; otherwise false and nothing written. A failure that names no chunk shows
+    // the "Can't access" message.
     bool OnSaveDocument(const std::string& path) override;
     // Empties m_iff (chunks and source), so a document opened from an empty file holds nothing
     // of the previous one.
     void DeleteContents() override;
 
-    // The open code of the last load: 0, or CIffFile's 3, 4 or 5.
+    // The open code of the last load: 0, or CIffFile's 2, 3, 4 or 5.
     [[nodiscard]] int GetOpenError() const { return m_nOpenError; }
+
+    // The consent given in advance (the command line's --drop-unreadable): a save drops the
+    // chunks that cannot be read without asking.
+    void SetDropUnreadableWithoutAsking(bool drop) { m_bDropUnreadable = drop; }
+    // The chunks the last save left out, with consent; empty when it dropped none.
+    [[nodiscard]] const std::vector<UnreadableChunk>& GetDroppedChunks() const { return m_dropped; }
+    // "2 chunks cannot be read: junk after the last chunk at offset 185890 (claims 821 MB); ..."
+    [[nodiscard]] static std::string DescribeUnreadable(const std::vector<UnreadableChunk>& chunks);
+    // One chunk of that message: what it is and why it cannot be read.
+    [[nodiscard]] static std::string DescribeChunk(const UnreadableChunk& chunk);
 
     CIffFile m_iff;
 
 private:
     int m_nOpenError = 0;
+    bool m_bDropUnreadable = false;
+    std::vector<UnreadableChunk> m_dropped;
 };

@@ -63,6 +63,12 @@ void CChunkRecord::AdoptBuffer(CChunkRecord& from) {
     }
 }
 
+void CChunkRecord::BorrowBuffer(uint8_t* bytes) {
+    FreeBuffer();
+    capacity = 0;
+    data = bytes;
+}
+
 // ---------------------------------------------------------------------------------------------
 // CChunkStore
 

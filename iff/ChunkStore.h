@@ -24,6 +24,10 @@ public:
     // Frees the own buffer and takes over from's buffer and size; from keeps no buffer. Lets a
     // payload be replaced only once the new bytes are complete.
     void AdoptBuffer(CChunkRecord& from);
+    // Frees the own buffer and lets data point at size bytes that something else owns and
+    // outlives the record (capacity 0, so nothing here frees them): a payload that is a slice of
+    // its file's snapshot.
+    void BorrowBuffer(uint8_t* bytes);
     [[nodiscard]] bool IsHeaderRead() const { return headerRead; }
     [[nodiscard]] bool IsLoaded() const { return loaded; }
 

@@ -1,5 +1,7 @@
 #include "iff/IffFile.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -9,7 +11,6 @@
 
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
-#include "iff/BufferedWriter.h"
 #include "iff/ByteCursor.h"
 #include "iff/ChunkStore.h"
 #include "iff/Format.h"
@@ -58,6 +59,36 @@ private:
     bool m_bGathering = false;
 };
 
+// The entries a map payload lists completely, by the rules ParseResourceMap reads them with, so
+// that the chunk list and its index are sized once. Costs a walk over the map's bytes only.
+size_t CountMapEntries(const uint8_t* payload, uint32_t size) {
+    CByteCursor cursor(payload, size);
+    cursor.Seek(kMapTypeCountOffset);
+    const uint32_t typeCount = cursor.U32LE();
+    size_t count = 0;
+    for (uint32_t group = 0; group < typeCount && cursor.Has(kMapGroupSize); ++group) {
+        cursor.Skip(4);
+        const uint32_t entryCount = cursor.U32LE();
+        for (uint32_t entry = 0; entry < entryCount; ++entry) {
+            if (!cursor.Has(kMapEntryFixedSize)) {
+                return count;
+            }
+            cursor.Skip(kMapEntryFixedSize);
+            const auto* name = payload + cursor.Position();
+            const void* nul = std::memchr(name, 0, cursor.Remaining());
+            if (nul == nullptr) {
+                return count;
+            }
+            cursor.Skip(static_cast<size_t>(static_cast<const uint8_t*>(nul) - name) + 1);
+            if ((cursor.Position() & 1) != 0 && cursor.Remaining() != 0) {
+                cursor.Skip(1);
+            }
+            ++count;
+        }
+    }
+    return count;
+}
+
 }  // namespace
 
 CIffFile::CIffFile() : m_header(TemplateFileHeader()) {}
@@ -97,7 +128,10 @@ uint32_t CIffFile::Attach(CFile& file) {
 void CIffFile::Close() {
     std::unique_ptr<CFile> source = std::move(m_pSource);
     m_nSourceLength = 0;
-    m_readAhead.Invalidate();
+    m_bSnapshotReadable = false;
+    if (m_chunks.empty()) {
+        FreeSnapshot();
+    }
     if (source) {
         try {
             source->Close();
@@ -118,6 +152,79 @@ void CIffFile::Reset() {
     m_bIndexDirty = false;
     m_bKeysMayRepeat = false;
     m_header = TemplateFileHeader();
+    // No record points into the snapshot any more; while a source is attached it still serves
+    // header reads by offset.
+    if (!m_pSource) {
+        FreeSnapshot();
+    }
+}
+
+void CIffFile::FreeSnapshot() {
+    m_pSnapshot.reset();
+    m_nSnapshotSize = 0;
+    m_bSnapshotReadable = false;
+}
+
+void SnapshotRelease::operator()(uint8_t* bytes) const {
+    if (mappedBytes != 0) {
+        ::munmap(mappedBase, mappedBytes);
+    } else {
+        delete[] bytes;
+    }
+}
+
+std::unique_ptr<uint8_t[], SnapshotRelease> CIffFile::AllocateSnapshot(uint64_t length) {
+    // A large snapshot goes into huge pages where the system offers them: filling 4 KiB pages
+    // one fault at a time would cost about as much as reading the file.
+    constexpr uint64_t kHugePage = 2 * 1024 * 1024;
+    if (length >= 2 * kHugePage) {
+        const auto mapped = static_cast<size_t>(length + kHugePage);
+        void* base =
+            ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base != MAP_FAILED) {
+            const auto address = reinterpret_cast<uintptr_t>(base);
+            auto* aligned =
+                reinterpret_cast<uint8_t*>((address + kHugePage - 1) & ~(kHugePage - 1));
+            static_cast<void>(::madvise(aligned, static_cast<size_t>(length), MADV_HUGEPAGE));
+            return std::unique_ptr<uint8_t[], SnapshotRelease>(aligned,
+                                                               SnapshotRelease{mapped, base});
+        }
+        // Fall through to the heap, which may still find the memory.
+    }
+    // Not value-initialised: every byte kept is overwritten by the read.
+    return std::unique_ptr<uint8_t[], SnapshotRelease>(new (std::nothrow)
+                                                           uint8_t[std::max<uint64_t>(length, 1)]);
+}
+
+bool CIffFile::TakeSnapshot(uint64_t length) {
+    FreeSnapshot();
+    std::unique_ptr<uint8_t[], SnapshotRelease> bytes = AllocateSnapshot(length);
+    if (!bytes) {
+        return false;
+    }
+    m_pSource->Seek(0, CFile::begin);
+    // Large reads until the end; a file that shrank since its length was taken gives fewer
+    // bytes, one that grew is read as it was at that length.
+    uint64_t done = 0;
+    while (done < length) {
+        const size_t n = m_pSource->Read(bytes.get() + done, static_cast<size_t>(length - done));
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    m_pSnapshot = std::move(bytes);
+    m_nSnapshotSize = static_cast<uint32_t>(done);
+    m_bSnapshotReadable = true;
+    return true;
+}
+
+uint8_t* CIffFile::SnapshotAt(uint64_t offset, uint64_t count) const {
+    if (!m_bSnapshotReadable || !m_pSource || offset > m_nSnapshotSize ||
+        count > m_nSnapshotSize - offset) {
+        return nullptr;
+    }
+    return m_pSnapshot.get() + offset;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -134,17 +241,26 @@ bool CIffFile::Open(int* error, bool readMapHeaders) {
     if (!m_pSource) {
         return fail(errNoSource);
     }
-    m_readAhead.Invalidate();
-    std::array<uint8_t, kFileHeaderSize> header{};
     // Stream errors here reach the caller, who tells the user why the file cannot be read.
-    if (!m_readAhead.Read(*m_pSource, 0, header.data(), header.size(), m_nSourceLength)) {
+    const uint64_t length = m_pSource->GetLength();
+    if (length > kMaxOffset) {
+        // No offset of the container could address the rest; reading it would only cost memory.
+        FreeSnapshot();
         return fail(errNotIff);
     }
-    m_header = header;
-    if (std::memcmp(header.data() + kSignatureOffset, "IFF FILE", kSignatureLength) != 0) {
+    if (!TakeSnapshot(length)) {
+        return fail(errNoMemory);
+    }
+    m_nSourceLength = m_nSnapshotSize;
+    const uint8_t* header = SnapshotAt(0, kFileHeaderSize);
+    if (header == nullptr) {
         return fail(errNotIff);
     }
-    const uint8_t* version = header.data() + kVersionOffset;
+    std::memcpy(m_header.data(), header, kFileHeaderSize);
+    if (std::memcmp(header + kSignatureOffset, "IFF FILE", kSignatureLength) != 0) {
+        return fail(errNotIff);
+    }
+    const uint8_t* version = header + kVersionOffset;
     if (std::memcmp(version, "2.0", kVersionLength) != 0 &&
         std::memcmp(version, "2.5", kVersionLength) != 0) {
         return fail(errVersion);
@@ -191,6 +307,10 @@ void CIffFile::ParseResourceMap(const uint8_t* payload, uint32_t size, bool read
     if (!cursor.Ok() || magic != kMapMagic) {
         return;
     }
+    // Sized once: a file of 100,000 chunks would otherwise rehash the index many times.
+    const size_t entries = CountMapEntries(payload, size);
+    m_chunks.reserve(entries + 1);
+    m_index.Reserve(entries + 1);
     cursor.Seek(kMapTypeCountOffset);
     const uint32_t typeCount = cursor.U32LE();
     CChunkStore& store = Store();
@@ -251,10 +371,19 @@ void CIffFile::ScanChunks() {
         // 64-bit, so a large size near the end of a 4 GiB file cannot wrap back to the start.
         const uint64_t next = offset + header.size;
         if ((header.flags & kFlagSkipScan) == 0) {
-            const ChunkHandle handle =
-                store.RegisterChunk(header, static_cast<uint32_t>(offset + kChunkHeaderSize));
-            if (handle != 0) {
-                static_cast<void>(AddChunk(handle));
+            const auto payloadOffset = static_cast<uint32_t>(offset + kChunkHeaderSize);
+            // The map's entry for this very chunk takes the header in place: the same result as
+            // registering it anew and letting it displace the entry, at half the cost.
+            const POSITION pos = FindFirstEntry(header.type, header.id);
+            CChunkRecord* listed = pos != 0 ? RecordOf(m_chunks[pos - 1]) : nullptr;
+            if (listed != nullptr && !listed->headerRead && !listed->loaded &&
+                listed->offset == payloadOffset) {
+                TakeHeader(*listed, header);
+            } else {
+                const ChunkHandle handle = store.RegisterChunk(header, payloadOffset);
+                if (handle != 0) {
+                    static_cast<void>(AddChunk(handle));
+                }
             }
         }
         offset = next;
@@ -269,6 +398,15 @@ bool CIffFile::AddChunk(ChunkHandle handle) {
     if (record == nullptr) {
         return false;
     }
+    if (m_bIndexDirty) {
+        RebuildIndex();
+    }
+    // The common case, a key not listed yet, costs one probe of the index.
+    m_chunks.push_back(handle);
+    if (m_index.TryInsert(IndexKey(record->type, record->id), m_chunks.size() - 1)) {
+        return true;
+    }
+    m_chunks.pop_back();
     const POSITION pos = FindFirstEntry(record->type, record->id);
     if (pos != 0) {
         const ChunkHandle old = m_chunks[pos - 1];
@@ -334,7 +472,13 @@ void CIffFile::TakeHeader(CChunkRecord& record, const ChunkHeader& header) {
     record.type = header.type;
     record.id = header.id;
     record.flags = header.flags;
-    record.name = NameFromField(header.name);
+    // Usually the map gave the same name; comparing in place spares a string per chunk.
+    const auto nameEnd = std::find(header.name.begin(), header.name.end(), '\0');
+    const auto nameLength = static_cast<size_t>(nameEnd - header.name.begin());
+    if (record.name.size() != nameLength ||
+        !std::equal(header.name.begin(), nameEnd, record.name.begin())) {
+        record.name.assign(header.name.begin(), nameEnd);
+    }
     record.size = size;
     record.headerRead = true;
 }
@@ -479,15 +623,8 @@ void CIffFile::UpdateTypeList(ChunkType type) {
 // Reading
 
 bool CIffFile::ReadChunkHeader(ChunkHeader& header, uint32_t offset) {
-    if (!m_pSource) {
-        return false;
-    }
-    uint8_t raw[kChunkHeaderSize];
-    try {
-        if (!m_readAhead.Read(*m_pSource, offset, raw, sizeof(raw), m_nSourceLength)) {
-            return false;
-        }
-    } catch (const CFileException&) {
+    const uint8_t* raw = SnapshotAt(offset, kChunkHeaderSize);
+    if (raw == nullptr) {
         return false;
     }
     header = DecodeChunkHeader(raw);
@@ -503,23 +640,17 @@ bool CIffFile::LoadRecord(CChunkRecord& record) {
     if (record.loaded) {
         return true;
     }
-    if (!m_pSource) {
+    // Refused before anything changes: a damaged size must not cost memory.
+    uint8_t* bytes = SnapshotAt(record.offset, record.size);
+    if (bytes == nullptr) {
         return false;
     }
-    // Refused before anything is allocated: a damaged size must not cost memory.
-    if (record.offset > m_nSourceLength || record.size > m_nSourceLength - record.offset) {
-        return false;
-    }
-    if (!record.IsBufferReady() && !record.AllocateBuffer()) {
-        return false;
-    }
-    try {
-        if (!m_readAhead.Read(*m_pSource, record.offset, record.data, record.size,
-                              m_nSourceLength)) {
+    if (record.size == 0) {
+        if (!record.AllocateBuffer()) {
             return false;
         }
-    } catch (const CFileException&) {
-        return false;
+    } else {
+        record.BorrowBuffer(bytes);
     }
     record.loaded = true;
     return true;
@@ -537,41 +668,70 @@ bool CIffFile::EnsureLoaded(ChunkHandle handle) {
 }
 
 bool CIffFile::LoadAll() {
-    // Headers first, in list order; then the payloads in file order, so that a map grouped by
-    // type does not make the file be read once per type. The result is the same; only after a
-    // failure can a different set of chunks have been loaded.
-    std::vector<std::pair<uint32_t, CChunkRecord*>> pending;
-    pending.reserve(m_chunks.size());
-    bool complete = true;
     for (const ChunkHandle handle : m_chunks) {
-        CChunkRecord* record = RecordOf(handle);
-        if (record == nullptr) {
-            complete = false;
-            break;
-        }
+        const CChunkRecord* record = RecordOf(handle);
         // Old maps are never written, so they need not load: real files end with a map chunk
         // that claims one byte more than the file holds.
-        if (record->type == kTypeResourceMap) {
+        if (record != nullptr && record->type == kTypeResourceMap) {
             continue;
         }
-        if (!record->headerRead && !ReadRecordHeader(*record)) {
-            complete = false;
-            break;
-        }
-        if (record->type != kTypeResourceMap && !record->loaded) {
-            pending.emplace_back(record->offset, record);
-        }
-    }
-    const auto byOffset = [](const auto& a, const auto& b) { return a.first < b.first; };
-    if (!std::is_sorted(pending.begin(), pending.end(), byOffset)) {
-        std::stable_sort(pending.begin(), pending.end(), byOffset);
-    }
-    for (const auto& [offset, record] : pending) {
-        if (!LoadRecord(*record)) {
+        if (!EnsureLoaded(handle)) {
             return false;
         }
     }
-    return complete;
+    return true;
+}
+
+std::vector<UnreadableChunk> CIffFile::FindUnreadable() {
+    std::vector<UnreadableChunk> unreadable;
+    for (const ChunkHandle handle : m_chunks) {
+        const CChunkRecord* record = RecordOf(handle);
+        if (record != nullptr && record->type == kTypeResourceMap) {
+            continue;
+        }
+        if (EnsureLoaded(handle)) {
+            continue;
+        }
+        UnreadableChunk chunk;
+        if (record == nullptr) {
+            chunk.resolves = false;
+        } else {
+            chunk.type = record->type;
+            chunk.id = record->id;
+            chunk.name = record->name;
+            chunk.headerOffset = record->offset - kChunkHeaderSize;
+            chunk.headerRead = record->headerRead;
+            if (record->headerRead) {
+                chunk.claimedSize = static_cast<uint32_t>(
+                    std::min<uint64_t>(uint64_t{record->size} + kChunkHeaderSize, kMaxOffset));
+            }
+        }
+        unreadable.push_back(std::move(chunk));
+    }
+    return unreadable;
+}
+
+std::vector<UnreadableChunk> CIffFile::DropUnreadable() {
+    std::vector<UnreadableChunk> dropped = FindUnreadable();
+    if (dropped.empty()) {
+        return dropped;
+    }
+    std::vector<ChunkHandle> kept;
+    kept.reserve(m_chunks.size());
+    CChunkStore& store = Store();
+    for (const ChunkHandle handle : m_chunks) {
+        const CChunkRecord* record = RecordOf(handle);
+        // FindUnreadable has tried every one, so what is not loaded now cannot be.
+        if (record != nullptr && (record->type == kTypeResourceMap || record->loaded)) {
+            kept.push_back(handle);
+        } else {
+            static_cast<void>(store.DestroyEntry(store.GetTarget(handle)));
+        }
+    }
+    m_chunks = std::move(kept);
+    m_bIndexDirty = true;
+    RebuildTypeList();
+    return dropped;
 }
 
 bool CIffFile::CopyPayload(ChunkHandle handle, void* dest) {
@@ -630,45 +790,131 @@ bool CIffFile::Save(CFile* file) {
         return false;
     }
     const bool intoSource = target == m_pSource.get();
-    // Truncating the source would destroy the payloads not yet read from it.
+    // A save into the source must not stop half way for a payload it cannot read.
     if (intoSource && !LoadAll()) {
         return false;
     }
-    m_readAhead.Invalidate();
     target->SetLength(0);
     target->Seek(0, CFile::begin);
-    CBufferedWriter out(*target);
-    out.Write(m_header.data(), m_header.size());
-    if (!WriteChunks(out)) {
-        // Keep what was written, as an unbuffered stream would have; the result is failure
-        // whatever this flush meets.
-        try {
-            out.FlushBuffer();
-        } catch (const CFileException&) {
-        }
+    if (intoSource) {
+        // The snapshot is the old content from here on; offsets now name the new one.
+        m_bSnapshotReadable = false;
+    }
+    target->Write(m_header.data(), m_header.size());
+    if (!WriteChunks(*target)) {
         return false;
     }
-    const bool done = WriteResourceMap(out);
-    out.FlushBuffer();
-    target->Seek(static_cast<int64_t>(out.GetPosition()), CFile::begin);
+    const bool done = WriteResourceMap(*target);
     if (intoSource) {
-        m_nSourceLength = static_cast<uint32_t>(std::min<uint64_t>(out.GetLength(), kMaxOffset));
+        m_nSourceLength =
+            static_cast<uint32_t>(std::min<uint64_t>(target->GetPosition(), kMaxOffset));
     }
     return done;
 }
 
+namespace {
+
+// Gathers chunks for one gathered write per megabyte or so: a large payload goes to the file
+// straight from where it lies (its slice of the snapshot); headers and small payloads are copied
+// into a staging block first, since handing the kernel hundreds of thousands of parts of a few
+// hundred bytes costs more than the copy. Payload pointers must stay valid until Flush.
+class CChunkGather {
+public:
+    explicit CChunkGather(CFile& file) : m_file(file) {}
+
+    // 76 bytes to encode the next header into.
+    [[nodiscard]] uint8_t* NextHeader() { return Stage(kChunkHeaderSize); }
+    void AddPayload(const uint8_t* data, size_t size) {
+        if (size == 0) {
+            return;
+        }
+        if (size < kDirect) {
+            std::memcpy(Stage(size), data, size);
+            return;
+        }
+        if (m_nParts == kParts) {
+            Flush();
+        }
+        m_parts[m_nParts++] = {data, size};
+        m_bLastStaged = false;
+    }
+    // Writes what is gathered; stream errors pass.
+    void Flush() {
+        const size_t count = m_nParts;
+        m_nParts = 0;
+        m_nFill = 0;
+        m_bLastStaged = false;
+        if (count != 0) {
+            m_file.WriteGather(m_parts.data(), count);
+        }
+    }
+
+private:
+    static constexpr size_t kStaging = 1024 * 1024;
+    static constexpr size_t kDirect = 16 * 1024;  // payloads from this size on are not copied
+    static constexpr size_t kParts = 1024;
+
+    // count bytes at the end of the staging block, which the next write takes in order.
+    uint8_t* Stage(size_t count) {
+        if (count > m_staging.size() - m_nFill || (!m_bLastStaged && m_nParts == kParts)) {
+            Flush();
+            // Grown only while empty (the parts point into it), doubling up to its size, so
+            // that saving a small file does not take the whole block.
+            if (count > m_staging.size()) {
+                m_staging.resize(
+                    std::min(kStaging, std::max({count, 2 * m_staging.size(), size_t{4096}})));
+            } else if (m_staging.size() < kStaging) {
+                m_staging.resize(std::min(kStaging, 2 * m_staging.size()));
+            }
+        }
+        uint8_t* at = m_staging.data() + m_nFill;
+        if (m_bLastStaged) {
+            m_parts[m_nParts - 1].size += count;
+        } else {
+            m_parts[m_nParts++] = {at, count};
+            m_bLastStaged = true;
+        }
+        m_nFill += count;
+        return at;
+    }
+
+    CFile& m_file;
+    std::vector<uint8_t> m_staging;
+    std::array<ConstBuffer, kParts> m_parts{};
+    size_t m_nFill = 0;
+    size_t m_nParts = 0;
+    bool m_bLastStaged = false;  // the last part is the staging block's end
+};
+
+}  // namespace
+
 bool CIffFile::WriteChunks(CFile& file) {
     CFirstOfKey written(m_chunks);
+    // Chunks follow each other from the stream's end with no gap.
+    uint64_t at = file.GetLength();
+    file.Seek(static_cast<int64_t>(at), CFile::begin);
+    auto gather = std::make_unique<CChunkGather>(file);
+    // What was gathered is written before a failure is returned, as an unbuffered stream would
+    // have it; a stream error is kept for the caller.
+    const auto finish = [&](bool result) {
+        try {
+            gather->Flush();
+        } catch (const CFileException& error) {
+            m_pWriteError = std::make_unique<CFileException>(error);
+            return false;
+        }
+        return result;
+    };
     for (size_t index = 0; index < m_chunks.size(); ++index) {
         CChunkRecord* record = RecordOf(m_chunks[index]);
         if (record == nullptr) {
-            return false;
+            return finish(false);
         }
         if (record->type == kTypeResourceMap) {
             continue;
         }
         if (!record->headerRead && !ReadRecordHeader(*record)) {
-            return false;
+            return finish(false);
         }
         if (record->type == kTypeResourceMap) {
             continue;
@@ -680,27 +926,25 @@ bool CIffFile::WriteChunks(CFile& file) {
             continue;
         }
         if (!LoadRecord(*record)) {
-            return false;
+            return finish(false);
         }
-        const uint64_t at = file.GetLength();
         // Offsets in the container are 32-bit: a chunk that would end beyond them cannot be
         // listed in the map, so the save fails instead of writing a file that lies.
         if (at > kMaxOffset - kChunkHeaderSize ||
             record->size > kMaxOffset - kChunkHeaderSize - at) {
-            return false;
+            return finish(false);
         }
         record->offset = static_cast<uint32_t>(at + kChunkHeaderSize);
-        if (!WriteChunkHeader(file, CChunkStore::HeaderOf(*record), static_cast<uint32_t>(at))) {
-            return false;
-        }
         try {
-            file.Write(record->data, record->size);
+            EncodeChunkHeader(CChunkStore::HeaderOf(*record), gather->NextHeader());
         } catch (const CFileException& error) {
             m_pWriteError = std::make_unique<CFileException>(error);
             return false;
         }
+        gather->AddPayload(record->data, record->size);
+        at += kChunkHeaderSize + uint64_t{record->size};
     }
-    return true;
+    return finish(true);
 }
 
 bool CIffFile::WriteChunkHeader(CFile& file, const ChunkHeader& header, uint32_t offset) {

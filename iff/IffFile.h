@@ -4,23 +4,44 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "iff/ChunkIndex.h"
 #include "iff/ChunkTypes.h"
-#include "iff/ReadAhead.h"
 
 class CChunkRecord;
 class CFile;
 class CFileException;
 
+// A listed chunk whose header or payload does not lie within the file as it was read.
+struct UnreadableChunk {
+    ChunkType type = 0;
+    uint16_t id = 0;
+    std::string name;
+    uint32_t headerOffset = 0;  // where its header lies (or was said to lie) in the file
+    uint32_t claimedSize = 0;   // the whole chunk as its header claims; 0 when unread
+    bool headerRead = false;    // false: the header itself lies outside the file
+    bool resolves = true;       // false: the handle names no record any more
+};
+
+// Frees the snapshot of a CIffFile: mapped memory when a large one was mapped, else the array.
+struct SnapshotRelease {
+    size_t mappedBytes = 0;
+    void* mappedBase = nullptr;
+    void operator()(uint8_t* bytes) const;
+};
+
 // The in-memory form of one IFF file: checks and indexes a file given as an open stream,
-// registers its chunks in the chunk store, loads payloads lazily and writes the file back.
-// Operations return true on success and false on failure unless they say otherwise.
+// registers its chunks in the chunk store and writes the file back. Open reads the whole source
+// once into a snapshot that the object owns; headers and payloads are read from it (a payload is
+// a slice of it until replaced), never from the file again, so another program changing the file
+// afterwards cannot reach a save. Operations return true on success and false on failure unless
+// they say otherwise.
 class CIffFile {
 public:
-    // Open's error codes.
-    enum OpenError { errNotIff = 3, errVersion = 4, errNoSource = 5 };
+    // Open's error codes. errNoMemory: the snapshot could not be allocated.
+    enum OpenError { errNoMemory = 2, errNotIff = 3, errVersion = 4, errNoSource = 5 };
 
     CIffFile();
     virtual ~CIffFile();
@@ -30,16 +51,19 @@ public:
     // Receives a stream error that Attach reports to the user (the core shows nothing itself).
     void SetErrorReporter(std::function<void(const CFileException&)> reporter);
 
-    // Takes an own duplicate of file as the source; returns the file's length (0 on failure, with
-    // the stream error passed to the reporter). Offsets in the container are 32-bit, so a file
-    // longer than 0xFFFFFFFF bytes is taken as its first 0xFFFFFFFF bytes.
+    // Takes an own duplicate of file as the source; returns the file's length, at most
+    // 0xFFFFFFFF (0 on failure, with the stream error passed to the reporter). Reads nothing.
     uint32_t Attach(CFile& file);
-    // Closes and drops the source. Never throws: the source only serves reads, and a failure to
-    // close it loses nothing.
+    // Closes and drops the source; from then on nothing more is read (the payloads already
+    // loaded stay). Never throws: the source only serves reads, and a failure to close it loses
+    // nothing.
     void Close();
+    // Destroys the listed records; frees the snapshot when no source is attached.
     void Reset();
-    // Checks the header and indexes the chunks; on failure writes 3, 4 or 5 to *error when given.
-    // A stream error while reading the 64-byte header passes to the caller.
+    // Reads the whole source into the snapshot, checks the header and indexes the chunks; on
+    // failure writes 2, 3, 4 or 5 to *error when given. A source longer than 0xFFFFFFFF bytes,
+    // which 32-bit offsets cannot address, is refused with 3 before anything is read. A stream
+    // error while reading the source passes to the caller.
     [[nodiscard]] bool Open(int* error, bool readMapHeaders);
 
     [[nodiscard]] POSITION FindFirstOfType(ChunkType type) const;
@@ -53,6 +77,12 @@ public:
     [[nodiscard]] bool LoadPayload(ChunkHandle handle);
     [[nodiscard]] bool EnsureLoaded(ChunkHandle handle);
     [[nodiscard]] bool LoadAll();
+    // The listed chunks (old maps aside) that cannot be loaded, in chunk-list order: what makes
+    // LoadAll fail.
+    [[nodiscard]] std::vector<UnreadableChunk> FindUnreadable();
+    // Removes the chunks FindUnreadable names from the chunk list and returns them; afterwards
+    // LoadAll succeeds while a source is attached.
+    std::vector<UnreadableChunk> DropUnreadable();
     // Copies the payload (EnsureLoaded first) into dest, which holds the record's size bytes.
     [[nodiscard]] bool CopyPayload(ChunkHandle handle, void* dest);
     [[nodiscard]] int GetVersion() const;
@@ -76,6 +106,8 @@ public:
     [[nodiscard]] const std::vector<ChunkHandle>& GetChunkList() const { return m_chunks; }
     [[nodiscard]] const std::vector<ChunkType>& GetTypeList() const { return m_types; }
     [[nodiscard]] bool IsAttached() const { return m_pSource != nullptr; }
+    // Bytes the snapshot holds: the source's length when Open read it.
+    [[nodiscard]] uint32_t GetSnapshotSize() const { return m_nSnapshotSize; }
     [[nodiscard]] uint32_t GetSourceLength() const { return m_nSourceLength; }
     [[nodiscard]] const std::array<uint8_t, kFileHeaderSize>& GetHeaderBytes() const {
         return m_header;
@@ -96,6 +128,15 @@ private:
     void TakeHeader(CChunkRecord& record, const ChunkHeader& header);
     // LoadPayload for a record already resolved.
     [[nodiscard]] bool LoadRecord(CChunkRecord& record);
+    // The snapshot's bytes at offset, count of them, or null when they do not all lie in it or
+    // it may not be read.
+    [[nodiscard]] uint8_t* SnapshotAt(uint64_t offset, uint64_t count) const;
+    // Memory for a snapshot of length bytes, or null.
+    [[nodiscard]] static std::unique_ptr<uint8_t[], SnapshotRelease> AllocateSnapshot(
+        uint64_t length);
+    // Reads the source whole into a new snapshot; false when there is no memory for it.
+    [[nodiscard]] bool TakeSnapshot(uint64_t length);
+    void FreeSnapshot();
     void ReadResourceMap(bool readMapHeaders);
     void ParseResourceMap(const uint8_t* payload, uint32_t size, bool readMapHeaders);
     void ScanChunks();
@@ -117,5 +158,11 @@ private:
     // Set when a header read late gave a listed record another type or id. AddChunk keeps the
     // types and ids of the chunk list distinct, so until then a save need not look for repeats.
     bool m_bKeysMayRepeat = false;
-    CReadAhead m_readAhead;
+    // The source's bytes as Open read them. Records point into it, so it lives as long as they
+    // may: Close keeps it, Reset frees it once no source is attached, Open replaces it.
+    std::unique_ptr<uint8_t[], SnapshotRelease> m_pSnapshot;
+    uint32_t m_nSnapshotSize = 0;
+    // Reads are served only while the snapshot is the attached source's content: not after
+    // Close, a new Attach or a Save into the source, until the next Open.
+    bool m_bSnapshotReadable = false;
 };

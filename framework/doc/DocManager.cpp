@@ -12,6 +12,15 @@ std::vector<FileDialogFilter> IffFilters() {
     return {{"IFF Files (*.iff)", "*.iff"}, {"All Files (*.*)", "*.*"}};
 }
 
+std::string WithName(const std::string& format, const std::string& name) {
+    std::string text = format;
+    const auto at = text.find("%1");
+    if (at != std::string::npos) {
+        text.replace(at, 2, name);
+    }
+    return text;
+}
+
 }  // namespace
 
 CDocManager::CDocManager(CDocument& document, IMessageBoxService& messages,
@@ -53,6 +62,10 @@ CDocManager::OpenResult CDocManager::OpenDocumentFile(const std::string& path) {
     if (!SaveModified()) {
         return OpenResult::cancelled;
     }
+    return OpenNormalized(normalized);
+}
+
+CDocManager::OpenResult CDocManager::OpenNormalized(const std::string& normalized) {
     if (!m_document.OnOpenDocument(normalized)) {
         if (m_document.LastOpenReplacedContents()) {
             // The old contents are gone; what was half loaded must not pass for the file.
@@ -84,11 +97,52 @@ CDocManager::OpenResult CDocManager::OpenRecentFile(int index) {
 }
 
 bool CDocManager::OnFileSave() {
-    const std::string& path = m_document.GetPathName();
+    const std::string path = m_document.GetPathName();
     if (path.empty() || !IsWritableFile(path) || m_document.IsSaveAsRequired()) {
         return DoSave({});
     }
+    if (m_document.HasChangedOnDisk()) {
+        // The document's version comes from what was read at open; the other program's version
+        // is lost when the user says Yes.
+        const int answer =
+            m_messages.Show(WithName(kMsgChangedOnDisk, NameForMessages()),
+                            m_document.GetAppTitle(), MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+        if (answer == IDNO) {
+            return DoSave({});
+        }
+        if (answer != IDYES) {
+            return false;
+        }
+    }
     return DoSave(path);
+}
+
+bool CDocManager::OnFrameActivated() {
+    const std::string path = m_document.GetPathName();
+    if (m_bOfferingReload || path.empty() || m_document.IsModified() ||
+        !m_document.HasChangedOnDisk()) {
+        return false;
+    }
+    const std::optional<FileIdentity> now = IdentityOfPath(path);
+    // A deleted file has nothing to reload; the document keeps what it read.
+    if (!now || now == m_declinedReload) {
+        return false;
+    }
+    m_bOfferingReload = true;
+    const int answer = m_messages.Show(WithName(kMsgReload, NameForMessages()),
+                                       m_document.GetAppTitle(), MB_YESNO | MB_ICONEXCLAMATION);
+    m_bOfferingReload = false;
+    if (answer != IDYES) {
+        m_declinedReload = now;
+        return false;
+    }
+    m_declinedReload.reset();
+    return OpenNormalized(path) == OpenResult::opened;
+}
+
+std::string CDocManager::NameForMessages() const {
+    const std::string& path = m_document.GetPathName();
+    return path.empty() ? m_document.GetTitle() : FileNameOf(path);
 }
 
 bool CDocManager::OnFileSaveAs() {
@@ -117,10 +171,9 @@ bool CDocManager::SaveModified() {
     if (!m_document.IsModified()) {
         return true;
     }
-    const std::string& path = m_document.GetPathName();
-    const std::string name = path.empty() ? m_document.GetTitle() : FileNameOf(path);
-    const int answer = m_messages.Show("Save changes to " + name + "?", m_document.GetAppTitle(),
-                                       MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    const int answer =
+        m_messages.Show("Save changes to " + NameForMessages() + "?", m_document.GetAppTitle(),
+                        MB_YESNOCANCEL | MB_ICONEXCLAMATION);
     if (answer == IDYES) {
         return OnFileSave();
     }

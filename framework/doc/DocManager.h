@@ -1,7 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "framework/stream/FileIdentity.h"
 
 class CDocument;
 class CRecentFileList;
@@ -16,6 +19,12 @@ struct FileDialogRequest;
 class CDocManager {
 public:
     static constexpr const char* kUntitled = "Untitled";
+    // %1 is the file's name.
+    static constexpr const char* kMsgChangedOnDisk =
+        "%1 has been changed on disk since it was opened. Overwrite it with your version?";
+    static constexpr const char* kMsgReload =
+        "%1 has been changed on disk by another program. Reload it? (The document has no "
+        "unsaved changes.)";
 
     enum class OpenResult {
         opened,       // the document now holds the file
@@ -51,7 +60,9 @@ public:
     OpenResult OpenRecentFile(int index);
 
     // Save: to the document's path when it has one, the file exists and can be replaced, and the
-    // document may be saved there; otherwise Save As. True when saved.
+    // document may be saved there; otherwise Save As. When the file has changed on disk since it
+    // was opened or saved, asks first (kMsgChangedOnDisk, Yes/No/Cancel): Yes saves there, No
+    // goes to Save As, Cancel saves nothing. True when saved.
     bool OnFileSave();
     // Save As dialog proposing ProposedSaveName(); true when saved.
     bool OnFileSaveAs();
@@ -65,6 +76,11 @@ public:
     bool SaveModified();
     // Before the main window closes (Exit, close box, session end): the save prompt.
     bool CanClose() { return SaveModified(); }
+    // The main window regained focus: when the document is unmodified and its file has changed
+    // on disk (and still exists), offers to reload it (kMsgReload, Yes/No). A No is remembered
+    // for that state of the file, so the offer comes again only after a further change. True
+    // when the file was reloaded.
+    bool OnFrameActivated();
 
     // The name Save As proposes: the path, or the title cut before the first of " #%;/\" followed
     // by ".iff" ("Untitled.iff").
@@ -78,6 +94,9 @@ public:
 
 private:
     void NotifyTitleChanged() const;
+    // OpenDocumentFile after the same-file check.
+    OpenResult OpenNormalized(const std::string& normalized);
+    [[nodiscard]] std::string NameForMessages() const;
 
     CDocument& m_document;
     IMessageBoxService& m_messages;
@@ -85,4 +104,6 @@ private:
     CRecentFileList& m_recentFiles;
     std::function<void()> m_activateFrame;
     std::function<void()> m_titleChanged;
+    std::optional<FileIdentity> m_declinedReload;  // the file's state when a reload was declined
+    bool m_bOfferingReload = false;                // the offer is on screen: activations wait
 };

@@ -90,6 +90,7 @@ bool CDocument::OnNewDocument() {
     }
     m_strPathName.clear();
     m_bSaveAsRequired = false;
+    m_diskIdentity.reset();
     SetModifiedFlag(false);
     return true;
 }
@@ -109,6 +110,8 @@ bool CDocument::OnOpenDocument(const std::string& path) {
     }
     m_bContentsReplaced = true;
     m_bSaveAsRequired = false;
+    // Before anything is read: a change while the file is being read also counts as a change.
+    m_diskIdentity = IdentityOfDescriptor(file->GetDescriptor());
     // Marked for the time of loading, so a load that stops half-way leaves a modified document.
     SetModifiedFlag(true);
     try {
@@ -127,19 +130,35 @@ bool CDocument::OnOpenDocument(const std::string& path) {
 }
 
 bool CDocument::OnSaveDocument(const std::string& path) {
+    bool separatedLinks = false;
     try {
         std::unique_ptr<CSafeFile> target = CreateTargetFile(path);
         CArchive archive(target.get(), CArchive::store);
         Serialize(archive);
         target->Commit();
+        separatedLinks = target->SeparatedHardLinks();
     } catch (const CFileException& error) {
         // The target's destructor has removed the temporary file; the old file is untouched.
         ReportFileError(error);
         return false;
     }
     m_bSaveAsRequired = false;
+    m_diskIdentity = IdentityOfPath(path);
     SetModifiedFlag(false);
+    if (separatedLinks) {
+        static_cast<void>(ShowMessage(
+            path + " had other hard links. They still show the previous version; the saved "
+                   "version is a new file under this name only.",
+            m_strAppTitle, MB_OK | MB_ICONEXCLAMATION));
+    }
     return true;
+}
+
+bool CDocument::HasChangedOnDisk() const {
+    if (!m_diskIdentity || m_strPathName.empty()) {
+        return false;
+    }
+    return IdentityOfPath(m_strPathName) != m_diskIdentity;
 }
 
 void CDocument::Serialize(CArchive&) {}

@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "framework/stream/FileIdentity.h"
 
 class CArchive;
 class CFile;
@@ -67,12 +70,23 @@ public:
     // Saves into path safely: a CSafeFile from CreateTargetFile, Serialize storing, Commit. On
     // any stream error the target is untouched, no temporary file is left, the error is reported
     // and false returned with path, title and modified flag unchanged; on success the modified
-    // flag is cleared (the caller takes the new path).
+    // flag is cleared (the caller takes the new path) and the file's identity remembered. When
+    // the replaced file had other hard links, says once that they keep the previous version.
     virtual bool OnSaveDocument(const std::string& path);
     // Reads (archive loading) or writes (archive storing) the contents. Base does nothing.
     virtual void Serialize(CArchive& archive);
     // Empties the contents, before they are replaced. Base does nothing.
     virtual void DeleteContents() {}
+
+    // The identity of the file the contents came from (taken when it was opened, before it was
+    // read) or went to (after the last successful save); none for a new document or a stream
+    // without a descriptor.
+    [[nodiscard]] const std::optional<FileIdentity>& GetDiskIdentity() const {
+        return m_diskIdentity;
+    }
+    // True when the document knows the identity of its file and the file at its path is no
+    // longer that one: rewritten, replaced or deleted by someone else since.
+    [[nodiscard]] bool HasChangedOnDisk() const;
 
     // True when the last OnOpenDocument got past opening the file, so the document's previous
     // contents were deleted whether or not loading then succeeded.
@@ -117,4 +131,5 @@ private:
     std::vector<CView*> m_views;
     IMessageBoxService* m_pMessageBox = nullptr;
     TargetFactory m_targetFactory;
+    std::optional<FileIdentity> m_diskIdentity;
 };

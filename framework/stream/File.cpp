@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <tuple>
@@ -174,6 +176,57 @@ void CFile::Write(const void* buffer, size_t count) {
         done += static_cast<size_t>(n);
     }
     m_nPosition += done;
+}
+
+void CFile::WriteGather(const ConstBuffer* parts, size_t count) {
+    if (m_fd < 0) {
+        for (size_t i = 0; i < count; ++i) {
+            Write(parts[i].data, parts[i].size);
+        }
+        return;
+    }
+    // pwritev takes at most IOV_MAX parts and may write fewer bytes than asked: the loop
+    // resumes inside the part where the kernel stopped.
+    constexpr size_t kMaxParts = 1024;
+    iovec vec[kMaxParts];
+    size_t next = 0;     // first part not yet handed over
+    size_t skipped = 0;  // bytes of parts[next] already written
+    while (next < count) {
+        size_t used = 0;
+        for (size_t i = next; i < count && used < kMaxParts; ++i) {
+            const size_t offset = i == next ? skipped : 0;
+            if (parts[i].size == offset) {
+                continue;
+            }
+            vec[used].iov_base =
+                const_cast<unsigned char*>(static_cast<const unsigned char*>(parts[i].data)) +
+                offset;
+            vec[used].iov_len = parts[i].size - offset;
+            ++used;
+        }
+        if (used == 0) {
+            break;
+        }
+        const ssize_t n =
+            ::pwritev(m_fd, vec, static_cast<int>(used), static_cast<off_t>(m_nPosition));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            CFileException::ThrowOsError(errno, m_strFileName);
+        }
+        if (n == 0) {
+            throw CFileException(CFileException::diskFull, m_strFileName, ENOSPC);
+        }
+        m_nPosition += static_cast<uint64_t>(n);
+        auto left = static_cast<size_t>(n);
+        while (next < count && left >= parts[next].size - skipped) {
+            left -= parts[next].size - skipped;
+            skipped = 0;
+            ++next;
+        }
+        skipped += left;
+    }
 }
 
 uint64_t CFile::GetLength() const {

@@ -5,6 +5,12 @@
 #include <memory>
 #include <string>
 
+// One part of a gathered write: size bytes at data.
+struct ConstBuffer {
+    const void* data;
+    size_t size;
+};
+
 // A file stream on a POSIX descriptor. Every failing operation throws CFileException.
 // The stream keeps its own position and reads and writes at absolute offsets, so a duplicate
 // shares the open file but never the position.
@@ -45,6 +51,11 @@ public:
     [[nodiscard]] virtual size_t Read(void* buffer, size_t count);
     // Writes all count bytes at the position.
     virtual void Write(const void* buffer, size_t count);
+    // Writes the parts one after the other at the position, as one Write of their concatenation
+    // would: on a descriptor with pwritev (a save hands its payloads over without copying them),
+    // on a stream without one through Write, part by part. A stream that intercepts Write must
+    // intercept this too.
+    virtual void WriteGather(const ConstBuffer* parts, size_t count);
 
     [[nodiscard]] virtual uint64_t GetLength() const;
     [[nodiscard]] virtual uint64_t GetPosition() const { return m_nPosition; }

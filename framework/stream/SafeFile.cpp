@@ -92,6 +92,13 @@ void CSafeFile::Commit() {
         struct stat st {};
         if (::stat(m_strTarget.c_str(), &st) == 0) {
             mode = st.st_mode & 07777;
+            // Another owner or group is kept when the process may give it (root, or a group the
+            // user belongs to); otherwise the new file is the user's, as any file they create.
+            // Before the mode: a change of owner clears the set-id bits.
+            if (::fchown(GetDescriptor(), st.st_uid, st.st_gid) != 0) {
+                static_cast<void>(::fchown(GetDescriptor(), static_cast<uid_t>(-1), st.st_gid));
+            }
+            m_bSeparatedLinks = st.st_nlink > 1;
         } else {
             const mode_t mask = ::umask(0);
             ::umask(mask);

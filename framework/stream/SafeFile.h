@@ -6,7 +6,8 @@
 
 // A file stream that writes a new version of a file without ever damaging the old one: the bytes
 // go to a temporary file in the target's folder, and Commit() flushes it, gives it the target's
-// permissions and renames it over the target. Without a successful Commit() the temporary file is
+// owner and group (as far as the process may set them) and permissions and renames it over the
+// target. Without a successful Commit() the temporary file is
 // removed and the target stays exactly as it was. Errors name the target, not the temporary file.
 class CSafeFile : public CFile {
 public:
@@ -15,9 +16,12 @@ public:
     explicit CSafeFile(const std::string& target);
     ~CSafeFile() override;
 
-    // Flushes, sets permissions, renames over the target and syncs the folder. Throws
-    // CFileException on failure, after removing the temporary file.
+    // Flushes, sets owner, group and permissions, renames over the target and syncs the folder.
+    // Throws CFileException on failure, after removing the temporary file.
     void Commit();
+    // After Commit: the target had other hard links, which the rename left naming the previous
+    // version of the file.
+    [[nodiscard]] bool SeparatedHardLinks() const { return m_bSeparatedLinks; }
     // Removes the temporary file; the target is untouched. Never throws.
     void Discard() noexcept;
 
@@ -33,4 +37,5 @@ private:
     std::string m_strTarget;  // the file to replace, links resolved
     std::string m_strTemp;    // the temporary file, empty once renamed or removed
     bool m_bCommitted = false;
+    bool m_bSeparatedLinks = false;
 };

@@ -194,6 +194,27 @@ TEST_F(AppFileCommandsTest, UnmodifiedDocumentClosesWithoutAsking) {
     EXPECT_TRUE(m_messages.shown.empty());
 }
 
+// Regaining focus after another program rewrote the file offers a reload (after the activation
+// event, not inside it); Yes reads the new content.
+TEST_F(AppFileCommandsTest, FocusAfterAChangeOnDiskOffersAReload) {
+    const std::string path = WriteIffFile("a.iff");
+    ASSERT_TRUE(Start({path}));
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    WriteFile("a.iff", BuildIff({{7, "theirs", {"changed"}}}));
+    m_messages.Answer({IDYES});
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(frame, &activate);
+    EXPECT_TRUE(m_messages.shown.empty());  // queued
+    QCoreApplication::processEvents();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_EQ(m_messages.shown[0].text,
+              "a.iff has been changed on disk by another program. "
+              "Reload it? (The document has no unsaved changes.)");
+    const QListWidget* list = m_pApp->GetView()->GetResourceList();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("#7: theirs"));
+}
+
 // Sends a drag of local files over widget and drops it there, as a file manager would.
 bool DropFiles(QWidget* widget, const QStringList& paths) {
     // File managers offer the files as URLs and as plain text.

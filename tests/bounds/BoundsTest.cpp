@@ -25,7 +25,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 constexpr ChunkType kTypeBhav = MakeChunkType('B', 'H', 'A', 'V');
-// What reading may always take besides the file's own size: the read-ahead window.
+// What reading may always take besides the file's own size (the snapshot, one buffer).
 constexpr size_t kFixedAllowance = 64 * 1024;
 
 // The limits every hostile file must keep, from its size alone.
@@ -36,8 +36,7 @@ struct Bounds {
 };
 
 Bounds BoundsFor(size_t fileSize) {
-    return {kFixedAllowance + 4 * fileSize, 4 * kFixedAllowance + 64 * fileSize,
-            256 + 8 * fileSize};
+    return {kFixedAllowance + fileSize, 4 * kFixedAllowance + 64 * fileSize, 256 + 8 * fileSize};
 }
 
 void ExpectWithin(const AllocationScope& scope, size_t fileSize) {
@@ -271,6 +270,42 @@ INSTANTIATE_TEST_SUITE_P(
                       CountedPayload{"Basic", {0xFE, 0xFE, 1, 'a', 0}, 2},
                       CountedPayload{"BasicLengthPastEnd", {0xFE, 0xFE, 0xFF, 'a'}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// An ordinary file of many large payloads: the open takes the file once, in one buffer beside a
+// small record per chunk, and loading every payload takes nothing more (payloads are slices).
+TEST(SnapshotBounds, OpenTakesTheFileOnceAndLoadingAllocatesNothing) {
+    ASSERT_TRUE(AllocationScope::IsCounting());
+    for (const bool withMap : {false, true}) {
+        SCOPED_TRACE(withMap ? "map" : "scan");
+        constexpr size_t kChunks = 300;
+        IffBuilder b;
+        b.Version(withMap ? "2.5" : "2.0");
+        for (size_t i = 0; i < kChunks; ++i) {
+            b.Chunk(i % 2 == 0 ? kTypeStrings : kTypeBhav, static_cast<uint16_t>(i),
+                    Bytes(3000 + i, static_cast<uint8_t>(i)), "chunk " + std::to_string(i));
+        }
+        if (withMap) {
+            b.MapAtEnd();
+        }
+        const Bytes bytes = b.Build();
+        CMemFile file(bytes.data(), bytes.size());
+        CIffFile iff;
+        {
+            AllocationScope scope;
+            static_cast<void>(iff.Attach(file));
+            int error = 0;
+            ASSERT_TRUE(iff.Open(&error, false));
+            EXPECT_GE(scope.LargestBytes(), bytes.size()) << "no snapshot";
+            // The duplicate of the memory stream is a second copy of the file; beyond the two,
+            // what a record, its slots and its index entry take.
+            EXPECT_LE(scope.TotalBytes(), 2 * bytes.size() + kFixedAllowance + 256 * kChunks);
+        }
+        AllocationScope loading;
+        ASSERT_TRUE(iff.LoadAll());
+        EXPECT_EQ(loading.Count(), 0u) << "an allocation while loading payloads";
+        EXPECT_EQ(loading.TotalBytes(), 0u);
+    }
+}
 
 // Keeps the compiler from eliding the allocations below.
 void* volatile g_pSink = nullptr;

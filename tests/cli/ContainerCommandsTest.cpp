@@ -337,12 +337,23 @@ TEST(Resave, RefusesAFileCutShortAndLeavesItByteIdentical) {
         }
         const auto result = Cli(args);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.err,
-                  "tallyglass-cli: Can't access the opened IFF file.... you did open an IFF "
-                  "file, didn't you?\n");
+        EXPECT_EQ(result.err, "tallyglass-cli: 1 chunk cannot be read: GLOB 128 at offset " +
+                                  std::to_string(at - sample.begin()) +
+                                  ", cut short by the end of the file (claims 89 bytes).\n\nSave "
+                                  "without them?\n");
         EXPECT_EQ(ReadBytes(path), cut);
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"cut.iff"});
     }
+    // With consent the readable chunks are written and the dropped one is named.
+    const auto dropped = Cli({"resave", path, "-o", folder / "out.iff", "--drop-unreadable"});
+    EXPECT_EQ(dropped.exitCode, 0) << dropped.err;
+    EXPECT_EQ(dropped.out, "dropped: GLOB 128 at offset " + std::to_string(at - sample.begin()) +
+                               ", cut short by the end of the file (claims 89 bytes)\n");
+    EXPECT_EQ(ReadBytes(path), cut);
+    const auto relisted = Cli({"list", folder / "out.iff"});
+    EXPECT_EQ(relisted.exitCode, 0);
+    EXPECT_EQ(relisted.out.find("GLOB"), std::string::npos);
+    EXPECT_NE(relisted.out.find("STR#"), std::string::npos);
     // The file still lists: the damaged chunk is found, its payload is never read.
     const auto list = Cli({"list", path});
     EXPECT_EQ(list.exitCode, 0);

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -14,9 +17,11 @@
 #include "framework/doc/View.h"
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
+#include "framework/stream/FileIdentity.h"
 #include "iff/ChunkStore.h"
 #include "strings/StringSet.h"
 #include "tests/support/FailingSafeFile.h"
+#include "tests/support/IffBuilder.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/IffPayloads.h"
 #include "tests/support/RecordingMessageBox.h"
@@ -110,7 +115,7 @@ TEST_F(TallyglassDocTest, OpensAnIffFileWithoutMessages) {
     EXPECT_FALSE(doc.IsModified());
     EXPECT_FALSE(doc.IsSaveAsRequired());
     EXPECT_EQ(doc.m_iff.CountOfType(kTypeStrings, false), 2u);
-    EXPECT_TRUE(doc.m_iff.IsAttached());  // payloads stay on disk until needed
+    EXPECT_TRUE(doc.m_iff.IsAttached());  // a save into the source stays possible
     ASSERT_TRUE(view.Load(128));
     std::string text;
     EXPECT_TRUE(view.m_strings.GetString(1, 0, 0, text));
@@ -234,7 +239,7 @@ TEST_F(TallyglassDocTest, SaveAsLeavesTheOldFileAsItWas) {
     EXPECT_EQ(ReadPayloads(dir / "new.iff").at({kTypeStrings, 129}), MakePlainPayload({"y"}));
 }
 
-TEST_F(TallyglassDocTest, AChunkCutShortStopsEverySaveBeforeAnythingIsWritten) {
+TEST_F(TallyglassDocTest, AChunkCutShortStopsEverySaveThatIsNotAllowedToDropIt) {
     std::vector<uint8_t> bytes = SampleFile();
     bytes.resize(bytes.size() - 1);  // the last chunk's payload misses a byte
     WriteBytes(path, bytes);
@@ -248,17 +253,25 @@ TEST_F(TallyglassDocTest, AChunkCutShortStopsEverySaveBeforeAnythingIsWritten) {
     });
     for (const std::string& target : {path, dir / "other.iff"}) {
         box.Clear();
+        box.Answer({IDNO});
         EXPECT_FALSE(doc.OnSaveDocument(target));
         ASSERT_EQ(box.shown.size(), 1u);
         EXPECT_EQ(box.shown[0].text,
-                  "Can't access the opened IFF file.... you did open an IFF file, didn't you?");
+                  "1 chunk cannot be read: STR# 129 at offset 233, cut short by the end of the "
+                  "file (claims 82 bytes).\n\nSave without them?");
         EXPECT_EQ(box.shown[0].caption, "Tallyglass");
-        EXPECT_EQ(box.shown[0].type, MB_OK);
+        EXPECT_EQ(box.shown[0].type, MB_YESNO | MB_ICONEXCLAMATION);
     }
+    // Without a view nobody can consent: refused, silently.
+    doc.RemoveView(&view);
+    box.Clear();
+    EXPECT_FALSE(doc.OnSaveDocument(path));
+    EXPECT_TRUE(box.shown.empty());
     EXPECT_FALSE(targetMade);
     EXPECT_EQ(ReadBytes(path), bytes);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"sample.iff"});
     EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(doc.GetDroppedChunks().empty());
 }
 
 TEST_F(TallyglassDocTest, AViewThatCannotStoreVetoesTheSave) {
@@ -351,6 +364,338 @@ TEST_F(TallyglassDocTest, SaveAfterAnUnreadableOpenGoesToSaveAs) {
     EXPECT_EQ(dialogs.requests[0].proposedName, dir / "bad.iff");
     EXPECT_EQ(ReadBytes(dir / "bad.iff"),
               Text("not an iff file at all, not even close to one, no sir"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The file changed by another program between open and save
+
+// Another program's version of the file: the same chunk keys with other bytes, of a length chosen
+// by the row.
+std::vector<uint8_t> OtherFile(size_t padding) {
+    return MakeIffFile({
+        MakeChunk("STR#", 128, MakePlainPayload({"theirs", "theirs"}), "first"),
+        MakeChunk("BHAV", 4096, std::vector<uint8_t>(padding, 0xEE), "code", 0x20),
+        MakeChunk("STR#", 129, MakePlainPayload({"theirs"}), "second"),
+    });
+}
+
+// Rewrites the file's bytes in place: the same inode, as a shell redirection or a patcher does.
+void RewriteInPlace(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+struct DiskChange {
+    const char* name;
+    void (*apply)(const std::string& path, const std::string& folder);
+    bool fileRemains;
+    bool sameInode;
+};
+
+void PrintTo(const DiskChange& change, std::ostream* out) {
+    *out << change.name;
+}
+
+const DiskChange kDiskChanges[] = {
+    {"RewrittenLonger",
+     [](const std::string& p, const std::string&) { RewriteInPlace(p, OtherFile(4000)); }, true,
+     true},
+    {"RewrittenShorter",
+     [](const std::string& p, const std::string&) { RewriteInPlace(p, OtherFile(0)); }, true, true},
+    {"TruncatedToZero", [](const std::string& p, const std::string&) { RewriteInPlace(p, {}); },
+     true, true},
+    {"ReplacedByRename",
+     [](const std::string& p, const std::string& folder) {
+         const std::string other = folder + "/replacement.iff";
+         WriteBytes(other, OtherFile(100));
+         ASSERT_EQ(std::rename(other.c_str(), p.c_str()), 0);
+     },
+     true, false},
+    {"Deleted",
+     [](const std::string& p, const std::string&) { ASSERT_EQ(std::remove(p.c_str()), 0); }, false,
+     false},
+};
+
+class ChangedOnDisk : public TallyglassDocTest, public testing::WithParamInterface<DiskChange> {
+protected:
+    // What the save must write: the file as it was at open with the edit, saved by a document
+    // that never saw the change.
+    std::vector<uint8_t> Expected() {
+        const std::string reference = dir / "reference.iff";
+        WriteBytes(reference, SampleFile());
+        CTallyglassDoc other;
+        CEditorLikeView otherView;
+        other.AddView(&otherView);
+        EXPECT_TRUE(other.OnOpenDocument(reference));
+        EXPECT_TRUE(otherView.Load(128));
+        otherView.Edit(1, "mine");
+        EXPECT_TRUE(other.OnSaveDocument(reference));
+        std::vector<uint8_t> bytes = ReadBytes(reference);
+        other.RemoveView(&otherView);
+        std::remove(reference.c_str());
+        return bytes;
+    }
+};
+
+TEST_P(ChangedOnDisk, TheSaveWritesTheSnapshotAndTheEditNeverTheChangedFile) {
+    const std::vector<uint8_t> expected = Expected();
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    doc.SetPathName(path);
+    ASSERT_TRUE(view.Load(128));
+    view.Edit(1, "mine");
+    const auto before = IdentityOfPath(path);
+    GetParam().apply(path, dir.Path().string());
+    EXPECT_TRUE(doc.HasChangedOnDisk());
+    if (GetParam().fileRemains) {
+        EXPECT_EQ(IdentityOfPath(path)->inode == before->inode, GetParam().sameInode);
+    }
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_TRUE(box.shown.empty()) << box.shown[0].text;
+    EXPECT_EQ(ReadBytes(path), expected);
+    EXPECT_FALSE(doc.HasChangedOnDisk());  // the document's own save is no change
+}
+
+INSTANTIATE_TEST_SUITE_P(TallyglassDoc, ChangedOnDisk, testing::ValuesIn(kDiskChanges),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class ChangedOnDiskCommands : public TallyglassDocTest {
+protected:
+    ChangedOnDiskCommands() : manager(doc, box, dialogs, recent) {}
+
+    void OpenEditAndChange() {
+        ASSERT_EQ(manager.OpenDocumentFile(path), CDocManager::OpenResult::opened);
+        ASSERT_TRUE(view.Load(128));
+        view.Edit(1, "mine");
+        RewriteInPlace(path, OtherFile(10));
+    }
+
+    ScriptedFileDialog dialogs;
+    CRecentFileList recent;
+    CDocManager manager;
+    const std::string kQuestion =
+        "sample.iff has been changed on disk since it was opened. Overwrite it with your version?";
+};
+
+TEST_F(ChangedOnDiskCommands, SaveAsksAndEachAnswerDoesWhatItSays) {
+    struct Row {
+        int answer;
+        bool saved;
+        bool savedAs;
+    };
+    for (const Row row :
+         {Row{IDYES, true, false}, Row{IDNO, true, true}, Row{IDCANCEL, false, false}}) {
+        SCOPED_TRACE(row.answer);
+        WriteBytes(path, SampleFile());
+        doc.OnNewDocument();
+        box.Clear();
+        OpenEditAndChange();
+        const std::string other = dir / "elsewhere.iff";
+        dialogs.requests.clear();
+        dialogs.Answer(other);
+        box.Answer({row.answer});
+        EXPECT_EQ(manager.OnFileSave(), row.saved);
+        ASSERT_EQ(box.shown.size(), 1u);
+        EXPECT_EQ(box.shown[0].text, kQuestion);
+        EXPECT_EQ(box.shown[0].type, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+        EXPECT_EQ(dialogs.requests.size(), row.savedAs ? 1u : 0u);
+        dialogs.answers.clear();
+        const std::string written = row.savedAs ? other : path;
+        if (row.saved) {
+            const Payloads saved = ReadPayloads(written);
+            EXPECT_EQ(saved.at({kTypeStrings, 128}), MakePlainPayload({"one", "mine"}));
+            EXPECT_EQ(saved.at({MakeChunkType('B', 'H', 'A', 'V'), 4096}), kOtherPayload);
+            EXPECT_EQ(doc.GetPathName(), written);
+            EXPECT_FALSE(doc.IsModified());
+        } else {
+            EXPECT_TRUE(doc.IsModified());
+        }
+        if (row.answer != IDYES) {
+            EXPECT_EQ(ReadBytes(path), OtherFile(10));  // the other program's version stays
+        }
+        std::remove(other.c_str());
+    }
+}
+
+TEST_F(ChangedOnDiskCommands, AnUnchangedFileSavesWithoutAQuestion) {
+    ASSERT_EQ(manager.OpenDocumentFile(path), CDocManager::OpenResult::opened);
+    ASSERT_TRUE(view.Load(128));
+    view.Edit(1, "mine");
+    EXPECT_TRUE(manager.OnFileSave());
+    view.Edit(1, "again");
+    EXPECT_TRUE(manager.OnFileSave());  // its own save is not a change on disk
+    EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(ChangedOnDiskCommands, FocusOffersAReloadOnlyForAnUnmodifiedDocument) {
+    const std::string kOffer =
+        "sample.iff has been changed on disk by another program. Reload it? (The document has "
+        "no unsaved changes.)";
+    ASSERT_EQ(manager.OpenDocumentFile(path), CDocManager::OpenResult::opened);
+    EXPECT_FALSE(manager.OnFrameActivated());  // nothing changed
+    RewriteInPlace(path, OtherFile(10));
+
+    box.Answer({IDNO});
+    EXPECT_FALSE(manager.OnFrameActivated());
+    EXPECT_EQ(box.Texts(), std::vector<std::string>{kOffer});
+    EXPECT_EQ(box.shown[0].type, MB_YESNO | MB_ICONEXCLAMATION);
+    EXPECT_FALSE(manager.OnFrameActivated());  // declined for this state of the file
+    EXPECT_EQ(box.shown.size(), 1u);
+
+    RewriteInPlace(path, OtherFile(20));
+    box.Answer({IDYES});
+    EXPECT_TRUE(manager.OnFrameActivated());
+    ASSERT_EQ(box.shown.size(), 2u);
+    ASSERT_TRUE(view.Load(128));
+    std::string text;
+    EXPECT_TRUE(view.m_strings.GetString(0, 0, 0, text));
+    EXPECT_EQ(text, "theirs");
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.HasChangedOnDisk());
+
+    // With unsaved changes the question waits for the save; a deleted file offers nothing.
+    view.Edit(0, "mine");
+    RewriteInPlace(path, OtherFile(30));
+    EXPECT_FALSE(manager.OnFrameActivated());
+    doc.SetModifiedFlag(false);
+    std::remove(path.c_str());
+    EXPECT_FALSE(manager.OnFrameActivated());
+    EXPECT_EQ(box.shown.size(), 2u);
+    EXPECT_EQ(box.unexpectedQuestions, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Damaged files: saved without their unreadable chunks only with consent
+
+struct DamagedFile {
+    const char* name;
+    std::vector<uint8_t> (*build)();
+    const char* question;
+};
+
+void PrintTo(const DamagedFile& file, std::ostream* out) {
+    *out << file.name;
+}
+
+// Bytes after the last chunk that read as a header claiming 821 MB, as in a real game file.
+std::vector<uint8_t> JunkAfterTheLastChunk() {
+    std::vector<uint8_t> bytes = SampleFile();
+    const std::vector<uint8_t> junk = {0x00, 0x01, 0x8F, 0x3A};
+    bytes.insert(bytes.end(), junk.begin(), junk.end());
+    PutU32BE(bytes, 821000000);
+    bytes.resize(bytes.size() + 100, 0x20);
+    return bytes;
+}
+
+// A map entry that points far outside the file.
+std::vector<uint8_t> MapEntryOutside() {
+    IffBuilder b;
+    b.Chunk(kTypeStrings, 128, MakePlainPayload({"one", "two"}), "first");
+    b.Chunk(MakeChunkType('B', 'H', 'A', 'V'), 4096, kOtherPayload, "code", 0x20);
+    b.Chunk(kTypeStrings, 129, MakePlainPayload({"x"}), "second");
+    b.ExtraMapEntry({kTypeStrings, 0x7FFFFFF0, 9, 0, "lost"});
+    return b.MapAtEnd().Build();
+}
+
+class DamagedSave : public TallyglassDocTest, public testing::WithParamInterface<DamagedFile> {};
+
+TEST_P(DamagedSave, NoKeepsTheRefusalAndYesWritesEveryReadableChunk) {
+    const std::vector<uint8_t> damaged = GetParam().build();
+    WriteBytes(path, damaged);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(view.Load(128));
+    view.Edit(1, "mine");
+    const std::string target = dir / "saved.iff";
+
+    box.Answer({IDNO});
+    EXPECT_FALSE(doc.OnSaveDocument(target));
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, std::string(GetParam().question) + "\n\nSave without them?");
+    EXPECT_EQ(box.shown[0].type, MB_YESNO | MB_ICONEXCLAMATION);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"sample.iff"});
+    EXPECT_TRUE(doc.IsModified());
+
+    box.Clear();
+    box.Answer({IDYES});
+    ASSERT_TRUE(doc.OnSaveDocument(target));
+    EXPECT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(doc.GetDroppedChunks().size(), 1u);
+    const Payloads saved = ReadPayloads(target);
+    EXPECT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved.at({kTypeStrings, 128}), MakePlainPayload({"one", "mine"}));
+    EXPECT_EQ(saved.at({kTypeStrings, 129}), MakePlainPayload({"x"}));
+    EXPECT_EQ(saved.at({MakeChunkType('B', 'H', 'A', 'V'), 4096}), kOtherPayload);
+    EXPECT_EQ(ReadBytes(path), damaged);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TallyglassDoc, DamagedSave,
+    testing::Values(
+        DamagedFile{"JunkAfterTheLastChunk", JunkAfterTheLastChunk,
+                    "1 chunk cannot be read: junk after the last chunk at offset 315 (claims 821 "
+                    "MB)."},
+        DamagedFile{"MapEntryOutside", MapEntryOutside,
+                    "1 chunk cannot be read: STR# 9 listed in the map at offset 2147483632, "
+                    "outside the file."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DescribeUnreadable, CountsNamesFiveAndSizesInDecimalUnits) {
+    std::vector<UnreadableChunk> chunks(7);
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        chunks[i].type = kTypeStrings;
+        chunks[i].id = static_cast<uint16_t>(i);
+        chunks[i].headerOffset = 100;
+        chunks[i].headerRead = true;
+    }
+    const uint32_t sizes[] = {76, 999, 1000, 9949, 123456, 999999, 4294967295u};
+    const char* const shown[] = {"76 bytes", "999 bytes", "1.0 kB", "9.9 kB",
+                                 "123 kB",   "1.0 MB",    "4.3 GB"};
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        chunks[i].claimedSize = sizes[i];
+        EXPECT_EQ(CTallyglassDoc::DescribeChunk(chunks[i]),
+                  "STR# " + std::to_string(i) +
+                      " at offset 100, cut short by the end of the file (claims " + shown[i] + ")");
+    }
+    const std::string text = CTallyglassDoc::DescribeUnreadable(chunks);
+    EXPECT_EQ(text.rfind("7 chunks cannot be read: STR# 0 at", 0), 0u) << text;
+    EXPECT_NE(text.find("STR# 4 at"), std::string::npos);
+    EXPECT_EQ(text.find("STR# 5 at"), std::string::npos);
+    EXPECT_NE(text.find("; and 2 more."), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// What a save keeps of the file it replaces
+
+TEST_F(TallyglassDocTest, SaveKeepsOwnerAndGroupAndWarnsOnceOfOtherHardLinks) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving a file another owner needs root";
+    }
+    ASSERT_EQ(::chown(path.c_str(), 4321, 8765), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const std::string link = dir / "link.iff";
+    ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(view.Load(128));
+    view.Edit(1, "mine");
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 8765u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_nlink, 1u);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, path +
+                                     " had other hard links. They still show the previous "
+                                     "version; the saved version is a new file under this "
+                                     "name only.");
+    EXPECT_EQ(box.shown[0].type, MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_EQ(ReadBytes(link), SampleFile());
+
+    view.Edit(1, "again");
+    box.Clear();
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_TRUE(box.shown.empty());  // the new file has no other links
 }
 
 }  // namespace

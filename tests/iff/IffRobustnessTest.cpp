@@ -243,14 +243,17 @@ TEST(IffRobustness, ReadFaultsAreCleanAtEveryRead) {
             continue;  // the 64-byte header: the caller reports it
         }
         ASSERT_TRUE(opened);
+        const int readsAtOpen = source.Count().reads;
         static_cast<void>(iff.LoadAll());
         CMemFile out;
         if (iff.Save(&out)) {
             ASSERT_TRUE(IsSoundSubset(out.ToVector(), live));
         }
+        EXPECT_EQ(source.Count().reads, readsAtOpen) << "the source was read after the open";
         if (source.Count().reads < k) {
             EXPECT_EQ(out.ToVector(), reference);
-            EXPECT_GT(k, 10);
+            // The whole file comes in a few large reads, not one per header or payload.
+            EXPECT_LE(k, 3);
             break;
         }
     }
@@ -295,7 +298,8 @@ TEST(IffRobustness, WriteFaultsAreCleanAtEveryWrite) {
         const bool written = file.iff.WriteChunks(target);
         if (target.Count().writes < k) {
             EXPECT_TRUE(written);
-            EXPECT_GT(k, 10);
+            // Small chunks go out together; the large payload in a write of its own.
+            EXPECT_GE(k, 3);
             break;
         }
         EXPECT_FALSE(written);

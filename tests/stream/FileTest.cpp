@@ -280,4 +280,42 @@ TEST_F(FileStream, AClosedStreamRefusesEveryOperation) {
     file.Close();  // closing twice is harmless
 }
 
+// A gathered write lands as one write of the parts' concatenation would, at the position: on a
+// descriptor (pwritev, more parts than one call takes, empty parts between) and on a stream
+// without one (part by part through Write).
+TEST_F(FileStream, WriteGatherEqualsTheConcatenation) {
+    std::vector<std::vector<uint8_t>> blocks;
+    for (size_t i = 0; i < 2500; ++i) {
+        blocks.emplace_back(i % 7 == 0 ? 0 : 1 + (i * 37) % 300, static_cast<uint8_t>(i));
+    }
+    blocks.emplace_back(3 * 1024 * 1024, 0x5A);  // one part larger than a write may take at once
+    std::vector<ConstBuffer> parts;
+    std::vector<uint8_t> expected(10, 0xEE);  // what stands before the position
+    for (const auto& block : blocks) {
+        parts.push_back({block.data(), block.size()});
+        expected.insert(expected.end(), block.begin(), block.end());
+    }
+    CFile file(m_path, CFile::modeCreate | CFile::modeReadWrite);
+    file.Write(expected.data(), 10);
+    file.WriteGather(parts.data(), parts.size());
+    EXPECT_EQ(file.GetPosition(), expected.size());
+    file.Close();
+    EXPECT_EQ(ReadBytes(m_path), expected);
+
+    // Without a descriptor the parts go through Write, which a test double can intercept.
+    class CCollecting : public CFile {
+    public:
+        void Write(const void* buffer, size_t count) override {
+            const auto* bytes = static_cast<const uint8_t*>(buffer);
+            collected.insert(collected.end(), bytes, bytes + count);
+            ++writes;
+        }
+        std::vector<uint8_t> collected;
+        size_t writes = 0;
+    } collecting;
+    collecting.WriteGather(parts.data(), parts.size());
+    EXPECT_EQ(collecting.collected, std::vector<uint8_t>(expected.begin() + 10, expected.end()));
+    EXPECT_EQ(collecting.writes, parts.size());
+}
+
 }  // namespace

@@ -7,9 +7,9 @@
 #include "framework/stream/FileException.h"
 #include "framework/stream/SafeFile.h"
 
-// A safe file that fails on purpose: the k-th Write (counted from 1), the flush of Commit, or the
-// final rename. Used through CDocument::SetTargetFactory to check that a failed save leaves the
-// target untouched and no temporary file behind.
+// A safe file that fails on purpose: the k-th Write or WriteGather (counted from 1), the flush of
+// Commit, or the final rename. Used through CDocument::SetTargetFactory to check that a failed save
+// leaves the target untouched and no temporary file behind.
 class FailingSafeFile : public CSafeFile {
 public:
     struct Plan {
@@ -30,6 +30,17 @@ public:
             throw CFileException(CFileException::diskFull, GetFilePath(), ENOSPC);
         }
         CSafeFile::Write(buffer, count);
+    }
+    // A gathered write counts as one write, as it is one system call.
+    void WriteGather(const ConstBuffer* parts, size_t count) override {
+        ++m_nWrites;
+        if (m_plan.writeCount) {
+            *m_plan.writeCount = m_nWrites;
+        }
+        if (m_nWrites == m_plan.failWrite) {
+            throw CFileException(CFileException::diskFull, GetFilePath(), ENOSPC);
+        }
+        CSafeFile::WriteGather(parts, count);
     }
     void Flush() override {
         if (m_plan.failFlush) {
