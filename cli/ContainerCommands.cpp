@@ -193,10 +193,13 @@ void RegisterContainerCommands(CLI::App& app, int& exitCode) {
     resave->add_flag("--drop-unreadable", *dropUnreadable,
                      "Leave out the chunks that cannot be read (listed on stdout) instead of "
                      "refusing the file");
-    resave->callback([&exitCode, resaveFile, resaveOut, dropUnreadable] {
+    auto force = std::make_shared<bool>(false);
+    resave->add_flag("--force", *force, "replace the file even if it is read-only");
+    resave->callback([&exitCode, resaveFile, resaveOut, dropUnreadable, force] {
         // The editor's own save path: the document loads every payload, closes the source and
         // writes the target through a temporary file that replaces it only once complete.
-        exitCode = Guarded(
-            [&] { return ResaveThroughDocument(*resaveFile, *resaveOut, *dropUnreadable); });
+        exitCode = Guarded([&] {
+            return ResaveThroughDocument(*resaveFile, *resaveOut, *dropUnreadable, *force);
+        });
     });
 }

@@ -4,6 +4,10 @@
 #include "framework/doc/PathUtil.h"
 #include "iff/ChunkTypes.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 int CStderrMessageBox::Show(const std::string& text, const std::string&, unsigned type) {
@@ -66,7 +70,16 @@ CDocSession::~CDocSession() {
     m_doc.RemoveView(&m_view);
 }
 
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return false;  // a file yet to be made
+    }
+    return (st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
 bool CDocSession::Open(const std::string& path) {
+    m_strOpenedAs = path;
     const std::string normalized = NormalizeOpenPath(path);
     if (!m_doc.OnOpenDocument(normalized)) {
         return false;  // the document has reported the file error
@@ -85,14 +98,23 @@ bool CDocSession::Open(const std::string& path) {
 
 bool CDocSession::Save(const std::string& target) {
     const std::string path = target.empty() ? m_doc.GetPathName() : MakeAbsolutePath(target);
+    // The safe save renames a new file over the old one, which a folder the user may write
+    // allows whatever the file's own mode says; a file marked read-only is kept as the user
+    // marked it.
+    if (!m_bForce && IsReadOnlyFile(path)) {
+        PrintError((target.empty() ? m_strOpenedAs : target) + " is read-only.");
+        return false;
+    }
     return m_doc.OnSaveDocument(path);
 }
 
-int ResaveThroughDocument(const std::string& file, const std::string& output, bool dropUnreadable) {
+int ResaveThroughDocument(const std::string& file, const std::string& output, bool dropUnreadable,
+                          bool force) {
     CDocSession session;
     if (!session.Open(file)) {
         return 1;
     }
+    session.SetForce(force);
     session.Document().SetDropUnreadableWithoutAsking(dropUnreadable);
     const bool saved = session.Save(output);
     // Listed whether or not the write then succeeded: the user asked for them to go.

@@ -49,20 +49,29 @@ public:
     [[nodiscard]] bool Open(const std::string& path);
     // Saves through the document's OnSaveDocument into target, or into the opened file when
     // target is empty: views stored, payloads loaded, source closed, target replaced safely.
-    // False, with the reason on stderr, when nothing was written.
+    // A read-only file (no write permission, or no write bit at all) is not replaced unless
+    // forced. False, with the reason on stderr, when nothing was written.
     [[nodiscard]] bool Save(const std::string& target = {});
+    // Lets Save replace read-only files (--force).
+    void SetForce(bool force) { m_bForce = force; }
 
     [[nodiscard]] CTallyglassDoc& Document() { return m_doc; }
     [[nodiscard]] CHeadlessView& View() { return m_view; }
 
 private:
     CStderrMessageBox m_messages;
+    std::string m_strOpenedAs;  // the path as the user gave it, for messages
+    bool m_bForce = false;
     CTallyglassDoc m_doc;
     CHeadlessView m_view;
 };
 
 // resave through the document: FILE opened and saved, to output when given. With
 // dropUnreadable, chunks that cannot be read are left out and listed on stdout ("dropped: ...");
-// without it such a file is refused. The exit status.
+// without it such a file is refused. With force, a read-only target is replaced. The exit status.
 [[nodiscard]] int ResaveThroughDocument(const std::string& file, const std::string& output,
-                                        bool dropUnreadable = false);
+                                        bool dropUnreadable = false, bool force = false);
+
+// A file that exists and may not be written: no write bit at all (which root, who could write it
+// anyway, respects too), or no write permission for this process, or on a read-only file system.
+[[nodiscard]] bool IsReadOnlyFile(const std::string& path);

@@ -50,6 +50,7 @@ void AddTargetOptions(CLI::App* command, EditOptions& options) {
         ->check(TypeValidator());
     command->add_option("-o,--output", options.target.output,
                         "file to save to instead of FILE (FILE stays untouched)");
+    command->add_flag("--force", options.target.force, "replace the file even if it is read-only");
 }
 
 // Runs an operation, turning an escaped stream error into its message and the status 1.

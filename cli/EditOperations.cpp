@@ -16,6 +16,7 @@ bool OpenResource(CDocSession& session, const EditTarget& target) {
     if (!session.Open(target.file)) {
         return false;
     }
+    session.SetForce(target.force);
     if (!session.View().LoadResource(target.type, target.id)) {
         PrintError(ChunkTypeName(target.type) + " resource " + std::to_string(target.id) +
                    " does not exist in the file or cannot be read.");

@@ -18,6 +18,7 @@ struct EditTarget {
     ChunkType type = kTypeStrings;
     uint16_t id = 0;
     std::string output;  // empty: save in place
+    bool force = false;  // replace a read-only file
 };
 
 struct SetRequest {

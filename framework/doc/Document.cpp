@@ -131,12 +131,14 @@ bool CDocument::OnOpenDocument(const std::string& path) {
 
 bool CDocument::OnSaveDocument(const std::string& path) {
     bool separatedLinks = false;
+    std::vector<std::string> lostAttributes;
     try {
         std::unique_ptr<CSafeFile> target = CreateTargetFile(path);
         CArchive archive(target.get(), CArchive::store);
         Serialize(archive);
         target->Commit();
         separatedLinks = target->SeparatedHardLinks();
+        lostAttributes = target->LostAttributes();
     } catch (const CFileException& error) {
         // The target's destructor has removed the temporary file; the old file is untouched.
         ReportFileError(error);
@@ -150,6 +152,17 @@ bool CDocument::OnSaveDocument(const std::string& path) {
             path + " had other hard links. They still show the previous version; the saved "
                    "version is a new file under this name only.",
             m_strAppTitle, MB_OK | MB_ICONEXCLAMATION));
+    }
+    if (!lostAttributes.empty()) {
+        std::string names;
+        for (const std::string& name : lostAttributes) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        static_cast<void>(ShowMessage(path +
+                                          " was saved without these extended attributes, "
+                                          "which could not be copied: " +
+                                          names + ".",
+                                      m_strAppTitle, MB_OK | MB_ICONEXCLAMATION));
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -90,7 +91,8 @@ void CSafeFile::Commit() {
         Flush();
         mode_t mode = 0;
         struct stat st {};
-        if (::stat(m_strTarget.c_str(), &st) == 0) {
+        const bool replacing = ::stat(m_strTarget.c_str(), &st) == 0;
+        if (replacing) {
             mode = st.st_mode & 07777;
             // Another owner or group is kept when the process may give it (root, or a group the
             // user belongs to); otherwise the new file is the user's, as any file they create.
@@ -107,6 +109,9 @@ void CSafeFile::Commit() {
         if (::fchmod(GetDescriptor(), mode) != 0) {
             CFileException::ThrowOsError(errno, m_strFileName);
         }
+        if (replacing) {
+            CopyAttributes();
+        }
         CFile::Close();
         RenameOver(m_strTemp, m_strTarget);
     } catch (...) {
@@ -122,6 +127,46 @@ void CSafeFile::Commit() {
         static_cast<void>(::fsync(dir));
         ::close(dir);
     }
+}
+
+void CSafeFile::CopyAttributes() {
+    // After the mode: an access ACL sets the mode bits it implies, and it is the target's.
+    ssize_t size = ::listxattr(m_strTarget.c_str(), nullptr, 0);
+    if (size <= 0) {
+        return;  // none, or a file system without them (ENOTSUP): nothing to keep
+    }
+    std::vector<char> names(static_cast<size_t>(size));
+    size = ::listxattr(m_strTarget.c_str(), names.data(), names.size());
+    if (size < 0) {
+        m_lostAttributes.emplace_back("(the list of extended attributes)");
+        return;
+    }
+    names.resize(static_cast<size_t>(size));
+    for (size_t at = 0; at < names.size();) {
+        const std::string name(names.data() + at);
+        at += name.size() + 1;
+        if (name.empty()) {
+            continue;
+        }
+        std::vector<char> value;
+        ssize_t length = ::getxattr(m_strTarget.c_str(), name.c_str(), nullptr, 0);
+        if (length > 0) {
+            value.resize(static_cast<size_t>(length));
+            length = ::getxattr(m_strTarget.c_str(), name.c_str(), value.data(), value.size());
+        }
+        if (length < 0) {
+            m_lostAttributes.push_back(name);
+            continue;
+        }
+        value.resize(static_cast<size_t>(length));
+        if (!PutAttribute(name, value)) {
+            m_lostAttributes.push_back(name);
+        }
+    }
+}
+
+bool CSafeFile::PutAttribute(const std::string& name, const std::vector<char>& value) {
+    return ::fsetxattr(GetDescriptor(), name.c_str(), value.data(), value.size(), 0) == 0;
 }
 
 void CSafeFile::Discard() noexcept {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "framework/stream/File.h"
 
@@ -22,6 +23,11 @@ public:
     // After Commit: the target had other hard links, which the rename left naming the previous
     // version of the file.
     [[nodiscard]] bool SeparatedHardLinks() const { return m_bSeparatedLinks; }
+    // After Commit: the names of the target's extended attributes (user.*, security.*, ACLs)
+    // that the new file could not be given; the save happened without them.
+    [[nodiscard]] const std::vector<std::string>& LostAttributes() const {
+        return m_lostAttributes;
+    }
     // Removes the temporary file; the target is untouched. Never throws.
     void Discard() noexcept;
 
@@ -30,12 +36,20 @@ public:
     [[nodiscard]] bool IsCommitted() const { return m_bCommitted; }
 
 protected:
+    // Gives the temporary file one extended attribute; false when it cannot be given.
+    [[nodiscard]] virtual bool PutAttribute(const std::string& name,
+                                            const std::vector<char>& value);
     // The final step, a hook for tests that inject failures; throws CFileException.
     virtual void RenameOver(const std::string& from, const std::string& to);
 
 private:
+    // Gives the temporary file the target's extended attributes; what cannot be given is listed
+    // in m_lostAttributes.
+    void CopyAttributes();
+
     std::string m_strTarget;  // the file to replace, links resolved
     std::string m_strTemp;    // the temporary file, empty once renamed or removed
     bool m_bCommitted = false;
     bool m_bSeparatedLinks = false;
+    std::vector<std::string> m_lostAttributes;
 };

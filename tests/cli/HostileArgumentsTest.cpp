@@ -148,6 +148,46 @@ std::vector<ArgumentRow> BadArguments() {
 INSTANTIATE_TEST_SUITE_P(Table, BadArgument, testing::ValuesIn(BadArguments()),
                          [](const auto& info) { return info.param.name; });
 
+// A file marked read-only is not replaced by an edit in place, nor by a save onto it with -o,
+// unless --force says so; root, who could write it anyway, is held to the mark as well.
+TEST(ReadOnly, EveryEditRefusesItWithoutForce) {
+    TempFolder folder;
+    const std::string path = folder / "ro.iff";
+    const std::string out = folder / "out.iff";
+    const std::vector<uint8_t> original =
+        MakeIffFile({MakeChunk("STR#", 1, MakePlainPayload({"one"}), "s")});
+    const std::vector<std::vector<std::string>> commands = {
+        {"set", path, "--id", "1", "--entry", "0", "--text", "x"},
+        {"layout", path, "--id", "1", "basic"},
+        {"resave", path},
+        {"set", path, "--id", "1", "--entry", "0", "--text", "x", "-o", out},
+    };
+    for (const auto& command : commands) {
+        const bool toOut = command.back() == out;
+        WriteBytes(path, original);
+        WriteBytes(out, original);
+        ASSERT_EQ(::chmod((toOut ? out : path).c_str(), 0444), 0);
+        ASSERT_EQ(::chmod((toOut ? path : out).c_str(), 0644), 0);
+        const ProgramResult refused = Cli(command);
+        EXPECT_EQ(refused.exitCode, 1) << command[0];
+        EXPECT_EQ(refused.err, "tallyglass-cli: " + (toOut ? out : path) + " is read-only.\n");
+        EXPECT_EQ(ReadBytes(path), original);
+        EXPECT_EQ(ReadBytes(out), original);
+        EXPECT_EQ(folder.Names(), (std::vector<std::string>{"out.iff", "ro.iff"}));
+
+        std::vector<std::string> forced = command;
+        forced.push_back("--force");
+        const ProgramResult done = Cli(forced);
+        EXPECT_EQ(done.exitCode, 0) << command[0] << ": " << done.err;
+        struct stat st {};
+        ASSERT_EQ(::stat((toOut ? out : path).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0444u) << "the mark stays on the new version";
+        if (command[0] != "resave") {
+            EXPECT_NE(ReadBytes(toOut ? out : path), original) << command[0];
+        }
+    }
+}
+
 TEST(GoodArgument, LeadingZerosAreStillPlainDecimalNumbers) {
     TempFolder folder;
     const std::string path = folder / "file.iff";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -696,6 +697,29 @@ TEST_F(TallyglassDocTest, SaveKeepsOwnerAndGroupAndWarnsOnceOfOtherHardLinks) {
     box.Clear();
     ASSERT_TRUE(doc.OnSaveDocument(path));
     EXPECT_TRUE(box.shown.empty());  // the new file has no other links
+}
+
+TEST_F(TallyglassDocTest, AnAttributeThatCannotBeKeptIsNamedAndTheSaveStillHappens) {
+    if (::setxattr(path.c_str(), "user.origin", "fan site", 8, 0) != 0) {
+        GTEST_SKIP() << "this file system keeps no user attributes";
+    }
+    ASSERT_EQ(::setxattr(path.c_str(), "user.checked", "yes", 3, 0), 0);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(view.Load(128));
+    view.Edit(1, "mine");
+    FailingSafeFile::Plan plan;
+    plan.refuseAttribute = "user.origin";
+    doc.SetTargetFactory(FailingSafeFile::Factory(plan));
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, path +
+                                     " was saved without these extended attributes, which "
+                                     "could not be copied: user.origin.");
+    EXPECT_EQ(box.shown[0].type, MB_OK | MB_ICONEXCLAMATION);
+    char value[8] = {};
+    EXPECT_EQ(::getxattr(path.c_str(), "user.checked", value, sizeof value), 3);
+    EXPECT_EQ(::getxattr(path.c_str(), "user.origin", value, sizeof value), -1);
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,46 @@ mode_t ModeOf(const std::string& path) {
 
 void WriteAll(CFile& file, const std::vector<uint8_t>& bytes) {
     file.Write(bytes.data(), bytes.size());
+}
+
+// The value of an extended attribute, or nothing when the file has none of that name.
+std::optional<std::string> Attribute(const std::string& path, const char* name) {
+    char value[256];
+    const ssize_t length = ::getxattr(path.c_str(), name, value, sizeof value);
+    if (length < 0) {
+        return std::nullopt;
+    }
+    return std::string(value, static_cast<size_t>(length));
+}
+
+TEST(SafeFile, ExtendedAttributesAreKeptAndOneThatCannotBeIsNamed) {
+    TempFolder folder;
+    const std::string target = folder / "tagged.iff";
+    WriteBytes(target, kOld);
+    if (::setxattr(target.c_str(), "user.origin", "fan site", 8, 0) != 0) {
+        GTEST_SKIP() << "this file system keeps no user attributes (errno " << errno << ")";
+    }
+    ASSERT_EQ(::setxattr(target.c_str(), "user.empty", "", 0, 0), 0);
+    {
+        CSafeFile file(target);
+        WriteAll(file, kNew);
+        file.Commit();
+        EXPECT_TRUE(file.LostAttributes().empty());
+    }
+    EXPECT_EQ(ReadBytes(target), kNew);
+    EXPECT_EQ(Attribute(target, "user.origin"), "fan site");
+    EXPECT_EQ(Attribute(target, "user.empty"), "");
+
+    // One the new file cannot be given: the save still happens, and says which it lost.
+    FailingSafeFile::Plan plan;
+    plan.refuseAttribute = "user.origin";
+    FailingSafeFile file(target, plan);
+    WriteAll(file, kOld);
+    file.Commit();
+    EXPECT_EQ(file.LostAttributes(), std::vector<std::string>{"user.origin"});
+    EXPECT_EQ(ReadBytes(target), kOld);
+    EXPECT_EQ(Attribute(target, "user.origin"), std::nullopt);
+    EXPECT_EQ(Attribute(target, "user.empty"), "");
 }
 
 TEST(SafeFile, CommitReplacesTheTargetAndKeepsItsPermissions) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/stream/FileException.h"
 #include "framework/stream/SafeFile.h"
@@ -16,7 +17,8 @@ public:
         int failWrite = 0;  // 0: no write fails
         bool failFlush = false;
         bool failRename = false;
-        int* writeCount = nullptr;  // receives the number of Write calls made
+        int* writeCount = nullptr;         // receives the number of Write calls made
+        std::string refuseAttribute = {};  // an extended attribute the new file cannot be given
     };
 
     FailingSafeFile(const std::string& target, Plan plan) : CSafeFile(target), m_plan(plan) {}
@@ -56,6 +58,9 @@ public:
     }
 
 protected:
+    bool PutAttribute(const std::string& name, const std::vector<char>& value) override {
+        return name != m_plan.refuseAttribute && CSafeFile::PutAttribute(name, value);
+    }
     void RenameOver(const std::string& from, const std::string& to) override {
         if (m_plan.failRename) {
             throw CFileException(CFileException::accessDenied, GetFilePath(), EACCES);
