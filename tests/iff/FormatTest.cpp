@@ -5,13 +5,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "framework/stream/MemFile.h"
-#include "iff/BufferedWriter.h"
 #include "iff/ByteCursor.h"
 #include "iff/ChunkIndex.h"
 #include "iff/Format.h"
-#include "iff/ReadAhead.h"
-#include "tests/support/FaultyMemFile.h"
 
 namespace {
 
@@ -99,72 +95,6 @@ TEST(ByteCursor, FailureSticksAndReadsNothingBeyondTheEnd) {
     EXPECT_TRUE(seek.Ok());
     seek.Seek(9);
     EXPECT_FALSE(seek.Ok());
-}
-
-// Random writes, seeks back and length changes through the writer give the bytes plain writes
-// give, for windows small enough that every path is taken.
-TEST(BufferedWriter, GivesTheBytesOfPlainWrites) {
-    std::mt19937 random(7);
-    for (const size_t window : {1024u, 4096u}) {
-        for (int round = 0; round < 50; ++round) {
-            CMemFile plain;
-            CMemFile target;
-            CBufferedWriter writer(target, window);
-            for (int step = 0; step < 40; ++step) {
-                const int what = static_cast<int>(random() % 10);
-                if (what < 6) {
-                    const size_t count = random() % 3 == 0 ? random() % 3000 : random() % 80;
-                    std::vector<uint8_t> bytes(count, static_cast<uint8_t>(random()));
-                    plain.Write(bytes.data(), count);
-                    writer.Write(bytes.data(), count);
-                } else if (what < 8) {
-                    const auto to = static_cast<int64_t>(random() % (plain.GetLength() + 1));
-                    plain.Seek(to, CFile::begin);
-                    writer.Seek(to, CFile::begin);
-                } else if (what < 9) {
-                    plain.SeekToEnd();
-                    writer.SeekToEnd();
-                } else {
-                    const uint64_t length = random() % (plain.GetLength() + 100);
-                    plain.SetLength(length);
-                    writer.SetLength(length);
-                }
-                ASSERT_EQ(writer.GetLength(), plain.GetLength());
-                ASSERT_EQ(writer.GetPosition(), plain.GetPosition());
-            }
-            writer.FlushBuffer();
-            ASSERT_EQ(target.ToVector(), plain.ToVector()) << "window " << window;
-        }
-    }
-}
-
-TEST(ReadAhead, AgreesWithTheFileAndHonoursTheLimit) {
-    std::vector<uint8_t> bytes(300000);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<uint8_t>(i * 31 + (i >> 9));
-    }
-    FaultyMemFile file(bytes);
-    CReadAhead reader;
-    std::mt19937 random(11);
-    const uint64_t limit = 250000;
-    for (int i = 0; i < 2000; ++i) {
-        const uint64_t offset = i % 3 == 0 ? random() % bytes.size() : (i * 76) % bytes.size();
-        const size_t count = i % 50 == 0 ? 40000 : random() % 200;
-        std::vector<uint8_t> got(count);
-        const bool ok = reader.Read(file, offset, got.data(), count, limit);
-        ASSERT_EQ(ok, offset + count <= limit) << offset << "+" << count;
-        if (ok) {
-            ASSERT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + offset));
-        }
-    }
-    // Walking forward in small steps costs one read per large block, not one per step.
-    reader.Invalidate();
-    file.Count().reads = 0;
-    for (uint64_t offset = 0; offset + 76 <= limit; offset += 76) {
-        uint8_t header[76];
-        ASSERT_TRUE(reader.Read(file, offset, header, sizeof(header), limit));
-    }
-    EXPECT_LE(file.Count().reads, static_cast<int>(limit / (CReadAhead::kLargeBlock - 76) + 2));
 }
 
 // Against a plain map: keys in runs (as chunk ids are) and scattered, through growth and
