@@ -40,6 +40,14 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent)
     m_pRecentEnd = m_pFileMenu->addSeparator();
     AddCommand(m_pFileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);
 
+    m_pEditMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    m_pUndo = AddCommand(m_pEditMenu, QStringLiteral("&Undo"), ID_EDIT_UNDO);
+    m_pUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_pRedo = AddCommand(m_pEditMenu, QStringLiteral("&Redo"), ID_EDIT_REDO);
+    m_pRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    UpdateEditCommands(QString(), QString());
+
     m_pHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(m_pHelpMenu, QStringLiteral("&About Tallyglass..."), ID_APP_ABOUT);
 
@@ -68,13 +76,22 @@ void CMainFrame::RecalcLayout() {
 }
 
 QAction* CMainFrame::FindAction(int id) const {
-    for (QMenu* menu : {m_pFileMenu, m_pHelpMenu}) {
+    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pHelpMenu}) {
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator() && action->data().toInt() == id)
                 return action;
         }
     }
     return nullptr;
+}
+
+void CMainFrame::UpdateEditCommands(const QString& undoText, const QString& redoText) {
+    m_pUndo->setEnabled(!undoText.isEmpty());
+    m_pUndo->setText(undoText.isEmpty() ? QStringLiteral("&Undo")
+                                        : QStringLiteral("&Undo %1").arg(undoText));
+    m_pRedo->setEnabled(!redoText.isEmpty());
+    m_pRedo->setText(redoText.isEmpty() ? QStringLiteral("&Redo")
+                                        : QStringLiteral("&Redo %1").arg(redoText));
 }
 
 void CMainFrame::RefreshRecentFileMenu() {

@@ -48,6 +48,10 @@ public:
     [[nodiscard]] QAction* FindAction(int id) const;
     [[nodiscard]] QMenu* FileMenu() const { return m_pFileMenu; }
     [[nodiscard]] QMenu* HelpMenu() const { return m_pHelpMenu; }
+    [[nodiscard]] QMenu* EditMenu() const { return m_pEditMenu; }
+    // Undo and Redo as the history allows: greyed without a step, named after it ("Undo
+    // Typing") with one.
+    void UpdateEditCommands(const QString& undoText, const QString& redoText);
 
     // Replaces the recent-file items (or the greyed placeholder) with the host's current labels.
     void RefreshRecentFileMenu();
@@ -68,6 +72,9 @@ private:
     IFrameHost* m_pHost;
     QMenu* m_pFileMenu;
     QMenu* m_pHelpMenu;
+    QMenu* m_pEditMenu;
+    QAction* m_pUndo;
+    QAction* m_pRedo;
     QAction* m_pRecentBegin;  // separator before the recent-file items
     QAction* m_pRecentEnd;    // separator after them
     std::vector<QAction*> m_recentActions;

@@ -120,6 +120,11 @@ bool CTallyglassApp::EnsureDocument() {
         m_pMainFrame->activateWindow();
     });
     m_pDocManager->SetTitleChangedHandler([this] { UpdateFrame(); });
+    m_pDocument->m_undo.SetChangedHandler([this] {
+        const CUndoStack& stack = m_pDocument->m_undo;
+        m_pMainFrame->UpdateEditCommands(QString::fromStdString(stack.GetUndoText()),
+                                         QString::fromStdString(stack.GetRedoText()));
+    });
     return true;
 }
 
@@ -180,6 +185,14 @@ void CTallyglassApp::OnCommand(int id) {
             return;
         case ID_APP_ABOUT:
             OnAppAbout();
+            return;
+        case ID_EDIT_UNDO:
+            if (m_pView != nullptr)
+                m_pView->OnEditUndo();
+            return;
+        case ID_EDIT_REDO:
+            if (m_pView != nullptr)
+                m_pView->OnEditRedo();
             return;
         default:
             if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4)

@@ -88,8 +88,8 @@ void RequireLoaded(const CTallyglassView& view, int entries) {
     const char tag =
         view.GetResourceList()->currentItem()->text().startsWith(QStringLiteral("#1:")) ? 'A' : 'B';
     std::string text;
-    Require(view.m_bLoaded && view.m_strings.GetCount() == static_cast<size_t>(entries) &&
-                view.m_strings.GetString(0, 0, 0, text) && !text.empty() && text[0] == tag,
+    Require(view.IsLoaded() && view.Strings().GetCount() == static_cast<size_t>(entries) &&
+                view.Strings().GetString(0, 0, 0, text) && !text.empty() && text[0] == tag,
             "the selected resource was not loaded");
 }
 
@@ -156,7 +156,7 @@ Figures Measure(int entries, const std::string& folder) {
     }
     figures.keystroke = Median(samples);
     std::string typed;
-    Require(view.m_bChanged && view.m_strings.GetString(static_cast<uint16_t>(row), 0, 0, typed) &&
+    Require(view.IsChanged() && view.Strings().GetString(static_cast<uint16_t>(row), 0, 0, typed) &&
                 typed == "A string number " + std::to_string(row),
             "the keystrokes did not reach the working copy");
 
@@ -167,7 +167,7 @@ Figures Measure(int entries, const std::string& folder) {
         Key(edit, Qt::Key_X, QStringLiteral("x"));
         samples.push_back(TimeMs([&] { resources->setCurrentRow(1 - resources->currentRow()); }));
         RequireLoaded(view, entries);
-        Require(!view.m_bChanged, "the edit was not stored");
+        Require(!view.IsChanged(), "the edit was not stored");
         list->selectRow(row);
         QApplication::processEvents();
     }

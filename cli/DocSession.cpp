@@ -22,45 +22,6 @@ int CStderrMessageBox::Show(const std::string& text, const std::string&, unsigne
     }
 }
 
-CTallyglassDoc& CHeadlessView::GetDoc() const {
-    return static_cast<CTallyglassDoc&>(*GetDocument());
-}
-
-bool CHeadlessView::LoadResource(ChunkType type, uint16_t id) {
-    CTallyglassDoc& doc = GetDoc();
-    ChunkHandle handle = 0;
-    m_bLoaded = doc.m_iff.FindChunk(handle, type, id) && m_strings.Load(doc.m_iff, handle);
-    m_bChanged = false;
-    return m_bLoaded;
-}
-
-void CHeadlessView::MarkChanged() {
-    m_bChanged = true;
-    GetDoc().SetModifiedFlag(true);
-}
-
-void CHeadlessView::OnUpdate(CView*, long, void*) {
-    if (!m_bLoaded || !m_bChanged) {
-        return;
-    }
-    CTallyglassDoc& doc = GetDoc();
-    if (!m_strings.Store(doc.m_iff)) {
-        // Keep the mark: the edits are still only here.
-        MessageBox(
-            "The strings cannot be stored into their resource (more than 65,535 records "
-            "to write, or the resource is gone); nothing was saved.");
-        doc.VetoSave();
-        return;
-    }
-    doc.SetModifiedFlag(true);
-    m_bChanged = false;
-}
-
-void CHeadlessView::OnDocumentReplaced() {
-    m_bLoaded = false;
-    m_bChanged = false;
-}
-
 CDocSession::CDocSession() {
     m_doc.SetMessageBoxService(&m_messages);
     m_doc.AddView(&m_view);

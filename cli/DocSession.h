@@ -6,7 +6,6 @@
 #include "document/TallyglassDoc.h"
 #include "framework/doc/MessageBoxService.h"
 #include "framework/doc/View.h"
-#include "strings/StringSet.h"
 
 // Prints every message box on stderr as "tallyglass-cli: text" and answers it without asking:
 // OK, or No / Cancel for a question (the command line never confirms anything on its own).
@@ -15,25 +14,12 @@ public:
     int Show(const std::string& text, const std::string& caption, unsigned type) override;
 };
 
-// The editor's view without a window: it holds the working copy of one text resource and, when
-// the document updates its views before a save, stores a changed copy into its chunk. A store
-// that fails is reported and vetoes the save, so nothing is written.
-class CHeadlessView : public CView {
+// The view the command line gives the document: it has nothing to show, but the document tells
+// the user through its first view (open errors, the question before dropping chunks), and those
+// messages reach stderr through it.
+class CMessageView : public CView {
 public:
-    // FindChunk and Load, as the editor's view loads a resource-list entry; clears the changed
-    // mark. False when there is no chunk with the type and id or its payload does not decode.
-    [[nodiscard]] bool LoadResource(ChunkType type, uint16_t id);
-    // The working copy was edited: marks it changed and the document modified.
-    void MarkChanged();
-
-    void OnUpdate(CView* sender, long hint, void* obj) override;
-    void OnDocumentReplaced() override;
-
-    [[nodiscard]] CTallyglassDoc& GetDoc() const;
-
-    CStringSet m_strings;
-    bool m_bLoaded = false;
-    bool m_bChanged = false;
+    void OnUpdate(CView*, long, void*) override {}
 };
 
 // One document opened and saved exactly as the editor does it, for the command-line tool.
@@ -56,14 +42,15 @@ public:
     void SetForce(bool force) { m_bForce = force; }
 
     [[nodiscard]] CTallyglassDoc& Document() { return m_doc; }
-    [[nodiscard]] CHeadlessView& View() { return m_view; }
+    // The document's editing model, as the editor's view edits through it.
+    [[nodiscard]] CResourceEditor& Editor() { return m_doc.m_editor; }
 
 private:
     CStderrMessageBox m_messages;
     std::string m_strOpenedAs;  // the path as the user gave it, for messages
     bool m_bForce = false;
     CTallyglassDoc m_doc;
-    CHeadlessView m_view;
+    CMessageView m_view;
 };
 
 // resave through the document: FILE opened and saved, to output when given. With

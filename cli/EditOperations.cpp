@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "cli/Commands.h"
 #include "cli/DocSession.h"
@@ -17,27 +18,25 @@ bool OpenResource(CDocSession& session, const EditTarget& target) {
         return false;
     }
     session.SetForce(target.force);
-    if (!session.View().LoadResource(target.type, target.id)) {
-        PrintError(ChunkTypeName(target.type) + " resource " + std::to_string(target.id) +
-                   " does not exist in the file or cannot be read.");
+    if (const EditResult selected = session.Editor().Select(target.type, target.id);
+        !selected.Ok()) {
+        PrintError(selected.reason);
         return false;
     }
     return true;
+}
+
+// The editing model's answer: nothing when done, the reason on stderr otherwise.
+bool Done(const EditResult& result) {
+    if (!result.Ok()) {
+        PrintError(result.reason);
+    }
+    return result.Ok();
 }
 
 // Stores the working copy and saves the document; 0 on success.
 int Finish(CDocSession& session, const EditTarget& target) {
     return session.Save(target.output) ? 0 : 1;
-}
-
-bool CheckEntry(const CStringSet& strings, int entry, bool allowAppend) {
-    const auto count = static_cast<int>(strings.GetCount());
-    if (entry < 0 || entry > count || (entry == count && !allowAppend) || entry > 0xFFFF) {
-        PrintError("entry " + std::to_string(entry) + " is out of range: the resource has " +
-                   std::to_string(count) + " entries.");
-        return false;
-    }
-    return true;
 }
 
 // The bytes to store for one part: raw bytes as given, or UTF-8 converted with the codec.
@@ -138,21 +137,11 @@ int RunSet(const SetRequest& request) {
     if (!OpenResource(session, request.target)) {
         return 1;
     }
-    CHeadlessView& view = session.View();
-    CStringSet& strings = view.m_strings;
+    CResourceEditor& editor = session.Editor();
+    const CStringSet& strings = editor.Strings();
     const StringLayout layout = strings.GetLayout();
-    const bool languages = layout == StringLayout::multilingual || layout == StringLayout::utf8;
-    // What the editor's panel allows for each layout: a language other than the first only with
-    // languages, a description only where the layout stores one.
-    if (request.slot != 0 && !languages) {
-        PrintError("the resource has no languages: only slot 0 (USEnglish) can be set.");
-        return 1;
-    }
-    if (request.description && (layout == StringLayout::basic || layout == StringLayout::plain)) {
-        PrintError("the resource's layout stores no descriptions.");
-        return 1;
-    }
-    if (!CheckEntry(strings, request.entry, true)) {
+    if (request.entry < 0 || request.entry > 0xFFFF) {
+        PrintError("entry " + std::to_string(request.entry) + " is out of range.");
         return 1;
     }
     const CTextCodec& codec = strings.GetSlotCodec(request.slot);
@@ -165,21 +154,20 @@ int RunSet(const SetRequest& request) {
                                         "description", description)) {
         return 1;
     }
+    // The editor's panel would cut such a text when it is stored; the command line says so.
     if (layout == StringLayout::basic && text.size() > 255) {
         PrintError("a text of the basic layout holds at most 255 bytes; this one has " +
                    std::to_string(text.size()) + ".");
         return 1;
     }
     const auto index = static_cast<uint16_t>(request.entry);
-    const auto slot = static_cast<uint16_t>(request.slot);
-    // Appending takes the first SetString; the second then finds the new entry.
-    if (request.text) {
-        static_cast<void>(strings.SetString(index, slot, 0, text));
+    // Appending takes the first change; the second then finds the new entry.
+    if (request.text && !Done(editor.SetString(index, request.slot, 0, text))) {
+        return 1;
     }
-    if (request.description) {
-        static_cast<void>(strings.SetString(index, slot, 1, description));
+    if (request.description && !Done(editor.SetString(index, request.slot, 1, description))) {
+        return 1;
     }
-    view.MarkChanged();
     return Finish(session, request.target);
 }
 
@@ -188,7 +176,8 @@ int RunLayout(const EditTarget& target, StringLayout layout) {
     if (!OpenResource(session, target)) {
         return 1;
     }
-    CStringSet& strings = session.View().m_strings;
+    CResourceEditor& editor = session.Editor();
+    const CStringSet& strings = editor.Strings();
     // The flags as the editor's check boxes leave them for each layout.
     bool basic = strings.m_bBasic;
     bool languages = strings.m_bLanguages;
@@ -213,14 +202,13 @@ int RunLayout(const EditTarget& target, StringLayout layout) {
             descriptions = true;
             break;
     }
-    LayoutSwitchError error;
     // Asked for by name, the multilingual layout is the legacy one, also for a UTF-8 resource.
-    if ((layout == StringLayout::multilingual && !strings.LeaveUtf8(&error)) ||
-        !strings.SetLayoutFlags(basic, languages, descriptions, &error)) {
-        PrintError(DescribeLayoutSwitchError(error));
+    if (layout == StringLayout::multilingual && !Done(editor.LeaveUtf8())) {
         return 1;
     }
-    session.View().MarkChanged();
+    if (!Done(editor.SetLayout(basic, languages, descriptions))) {
+        return 1;
+    }
     return Finish(session, target);
 }
 
@@ -229,30 +217,22 @@ int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot) {
     if (!OpenResource(session, target)) {
         return 1;
     }
-    CStringSet& strings = session.View().m_strings;
-    if (strings.GetLayout() != StringLayout::multilingual &&
-        strings.GetLayout() != StringLayout::utf8) {
+    CResourceEditor& editor = session.Editor();
+    const StringLayout layout = editor.Strings().GetLayout();
+    if (layout != StringLayout::multilingual && layout != StringLayout::utf8) {
         PrintError("the resource has no languages to copy into.");
         return 1;
     }
-    std::sort(entries.begin(), entries.end());
-    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    std::vector<uint16_t> indexes;
     for (const int entry : entries) {
-        if (!CheckEntry(strings, entry, false)) {
+        if (entry < 0 || entry > 0xFFFF) {
+            PrintError("entry " + std::to_string(entry) + " is out of range.");
             return 1;
         }
+        indexes.push_back(static_cast<uint16_t>(entry));
     }
-    for (const int entry : entries) {
-        const auto index = static_cast<uint16_t>(entry);
-        std::string text;
-        std::string description;
-        static_cast<void>(strings.GetString(index, static_cast<uint16_t>(slot), 0, text));
-        static_cast<void>(strings.GetString(index, static_cast<uint16_t>(slot), 1, description));
-        for (uint16_t to = 0; to < kSlotCount; ++to) {
-            static_cast<void>(strings.SetString(index, to, 0, text));
-            static_cast<void>(strings.SetString(index, to, 1, description));
-        }
+    if (!Done(editor.CopyToAll(std::move(indexes), slot))) {
+        return 1;
     }
-    session.View().MarkChanged();
     return Finish(session, target);
 }

@@ -11,6 +11,7 @@
 CTallyglassDoc::CTallyglassDoc() {
     // Attach shows a failed duplicate of the stream as the framework's file-error message.
     m_iff.SetErrorReporter([this](const CFileException& error) { ReportFileError(error); });
+    m_undo.SetCleanChangedHandler([this](bool clean) { SetModifiedFlag(!clean); });
 }
 
 CTallyglassDoc::~CTallyglassDoc() = default;
@@ -68,10 +69,14 @@ bool CTallyglassDoc::OnNewDocument() {
 }
 
 bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
-    if (!UpdateAllViews(nullptr, 0, nullptr)) {
-        // A view could not store its pending edits and has said why; write nothing.
+    if (const EditResult stored = m_editor.Store(); !stored.Ok()) {
+        // Writing the file without the edits would lose them; they stay in the working copy.
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(stored.reason, GetAppTitle(), MB_OK));
+        }
         return false;
     }
+    UpdateAllViews(nullptr, 0, nullptr);
     m_dropped.clear();
     const auto cantAccess = [this] {
         if (CView* view = GetFirstView()) {
@@ -103,7 +108,11 @@ bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
         }
     }
     m_iff.Close();
-    return CDocument::OnSaveDocument(path);
+    if (!CDocument::OnSaveDocument(path)) {
+        return false;
+    }
+    m_undo.SetClean();
+    return true;
 }
 
 namespace {
@@ -177,6 +186,8 @@ std::string CTallyglassDoc::DescribeUnreadable(const std::vector<UnreadableChunk
 }
 
 void CTallyglassDoc::DeleteContents() {
+    m_editor.Forget();
+    m_undo.Clear();
     m_iff.Reset();
     m_iff.Close();
     m_nOpenError = 0;

@@ -3,14 +3,17 @@
 #include <string>
 #include <vector>
 
+#include "document/ResourceEditor.h"
+#include "document/UndoStack.h"
 #include "framework/doc/Document.h"
 #include "iff/IffFile.h"
 
-// The editor's document: one IFF file held in m_iff. Opening reads the file once into m_iff's
-// snapshot and indexes it (nothing is read from the file afterwards) and tells the user, through
-// the first view, why a file is not a readable IFF file; saving first has the views store their
-// pending edits, brings every payload into memory, closes the source and only then writes the
-// target (safely, see CDocument::OnSaveDocument).
+// The editor's document: one IFF file held in m_iff, the editing model of its text resources
+// (m_editor) and their undo history (m_undo), whose saved state the modified mark follows.
+// Opening reads the file once into m_iff's snapshot and indexes it (nothing is read from the
+// file afterwards) and tells the user, through the first view, why a file is not a readable IFF
+// file; saving first stores the working copy, brings every payload into memory, closes the
+// source and only then writes the target (safely, see CDocument::OnSaveDocument).
 class CTallyglassDoc : public CDocument {
 public:
     static constexpr const char* kMsgNotIff = "This file is *not* an IFF file!";
@@ -32,11 +35,12 @@ public:
     // into the stream; a false result without a stream error throws a generic CFileException.
     void Serialize(CArchive& archive) override;
     bool OnNewDocument() override;
-    // In this order: views update (a veto fails the save), m_iff.LoadAll, m_iff.Close, then the
-    // base's safe save. When chunks cannot be read, the first view names them and asks "Save
-    // without them?" (Yes/No); only a Yes (or SetDropUnreadableWithoutAsking) drops them from
-    // m_iff and goes on; otherwise false and nothing written. A failure that names no chunk shows
-    // the "Can't access" message.
+    // In this order: the working copy is stored (a copy that does not fit fails the save, and
+    // the first view says why), views update, m_iff.LoadAll, m_iff.Close, then the base's safe
+    // save; a save that succeeds makes the undo history's current state the saved one. When chunks
+    // cannot be read, the first view names them and asks "Save without them?" (Yes/No); only a Yes
+    // (or SetDropUnreadableWithoutAsking) drops them from m_iff and goes on; otherwise false and
+    // nothing written. A failure that names no chunk shows the "Can't access" message.
     bool OnSaveDocument(const std::string& path) override;
     // Empties m_iff (chunks and source), so a document opened from an empty file holds nothing
     // of the previous one.
@@ -56,6 +60,8 @@ public:
     [[nodiscard]] static std::string DescribeChunk(const UnreadableChunk& chunk);
 
     CIffFile m_iff;
+    CUndoStack m_undo;
+    CResourceEditor m_editor{m_iff, m_undo};
 
 private:
     int m_nOpenError = 0;

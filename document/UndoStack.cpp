@@ -67,4 +67,7 @@ void CUndoStack::NotifyIfCleanChanged(bool wasClean) {
     if (m_cleanChanged && IsClean() != wasClean) {
         m_cleanChanged(IsClean());
     }
+    if (m_changed) {
+        m_changed();
+    }
 }

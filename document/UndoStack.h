@@ -56,8 +56,14 @@ public:
     void Clear();
 
     [[nodiscard]] size_t GetCount() const { return m_commands.size(); }
+    // The step at a position (below GetIndex() done, from it on undone); null past the end.
+    [[nodiscard]] const CUndoCommand* GetCommand(size_t index) const {
+        return index < m_commands.size() ? m_commands[index].get() : nullptr;
+    }
     [[nodiscard]] size_t GetIndex() const { return m_nIndex; }
 
+    // Called after every change of the history (push, undo, redo, save, clear).
+    void SetChangedHandler(std::function<void()> handler) { m_changed = std::move(handler); }
     // Called after every change of IsClean(), with the new value.
     void SetCleanChangedHandler(std::function<void(bool)> handler) {
         m_cleanChanged = std::move(handler);
@@ -72,4 +78,5 @@ private:
     // False once the saved state was discarded (undone, then replaced by a new step).
     bool m_bHasClean = true;
     std::function<void(bool)> m_cleanChanged;
+    std::function<void()> m_changed;
 };

@@ -309,6 +309,19 @@ CStringSet::Span CStringSet::Append(std::string_view bytes) {
     return span;
 }
 
+void CStringSet::RemoveLastEntry() {
+    if (m_entries.empty()) {
+        return;
+    }
+    // Its cells stay in the table, emptied: no encoding counts an empty cell.
+    for (uint32_t c = m_entries.back().firstCell; c != kNoCell; c = m_cells[c].next) {
+        m_nLiveBytes -= m_cells[c].text.length + m_cells[c].description.length;
+        m_cells[c].text = Span{};
+        m_cells[c].description = Span{};
+    }
+    m_entries.pop_back();
+}
+
 bool CStringSet::GetString(uint16_t index, uint16_t slot, int part, std::string& out) const {
     if (index >= m_entries.size() || slot >= kSlotCount || (part != 0 && part != 1)) {
         return false;

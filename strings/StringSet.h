@@ -95,6 +95,9 @@ public:
     // GetCount(), a bad slot or a bad part.
     bool SetString(uint16_t index, uint16_t slot, int part, std::string value);
     [[nodiscard]] size_t GetCount() const { return m_entries.size(); }
+    // Removes the last entry, the one SetString appended, so that an undo can take an append
+    // back; nothing for an empty set.
+    void RemoveLastEntry();
     // A slot of an entry; empty for an index or slot out of range.
     [[nodiscard]] StringSlot GetSlot(size_t index, size_t slot) const;
     [[nodiscard]] StringLayout GetLayout() const;

@@ -4,7 +4,7 @@
 #include "strings/TextCodec.h"
 
 CStringListModel::CStringListModel(const CStringSet& strings, QObject* parent)
-    : QAbstractTableModel(parent), m_strings(strings), m_pCodec(&CTextCodec::Western()) {}
+    : QAbstractTableModel(parent), m_pStrings(&strings), m_pCodec(&CTextCodec::Western()) {}
 
 void CStringListModel::CreateColumns() {
     if (m_bHasColumns)
@@ -22,7 +22,7 @@ void CStringListModel::SetSlot(int slot, const CTextCodec& codec) {
 void CStringListModel::Rebuild() {
     beginResetModel();
     // A set holds at most 65,536 entries, so the count fits an int.
-    m_nRows = static_cast<int>(m_strings.GetCount());
+    m_nRows = static_cast<int>(m_pStrings->GetCount());
     endResetModel();
 }
 
@@ -61,7 +61,7 @@ QVariant CStringListModel::data(const QModelIndex& index, int role) const {
 
     // Rows outlive a load until the next rebuild; a row past the entries shows nothing.
     const StringSlot slot =
-        m_strings.GetSlot(static_cast<size_t>(row), static_cast<size_t>(m_nSlot));
+        m_pStrings->GetSlot(static_cast<size_t>(row), static_cast<size_t>(m_nSlot));
     const std::string_view bytes = index.column() == colText ? slot.text : slot.description;
     const QString display =
         QString::fromStdU16String(CTextCodec::ToDisplay(m_pCodec->Decode(bytes)));

@@ -5,15 +5,18 @@
 class CStringSet;
 class CTextCodec;
 
-// The string list's rows over the view's working copy: column 0 the entry's number "#k",
-// column 1 its text and column 2 its description in one language slot, decoded when a row is
-// painted. The number of rows changes only through Rebuild, so refreshing every row's text is a
-// single dataChanged whatever the number of entries.
+// The string list's rows over the working copy of the document's editing model: column 0 the
+// entry's number "#k", column 1 its text and column 2 its description in one language slot, decoded
+// when a row is painted. The number of rows changes only through Rebuild, so refreshing every row's
+// text is a single dataChanged whatever the number of entries.
 class CStringListModel : public QAbstractTableModel {
 public:
     enum Column { colId = 0, colText = 1, colDescription = 2, columnCount_ = 3 };
 
     explicit CStringListModel(const CStringSet& strings, QObject* parent = nullptr);
+
+    // The set the rows show from now on; the caller rebuilds the rows.
+    void SetStrings(const CStringSet& strings) { m_pStrings = &strings; }
 
     // The columns exist only once created (the view creates them once for its life).
     void CreateColumns();
@@ -42,7 +45,7 @@ public:
     [[nodiscard]] static QString ToCellText(const QString& display);
 
 private:
-    const CStringSet& m_strings;
+    const CStringSet* m_pStrings;
     const CTextCodec* m_pCodec;
     int m_nSlot = 0;
     int m_nRows = 0;

@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -89,7 +90,7 @@ void CTallyglassView::CreateControls() {
     m_pSetForAll = AddControl(new QPushButton(QStringLiteral("Set for all")), IDC_SET_FOR_ALL,
                               QRect(291, 60, 50, 14), QStringLiteral("setForAll"));
 
-    m_pStringModel = new CStringListModel(m_strings, this);
+    m_pStringModel = new CStringListModel(Strings(), this);
     m_pStringList = AddControl(new QTableView, IDC_STRING_LIST, QRect(143, 82, 256, 111),
                                QStringLiteral("stringList"));
     m_pStringList->setModel(m_pStringModel);
@@ -123,6 +124,10 @@ void CTallyglassView::CreateControls() {
     m_pDescription = AddControl(new QPlainTextEdit, IDC_DESCRIPTION, QRect(143, 264, 257, 31),
                                 QStringLiteral("description"));
     for (QPlainTextEdit* edit : {m_pText, m_pDescription}) {
+        // The document's history undoes typing, across resources and saves; the edit's own
+        // would fight it.
+        edit->setUndoRedoEnabled(false);
+        edit->installEventFilter(this);
         edit->setTabChangesFocus(true);
         edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         CUrlDropFilter::Install(edit);
@@ -206,8 +211,21 @@ void CTallyglassView::changeEvent(QEvent* event) {
 }
 
 bool CTallyglassView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_pResourceList->viewport() && event->type() == QEvent::MouseButtonPress)
+    // Events reach the filter while the form is still being built.
+    if (m_pResourceList != nullptr && watched == m_pResourceList->viewport() &&
+        event->type() == QEvent::MouseButtonPress)
         m_nRowBeforePress = m_pResourceList->currentRow();
+    // An edit with the focus would take Ctrl+Z and Ctrl+Y as its own keys; left unclaimed, they
+    // reach Edit > Undo and Redo.
+    if ((watched == m_pText || watched == m_pDescription) &&
+        event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y)) {
+            event->ignore();
+            return true;
+        }
+    }
     return CFormView::eventFilter(watched, event);
 }
 
@@ -254,17 +272,16 @@ void CTallyglassView::OnInitialUpdate() {
         }
     }
 
-    m_bChanged = false;
-
-    if (LoadResourceAt(0)) {
+    m_pStringModel->SetStrings(Strings());
+    if (CResourceEditor* editor = Editor()) {
+        editor->SetShowHandler([this](const EditPlace& place) { ShowPlace(place); });
+    }
+    if (LoadResourceAt(0).Ok()) {
         {
             const QSignalBlocker blocker(m_pResourceList);
             m_pResourceList->setCurrentRow(0);
         }
-        m_bLoaded = true;
         ShowLoadedFlags();
-    } else {
-        m_bLoaded = false;
     }
 
     m_bRefreshing = false;
@@ -272,50 +289,52 @@ void CTallyglassView::OnInitialUpdate() {
 }
 
 void CTallyglassView::OnUpdate(CView* /*sender*/, long /*hint*/, void* /*obj*/) {
-    if (m_bLoaded && m_bChanged) {
-        if (StoreWorkingCopy()) {
-            m_bChanged = false;
-        } else if (CTallyglassDoc* doc = GetDocument()) {
-            // The edits stay in the working copy; writing the file without them would lose them.
-            doc->VetoSave();
-        }
-    }
     m_bRefreshing = false;
     RefreshPanel();
 }
 
 void CTallyglassView::OnDocumentReplaced() {
-    // The working copy belongs to the contents going away: it must not be stored into the new
-    // document's chunks, nor mark the new document modified.
-    m_bLoaded = false;
-    m_bChanged = false;
     m_pStatus->clear();
 }
 
-bool CTallyglassView::LoadResourceAt(int index) {
-    if (index < 0 || index >= m_pResourceList->count())
-        return false;
+CResourceEditor* CTallyglassView::Editor() const {
     CTallyglassDoc* doc = GetDocument();
-    if (doc == nullptr)
-        return false;
+    return doc != nullptr ? &doc->m_editor : nullptr;
+}
+
+const CStringSet& CTallyglassView::Strings() const {
+    static const CStringSet s_none;
+    const CResourceEditor* editor = Editor();
+    return editor != nullptr ? editor->Strings() : s_none;
+}
+
+bool CTallyglassView::IsLoaded() const {
+    const CResourceEditor* editor = Editor();
+    return editor != nullptr && editor->IsLoaded();
+}
+
+bool CTallyglassView::IsChanged() const {
+    const CResourceEditor* editor = Editor();
+    return editor != nullptr && editor->IsChanged();
+}
+
+EditResult CTallyglassView::LoadResourceAt(int index) {
+    CResourceEditor* editor = Editor();
+    if (editor == nullptr || index < 0 || index >= m_pResourceList->count())
+        return {EditStatus::noResource, std::string()};
     const qulonglong key = m_pResourceList->item(index)->data(Qt::UserRole).toULongLong();
-    ChunkHandle handle = 0;
-    if (!doc->m_iff.FindChunk(handle, static_cast<ChunkType>(key >> 16),
-                              static_cast<uint16_t>(key & 0xFFFF)))
-        return false;
-    return m_strings.Load(doc->m_iff, handle);
+    return editor->Select(static_cast<ChunkType>(key >> 16), static_cast<uint16_t>(key & 0xFFFF));
 }
 
 void CTallyglassView::OnSelchangeResourceList() {
-    if (m_bLoaded && m_bChanged && !StoreWorkingCopy()) {
+    const EditResult selected = LoadResourceAt(m_pResourceList->currentRow());
+    if (selected.status == EditStatus::tooLarge || selected.status == EditStatus::storeFailed) {
         // The changes stay where the user can still turn them into something storable.
+        MessageBox(selected.reason, std::string(), MB_OK);
         SelectLoadedResource();
         return;
     }
-    const bool loaded = LoadResourceAt(m_pResourceList->currentRow());
-    m_bChanged = false;
-    m_bLoaded = loaded;
-    if (loaded)
+    if (selected.Ok())
         ShowLoadedFlags();
     RefreshPanel();
 }
@@ -328,7 +347,7 @@ void CTallyglassView::FillStringList() {
         UpdateData(false);
     }
     m_pStringModel->SetSlot(CurrentSlot(), CurrentCodec());
-    if (static_cast<size_t>(m_pStringModel->rowCount()) == m_strings.GetCount()) {
+    if (static_cast<size_t>(m_pStringModel->rowCount()) == Strings().GetCount()) {
         m_pStringModel->RefreshTexts();
     } else {
         m_pStringModel->Rebuild();
@@ -352,7 +371,7 @@ void CTallyglassView::RefreshPanel() {
     m_pStatus->clear();
     m_pResourceList->setEnabled(m_pResourceList->count() > 0);
 
-    if (!m_bLoaded) {
+    if (!IsLoaded()) {
         for (QWidget* control : std::initializer_list<QWidget*>{
                  m_pStringList, m_pBasicMode, m_pLanguage, m_pUseLanguages, m_pSetForAll,
                  m_pDescription, m_pUseDescriptions, m_pText}) {
@@ -378,9 +397,10 @@ void CTallyglassView::RefreshPanel() {
 }
 
 void CTallyglassView::EnableByFlags() {
-    const bool basic = m_strings.m_bBasic;
-    const bool descriptions = !basic && m_strings.m_bDescriptions;
-    const bool languages = descriptions && m_strings.m_bLanguages;
+    const CStringSet& strings = Strings();
+    const bool basic = strings.m_bBasic;
+    const bool descriptions = !basic && strings.m_bDescriptions;
+    const bool languages = descriptions && strings.m_bLanguages;
     m_pStringList->setEnabled(true);
     m_pBasicMode->setEnabled(true);
     m_pUseDescriptions->setEnabled(!basic);
@@ -444,13 +464,13 @@ uint16_t CTallyglassView::CurrentSlot() const {
 }
 
 const CTextCodec& CTallyglassView::CurrentCodec() const {
-    return m_strings.GetSlotCodec(CurrentSlot());
+    return Strings().GetSlotCodec(CurrentSlot());
 }
 
 void CTallyglassView::ReadEntry(int row, int part, QString& value) const {
     std::string bytes;
     if (row < 0 || row > 0xFFFF ||
-        !m_strings.GetString(static_cast<uint16_t>(row), CurrentSlot(), part, bytes)) {
+        !Strings().GetString(static_cast<uint16_t>(row), CurrentSlot(), part, bytes)) {
         return;
     }
     value = QString::fromStdU16String(CTextCodec::ToDisplay(CurrentCodec().Decode(bytes)));
@@ -494,7 +514,7 @@ void CTallyglassView::OnChangeEdit(int part) {
             QChar::isLowSurrogate(stored[badIndex + 1])) {
             refused = QChar::surrogateToUcs4(static_cast<char16_t>(refused), stored[badIndex + 1]);
         }
-        const StringLayout layout = m_strings.GetLayout();
+        const StringLayout layout = Strings().GetLayout();
         const QString language =
             layout == StringLayout::multilingual || layout == StringLayout::utf8
                 ? LanguageName(m_nLanguage)
@@ -504,14 +524,22 @@ void CTallyglassView::OnChangeEdit(int part) {
         return;
     }
 
-    std::ignore =
-        m_strings.SetString(static_cast<uint16_t>(row), CurrentSlot(), part, std::move(bytes));
+    CResourceEditor* editor = Editor();
+    if (editor == nullptr)
+        return;
+    if (const EditResult set =
+            editor->SetString(static_cast<uint16_t>(row), CurrentSlot(), part, std::move(bytes));
+        !set.Ok()) {
+        value = good;
+        RevertEdit(edit, good);
+        m_pStatus->setText(QString::fromStdString(set.reason));
+        return;
+    }
     m_pStatus->clear();
     // The row's cell reports an item change, which refreshes the panel and the list.
     m_pStringModel->RefreshCell(
         row, part == 0 ? CStringListModel::colText : CStringListModel::colDescription);
     UpdateData(false);
-    MarkChanged();
 }
 
 void CTallyglassView::RevertEdit(QPlainTextEdit& edit, const QString& good) {
@@ -543,36 +571,35 @@ void CTallyglassView::RevertEdit(QPlainTextEdit& edit, const QString& good) {
 void CTallyglassView::OnBasicMode() {
     if (!UpdateData(true))
         return;
-    SwitchLayout(m_bBasicMode, m_strings.m_bLanguages, m_strings.m_bDescriptions);
+    SwitchLayout(m_bBasicMode, Strings().m_bLanguages, Strings().m_bDescriptions);
 }
 
 void CTallyglassView::OnUseLanguages() {
     if (!UpdateData(true))
         return;
-    SwitchLayout(m_strings.m_bBasic, m_bUseLanguages, m_strings.m_bDescriptions);
+    SwitchLayout(Strings().m_bBasic, m_bUseLanguages, Strings().m_bDescriptions);
 }
 
 void CTallyglassView::OnUseDescriptions() {
     if (!UpdateData(true))
         return;
-    SwitchLayout(m_strings.m_bBasic, m_strings.m_bLanguages, m_bUseDescriptions);
+    SwitchLayout(Strings().m_bBasic, Strings().m_bLanguages, m_bUseDescriptions);
 }
 
 void CTallyglassView::SwitchLayout(bool basic, bool languages, bool descriptions) {
-    LayoutSwitchError error;
-    if (!m_strings.SetLayoutFlags(basic, languages, descriptions, &error)) {
-        // The texts stay UTF-8 and the check box goes back to what the layout still is.
-        MessageBox(DescribeLayoutSwitchError(error), std::string(), MB_OK);
-        m_bBasicMode = m_strings.m_bBasic;
-        m_bUseLanguages = m_strings.m_bLanguages;
-        m_bUseDescriptions = m_strings.m_bDescriptions;
-        UpdateData(false);
+    CResourceEditor* editor = Editor();
+    if (editor == nullptr)
+        return;
+    if (const EditResult switched = editor->SetLayout(basic, languages, descriptions);
+        !switched.Ok()) {
+        // The texts stay as they are and the check box goes back to what the layout still is.
+        MessageBox(switched.reason, std::string(), MB_OK);
+        ShowLoadedFlags();
         return;
     }
     m_nLanguage = 0;
     UpdateData(false);
     RefreshPanel();
-    MarkChanged();
 }
 
 void CTallyglassView::OnSetForAll() {
@@ -580,50 +607,69 @@ void CTallyglassView::OnSetForAll() {
         return;
     if (MessageBox(kSetForAllQuestion, std::string(), MB_YESNO) == IDNO)
         return;
-    const uint16_t current = CurrentSlot();
+    std::vector<uint16_t> entries;
     for (const int row : SelectedRows()) {
         if (row > 0xFFFF)
             break;
-        const auto index = static_cast<uint16_t>(row);
-        std::string text;
-        std::string description;
-        std::ignore = m_strings.GetString(index, current, 0, text);
-        std::ignore = m_strings.GetString(index, current, 1, description);
-        for (uint16_t slot = 0; slot < kSlotCount; ++slot) {
-            m_strings.SetString(index, slot, 0, text);
-            m_strings.SetString(index, slot, 1, description);
-        }
+        entries.push_back(static_cast<uint16_t>(row));
     }
-    MarkChanged();
+    if (CResourceEditor* editor = Editor())
+        std::ignore = editor->CopyToAll(std::move(entries), CurrentSlot());
+}
+
+void CTallyglassView::OnEditUndo() {
+    if (CResourceEditor* editor = Editor()) {
+        if (const EditResult undone = editor->Undo(); !undone.Ok())
+            MessageBox(undone.reason, std::string(), MB_OK);
+    }
+}
+
+void CTallyglassView::OnEditRedo() {
+    if (CResourceEditor* editor = Editor()) {
+        if (const EditResult redone = editor->Redo(); !redone.Ok())
+            MessageBox(redone.reason, std::string(), MB_OK);
+    }
+}
+
+void CTallyglassView::ShowPlace(const EditPlace& place) {
+    // The step may have selected another resource: the list, the flags and the language follow.
+    SelectLoadedResource();
+    const int language = LanguageIndexOfSlot(place.slot);
+    m_bUseLanguages = Strings().m_bLanguages;
+    m_bUseDescriptions = Strings().m_bDescriptions;
+    m_bBasicMode = Strings().m_bBasic;
+    m_nLanguage = language >= 0 && Strings().GetLayout() != StringLayout::basic &&
+                          Strings().GetLayout() != StringLayout::plain &&
+                          Strings().GetLayout() != StringLayout::described
+                      ? language
+                      : 0;
+    UpdateData(false);
+    m_bRefreshing = false;
+    FillStringList();
+    if (place.entry < Strings().GetCount() && place.entry <= 0xFFFF) {
+        const int row = static_cast<int>(place.entry);
+        m_pStringList->selectionModel()->select(
+            QItemSelection(m_pStringModel->index(row, 0),
+                           m_pStringModel->index(row, CStringListModel::columnCount_ - 1)),
+            QItemSelectionModel::ClearAndSelect);
+        m_pStringList->scrollTo(m_pStringModel->index(row, 0));
+    }
+    RefreshPanel();
 }
 
 void CTallyglassView::ShowLoadedFlags() {
-    m_bUseLanguages = m_strings.m_bLanguages;
-    m_bUseDescriptions = m_strings.m_bDescriptions;
-    m_bBasicMode = m_strings.m_bBasic;
+    m_bUseLanguages = Strings().m_bLanguages;
+    m_bUseDescriptions = Strings().m_bDescriptions;
+    m_bBasicMode = Strings().m_bBasic;
     m_nLanguage = 0;
     UpdateData(false);
 }
 
-bool CTallyglassView::StoreWorkingCopy() {
-    CTallyglassDoc* doc = GetDocument();
-    if (doc != nullptr && m_strings.Store(doc->m_iff)) {
-        doc->SetModifiedFlag(true);
-        return true;
-    }
-    const bool tooLarge = m_strings.CountRecords() > CStringSet::kMaxRecords;
-    const char* message = "The changes to this resource could not be stored.";
-    if (tooLarge)
-        message = m_strings.GetLayout() == StringLayout::utf8 ? kStoreFailedUtf8 : kStoreFailed;
-    MessageBox(message, std::string(), MB_OK);
-    return false;
-}
-
 void CTallyglassView::SelectLoadedResource() {
-    const CChunkRecord* record = CChunkStore::Instance().Resolve(m_strings.m_hChunk);
-    if (record == nullptr)
+    const CResourceEditor* editor = Editor();
+    if (editor == nullptr || !editor->IsLoaded())
         return;
-    const qulonglong key = ResourceKey(record->type, record->id);
+    const qulonglong key = ResourceKey(editor->GetType(), editor->GetId());
     for (int row = 0; row < m_pResourceList->count(); ++row) {
         if (m_pResourceList->item(row)->data(Qt::UserRole).toULongLong() == key) {
             const QSignalBlocker blocker(m_pResourceList);
@@ -631,12 +677,6 @@ void CTallyglassView::SelectLoadedResource() {
             return;
         }
     }
-}
-
-void CTallyglassView::MarkChanged() {
-    m_bChanged = true;
-    if (CTallyglassDoc* doc = GetDocument())
-        doc->SetModifiedFlag(true);
 }
 
 int CTallyglassView::SlotOfLanguageIndex(int index) {

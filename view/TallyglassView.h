@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/ResourceEditor.h"
 #include "framework/doc/View.h"
 #include "framework/ui/FormView.h"
 #include "strings/Languages.h"
@@ -57,13 +58,8 @@ public:
     static constexpr const char* kMultipleItemsSelected = "Multiple items selected";
     static constexpr const char* kSetForAllQuestion =
         "Do you want to set the contents of the selected items to all other languages?";
-    static constexpr const char* kStoreFailed =
-        "The changes to this resource cannot be stored: a text resource holds at most 65,535 "
-        "strings, counting each language separately. Turn off \"Use different languages\" or "
-        "change fewer languages, then try again.";
-    static constexpr const char* kStoreFailedUtf8 =
-        "The changes to this resource cannot be stored: each language of a UTF-8 resource holds "
-        "at most 65,535 strings.";
+    static constexpr const char* kStoreFailed = CResourceEditor::kStoreTooLarge;
+    static constexpr const char* kStoreFailedUtf8 = CResourceEditor::kStoreTooLargeUtf8;
     // A resource-list label holds at most this many characters.
     static constexpr int kMaxLabelLength = 127;
 
@@ -75,15 +71,14 @@ public:
     // Lists the document's STR# resources, loads the first in sorted order, refreshes the panel
     // and sizes the window to the form.
     void OnInitialUpdate() override;
-    // Stores a changed working copy into its chunk (vetoing the save when it does not fit), then
-    // refreshes the panel.
+    // Refreshes the panel (the document has stored the working copy).
     void OnUpdate(CView* sender, long hint, void* obj) override;
     // Forgets the working copy of the contents being replaced.
     void OnDocumentReplaced() override;
 
-    // Loads the resource of a resource-list entry into the working copy; false when the index
-    // names no entry, the chunk is gone or the load fails. Changes no mark and no control.
-    bool LoadResourceAt(int index);
+    // Selects the resource of a resource-list entry in the editing model (storing a changed
+    // working copy first); the result says why not. Changes no control.
+    EditResult LoadResourceAt(int index);
     // Brings the string list up to date with the working copy and the chosen language.
     void FillStringList();
     // Brings every control up to date: enabled states, the edits' texts, the string list.
@@ -97,6 +92,9 @@ public:
     void OnUseLanguages();
     void OnUseDescriptions();
     void OnSetForAll();
+    // Edit > Undo and Redo: one step of the document's history, shown where it took place.
+    void OnEditUndo();
+    void OnEditRedo();
 
     // The language slot of a language-box index, and back; -1 for none.
     [[nodiscard]] static int SlotOfLanguageIndex(int index);
@@ -124,10 +122,12 @@ public:
     // The line in the "Editing" group that says why a typed character was refused.
     [[nodiscard]] QLabel* GetStatusLabel() const { return m_pStatus; }
 
-    // The working copy and the view's marks.
-    CStringSet m_strings;
-    bool m_bLoaded = false;
-    bool m_bChanged = false;
+    // The working copy (of the document's editing model; an empty set without a document), and
+    // whether it holds a resource and differs from its chunk.
+    [[nodiscard]] const CStringSet& Strings() const;
+    [[nodiscard]] bool IsLoaded() const;
+    [[nodiscard]] bool IsChanged() const;
+
     bool m_bRefreshing = false;
     bool m_bColumnsReady = false;
 
@@ -176,11 +176,12 @@ private:
     void SwitchLayout(bool basic, bool languages, bool descriptions);
     // Copies the working copy's flags into the check values, selects USEnglish, transfers.
     void ShowLoadedFlags();
-    // Stores the working copy into its chunk; reports a failure to the user.
-    [[nodiscard]] bool StoreWorkingCopy();
+    // The document's editing model; null without a document.
+    [[nodiscard]] CResourceEditor* Editor() const;
+    // Shows the resource, language and entry where an undone or redone step took place.
+    void ShowPlace(const EditPlace& place);
     // Selects, without notification, the resource-list entry of the loaded chunk.
     void SelectLoadedResource();
-    void MarkChanged();
 
     QCheckBox* m_pBasicMode = nullptr;
     QCheckBox* m_pUseLanguages = nullptr;

@@ -64,8 +64,7 @@ CView* CDocument::GetFirstView() const {
     return m_views.empty() ? nullptr : m_views.front();
 }
 
-bool CDocument::UpdateAllViews(CView* sender, long hint, void* obj) {
-    m_bSaveVetoed = false;
+void CDocument::UpdateAllViews(CView* sender, long hint, void* obj) {
     // A copy: a view's update may show a message whose loop lets views come and go.
     const std::vector<CView*> views = m_views;
     for (CView* view : views) {
@@ -73,7 +72,6 @@ bool CDocument::UpdateAllViews(CView* sender, long hint, void* obj) {
             view->OnUpdate(sender, hint, obj);
         }
     }
-    return !m_bSaveVetoed;
 }
 
 void CDocument::InitialUpdateAllViews() {

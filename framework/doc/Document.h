@@ -50,12 +50,9 @@ public:
     [[nodiscard]] CView* GetFirstView() const;
     [[nodiscard]] const std::vector<CView*>& GetViews() const { return m_views; }
 
-    // Calls OnUpdate on every view but sender. Returns false when a view vetoed a save while
-    // updating (VetoSave); the veto is cleared at the start of every call.
-    bool UpdateAllViews(CView* sender, long hint = 0, void* obj = nullptr);
+    // Calls OnUpdate on every view but sender.
+    void UpdateAllViews(CView* sender, long hint = 0, void* obj = nullptr);
     // Called by a view from OnUpdate when it cannot put its pending edits into the document.
-    void VetoSave() { m_bSaveVetoed = true; }
-    [[nodiscard]] bool IsSaveVetoed() const { return m_bSaveVetoed; }
     // Runs every view's initial update (after a new or an opened document).
     void InitialUpdateAllViews();
 
@@ -125,7 +122,6 @@ private:
     std::string m_strTitle;
     std::string m_strAppTitle = "Tallyglass";
     bool m_bModified = false;
-    bool m_bSaveVetoed = false;
     bool m_bContentsReplaced = false;
     bool m_bSaveAsRequired = false;
     std::vector<CView*> m_views;

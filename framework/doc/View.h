@@ -23,11 +23,8 @@ public:
     // nullptr). Overrides fill their controls and call the base where the form wants it.
     virtual void OnInitialUpdate();
 
-    // The document asks the view to bring itself up to date. The document calls it with no
-    // sender, hint 0 and no object at the start of every save: the view must then move its
-    // pending edits into the document. A view that cannot do so (for instance a working copy
-    // that does not fit its chunk) reports why and calls GetDocument()->VetoSave(); the save then
-    // fails without writing anything.
+    // The document asks the view to bring itself up to date (with no sender, hint 0 and no
+    // object at the start of every save, once the document has stored its pending edits).
     virtual void OnUpdate(CView* sender, long hint, void* obj) = 0;
 
     // The document's contents are being replaced (new document, or a file being opened, right

@@ -4,16 +4,21 @@
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
 #include "app/Resource.h"
+#include "document/TallyglassDoc.h"
 #include "view/TallyglassView.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
+#include <QTextCursor>
 
 namespace {
 
@@ -54,9 +59,10 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
     ASSERT_TRUE(Start());
     CMainFrame* frame = m_pApp->GetMainFrame();
     const QList<QAction*> bar = frame->menuBar()->actions();
-    ASSERT_EQ(bar.size(), 2);
+    ASSERT_EQ(bar.size(), 3);
     EXPECT_EQ(bar[0]->text(), QStringLiteral("&File"));
-    EXPECT_EQ(bar[1]->text(), QStringLiteral("&Help"));
+    EXPECT_EQ(bar[1]->text(), QStringLiteral("&Edit"));
+    EXPECT_EQ(bar[2]->text(), QStringLiteral("&Help"));
 
     const QKeySequence ctrlO(Qt::CTRL | Qt::Key_O);
     const QKeySequence ctrlS(Qt::CTRL | Qt::Key_S);
@@ -67,7 +73,53 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
                                     {"Recent File", ID_FILE_MRU_FILE1, {}, false},
                                     {"", 0, {}, true},
                                     {"E&xit", ID_APP_EXIT, {}, true}});
+    // Nothing to undo or redo yet: both greyed.
+    ExpectItems(frame->EditMenu(),
+                {{"&Undo", ID_EDIT_UNDO, QKeySequence(Qt::CTRL | Qt::Key_Z), false},
+                 {"&Redo", ID_EDIT_REDO, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false}});
+    EXPECT_EQ(frame->FindAction(ID_EDIT_REDO)->shortcuts().value(1),
+              QKeySequence(Qt::CTRL | Qt::Key_Y));
     ExpectItems(frame->HelpMenu(), {{"&About Tallyglass...", ID_APP_ABOUT, {}, true}});
+}
+
+// Typing, undone and redone with the keys while the edit has the focus, across a change of
+// resource; the modified mark follows the saved state.
+TEST_F(AppFrameTest, UndoAndRedoFollowTheDocumentsHistory) {
+    ASSERT_TRUE(Start({WriteIffFile("a.iff")}));
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    CTallyglassView* view = m_pApp->GetView();
+    CTallyglassDoc* doc = m_pApp->GetDocument();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    ASSERT_GE(view->GetResourceList()->count(), 2);
+    const std::string first = "Hello";  // #128, listed first
+
+    view->GetStringList()->selectRow(0);
+    view->GetTextEdit()->setFocus();
+    view->GetTextEdit()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(view->GetTextEdit(), QStringLiteral("xy"));
+    EXPECT_EQ(std::string(view->Strings().GetSlot(0, 0).text), first + "xy");
+    EXPECT_TRUE(doc->IsModified());
+    QAction* undo = frame->FindAction(ID_EDIT_UNDO);
+    QAction* redo = frame->FindAction(ID_EDIT_REDO);
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_EQ(undo->text(), QStringLiteral("&Undo Typing"));  // two keys, one step
+    EXPECT_FALSE(redo->isEnabled());
+
+    // Another resource, then Ctrl+Z: the first one comes back with the text as it was.
+    view->GetResourceList()->setCurrentRow(1);
+    view->GetTextEdit()->setFocus();
+    QTest::keyClick(view->GetTextEdit(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(view->GetResourceList()->currentRow(), 0);
+    EXPECT_EQ(std::string(view->Strings().GetSlot(0, 0).text), first);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_EQ(redo->text(), QStringLiteral("&Redo Typing"));
+
+    QTest::keyClick(view->GetTextEdit(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(std::string(view->Strings().GetSlot(0, 0).text), first + "xy");
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(view->GetTextEdit()->toPlainText(), QString::fromStdString(first + "xy"));
 }
 
 TEST_F(AppFrameTest, KeysRunTheirCommands) {

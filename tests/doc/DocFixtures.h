@@ -47,12 +47,7 @@ public:
 // A view that records what the document asks of it.
 class CSpyView : public CView {
 public:
-    void OnUpdate(CView*, long, void*) override {
-        ++updates;
-        if (veto) {
-            GetDocument()->VetoSave();
-        }
-    }
+    void OnUpdate(CView*, long, void*) override { ++updates; }
     void OnInitialUpdate() override {
         ++initialUpdates;
         CView::OnInitialUpdate();
@@ -62,7 +57,6 @@ public:
     int updates = 0;
     int initialUpdates = 0;
     int replaced = 0;
-    bool veto = false;
 };
 
 // Changes the current folder for the lifetime of the guard.

@@ -121,17 +121,15 @@ TEST_F(DocumentTest, SavingIntoAMissingFolderIsReported) {
     EXPECT_EQ(box.shown[0].text, dir / "no/such/folder.iff" + " was not found.");
 }
 
-TEST_F(DocumentTest, UpdateAllViewsSkipsTheSenderAndReportsAVeto) {
+TEST_F(DocumentTest, UpdateAllViewsSkipsTheSender) {
     CSpyView second;
     doc.AddView(&second);
-    EXPECT_TRUE(doc.UpdateAllViews(&view));
+    doc.UpdateAllViews(&view);
     EXPECT_EQ(view.updates, 0);
     EXPECT_EQ(second.updates, 1);
-    second.veto = true;
-    EXPECT_FALSE(doc.UpdateAllViews(nullptr));
-    EXPECT_TRUE(doc.IsSaveVetoed());
-    second.veto = false;
-    EXPECT_TRUE(doc.UpdateAllViews(nullptr));  // a veto lasts one update
+    doc.UpdateAllViews(nullptr);
+    EXPECT_EQ(view.updates, 1);
+    EXPECT_EQ(second.updates, 2);
 }
 
 TEST_F(DocumentTest, ViewListWalksInOrderAndViewsLeaveOnDestruction) {

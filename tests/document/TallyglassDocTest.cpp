@@ -31,24 +31,18 @@
 
 namespace {
 
-// Does at update time what the editor's view does: a changed working copy is stored into its
-// chunk and marks the document modified; a store that fails is reported and vetoes the save.
-class CEditorLikeView : public CView {
+// A view that edits as the editor's view does, through the document's editing model, and logs
+// when the document updates its views.
+class CLoggingView : public CView {
 public:
-    explicit CEditorLikeView(std::vector<std::string>* log = nullptr) : m_pLog(log) {}
+    explicit CLoggingView(std::vector<std::string>* log = nullptr) : m_pLog(log) {}
 
-    bool Load(uint16_t id) {
-        auto& doc = static_cast<CTallyglassDoc&>(*GetDocument());
-        ChunkHandle handle = 0;
-        m_bLoaded =
-            doc.m_iff.FindChunk(handle, kTypeStrings, id) && m_strings.Load(doc.m_iff, handle);
-        m_bChanged = false;
-        return m_bLoaded;
+    CResourceEditor& Editor() const {
+        return static_cast<CTallyglassDoc&>(*GetDocument()).m_editor;
     }
+    bool Load(uint16_t id) { return Editor().Select(kTypeStrings, id).Ok(); }
     void Edit(uint16_t index, const std::string& text) {
-        ASSERT_TRUE(m_strings.SetString(index, 0, 0, text));
-        m_bChanged = true;
-        GetDocument()->SetModifiedFlag(true);
+        ASSERT_TRUE(Editor().SetString(index, 0, 0, text).Ok());
     }
 
     void OnUpdate(CView*, long, void*) override {
@@ -57,25 +51,9 @@ public:
             m_pLog->push_back(std::string("update, source ") +
                               (doc.m_iff.IsAttached() ? "open" : "closed"));
         }
-        if (m_bLoaded && m_bChanged) {
-            if (!m_strings.Store(doc.m_iff)) {
-                MessageBox("The strings do not fit their resource.");
-                doc.VetoSave();
-                return;
-            }
-            doc.SetModifiedFlag(true);
-            m_bChanged = false;
-        }
     }
-    void OnDocumentReplaced() override {
-        m_bLoaded = false;
-        m_bChanged = false;
-        ++replaced;
-    }
+    void OnDocumentReplaced() override { ++replaced; }
 
-    CStringSet m_strings;
-    bool m_bLoaded = false;
-    bool m_bChanged = false;
     int replaced = 0;
 
 private:
@@ -105,7 +83,7 @@ protected:
     RecordingMessageBox box;
     std::vector<std::string> log;
     CTallyglassDoc doc;
-    CEditorLikeView view{&log};
+    CLoggingView view{&log};
     std::string path;
 };
 
@@ -119,7 +97,7 @@ TEST_F(TallyglassDocTest, OpensAnIffFileWithoutMessages) {
     EXPECT_TRUE(doc.m_iff.IsAttached());  // a save into the source stays possible
     ASSERT_TRUE(view.Load(128));
     std::string text;
-    EXPECT_TRUE(view.m_strings.GetString(1, 0, 0, text));
+    EXPECT_TRUE(view.Editor().Strings().GetString(1, 0, 0, text));
     EXPECT_EQ(text, "two");
 }
 
@@ -148,7 +126,7 @@ TEST_P(UnreadableFile, ShowsItsMessageAndOpensWithoutChunks) {
     EXPECT_EQ(doc.m_iff.GetChunkList().size(), 0u);
     EXPECT_FALSE(doc.IsModified());
     EXPECT_TRUE(doc.IsSaveAsRequired());
-    EXPECT_FALSE(view.m_bLoaded);  // the old working copy is forgotten
+    EXPECT_FALSE(view.Editor().IsLoaded());  // the old working copy is forgotten
 }
 
 TEST_P(UnreadableFile, WithoutAViewTheOutcomeIsTheSameButSilent) {
@@ -185,7 +163,7 @@ TEST_F(TallyglassDocTest, AnEmptyFileOpensAsADocumentWithoutChunks) {
     EXPECT_FALSE(doc.m_iff.IsAttached());
     EXPECT_FALSE(doc.IsModified());
     // The declined edit of the previous file must not reach the new document at its first save.
-    EXPECT_FALSE(view.m_bChanged);
+    EXPECT_FALSE(view.Editor().IsChanged());
     EXPECT_EQ(view.replaced, 2);
 }
 
@@ -275,16 +253,19 @@ TEST_F(TallyglassDocTest, AChunkCutShortStopsEverySaveThatIsNotAllowedToDropIt) 
     EXPECT_TRUE(doc.GetDroppedChunks().empty());
 }
 
-TEST_F(TallyglassDocTest, AViewThatCannotStoreVetoesTheSave) {
+TEST_F(TallyglassDocTest, AWorkingCopyThatCannotBeStoredFailsTheSaveAndSaysWhy) {
     ASSERT_TRUE(doc.OnOpenDocument(path));
     ASSERT_TRUE(view.Load(128));
-    view.Edit(0, "edited");
-    view.m_strings.m_hChunk = 0;  // names no chunk: Store fails
+    // 65,536 entries: one more than a 16-bit count holds.
+    for (uint32_t i = 2; i <= 0xFFFF; ++i) {
+        view.Edit(static_cast<uint16_t>(i), "e");
+    }
     EXPECT_FALSE(doc.OnSaveDocument(path));
-    EXPECT_EQ(box.Last()->text, "The strings do not fit their resource.");
+    EXPECT_EQ(box.Last()->text, CResourceEditor::kStoreTooLarge);
     EXPECT_EQ(ReadBytes(path), SampleFile());
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"sample.iff"});
     EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(view.Editor().IsChanged());
 }
 
 // A stream error at each write in turn: the target keeps its bytes, no temporary file stays, the
@@ -426,7 +407,7 @@ protected:
         const std::string reference = dir / "reference.iff";
         WriteBytes(reference, SampleFile());
         CTallyglassDoc other;
-        CEditorLikeView otherView;
+        CLoggingView otherView;
         other.AddView(&otherView);
         EXPECT_TRUE(other.OnOpenDocument(reference));
         EXPECT_TRUE(otherView.Load(128));
@@ -549,7 +530,7 @@ TEST_F(ChangedOnDiskCommands, FocusOffersAReloadOnlyForAnUnmodifiedDocument) {
     ASSERT_EQ(box.shown.size(), 2u);
     ASSERT_TRUE(view.Load(128));
     std::string text;
-    EXPECT_TRUE(view.m_strings.GetString(0, 0, 0, text));
+    EXPECT_TRUE(view.Editor().Strings().GetString(0, 0, 0, text));
     EXPECT_EQ(text, "theirs");
     EXPECT_FALSE(doc.IsModified());
     EXPECT_FALSE(doc.HasChangedOnDisk());
@@ -720,6 +701,31 @@ TEST_F(TallyglassDocTest, AnAttributeThatCannotBeKeptIsNamedAndTheSaveStillHappe
     char value[8] = {};
     EXPECT_EQ(::getxattr(path.c_str(), "user.checked", value, sizeof value), 3);
     EXPECT_EQ(::getxattr(path.c_str(), "user.origin", value, sizeof value), -1);
+}
+
+TEST_F(TallyglassDocTest, TheModifiedMarkFollowsTheHistoryAcrossSaves) {
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    const Payloads original = ReadPayloads(path);
+    ASSERT_TRUE(view.Load(128));
+    view.Edit(1, "TWO");
+    EXPECT_TRUE(doc.IsModified());
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_TRUE(doc.m_undo.CanUndo());  // saving keeps the history
+
+    ASSERT_TRUE(doc.m_editor.Undo().Ok());
+    EXPECT_TRUE(doc.IsModified());
+    ASSERT_TRUE(doc.m_editor.Redo().Ok());
+    EXPECT_FALSE(doc.IsModified());  // back at the saved state
+    ASSERT_TRUE(doc.m_editor.Undo().Ok());
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_EQ(ReadPayloads(path), original);
+
+    // A new document forgets the history.
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_FALSE(doc.m_undo.CanUndo());
+    EXPECT_FALSE(doc.m_undo.CanRedo());
+    EXPECT_FALSE(doc.IsModified());
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ protected:
     }
     [[nodiscard]] std::string Stored(int index, int slot, int part = 0) const {
         std::string out = "<none>";
-        static_cast<void>(m_view.m_strings.GetString(static_cast<uint16_t>(index),
+        static_cast<void>(m_view.Strings().GetString(static_cast<uint16_t>(index),
                                                      static_cast<uint16_t>(slot), part, out));
         return out;
     }

@@ -138,8 +138,8 @@ TEST_F(ViewTest, ResourcesAreListedInCaseInsensitiveLabelOrderAndTheFirstIsLoade
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_TRUE(list->isEnabled());
 
-    EXPECT_TRUE(m_view.m_bLoaded);
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_TRUE(m_view.IsLoaded());
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_EQ(m_view.m_nLanguage, 0);
     EXPECT_EQ(Model()->rowCount(), 2);
     EXPECT_EQ(Cell(0, 0), QStringLiteral("#0"));
@@ -186,10 +186,10 @@ TEST_F(ViewTest, ChangedWorkingCopyIsStoredWhenAnotherResourceIsSelected) {
     SelectRows({0});
     PlaceCaret(m_view.GetTextEdit(), 2);
     QTest::keyClicks(m_view.GetTextEdit(), QStringLiteral("!"));
-    ASSERT_TRUE(m_view.m_bChanged);
+    ASSERT_TRUE(m_view.IsChanged());
 
     SelectResource(1);
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_TRUE(m_doc.IsModified());
     EXPECT_EQ(Stored(0, 0), "b0");
 
@@ -202,15 +202,16 @@ TEST_F(ViewTest, ClickingTheLoadedResourceAgainStoresAndReloadsIt) {
     Open({StrChunk(1, "a", MakePlainPayload({"a0"})), StrChunk(2, "b", MakePlainPayload({"b0"}))});
     SelectRows({0});
     QTest::keyClicks(m_view.GetTextEdit(), QStringLiteral("z"));
-    // Changes the working copy beyond what storing keeps: a plain payload has no descriptions.
-    static_cast<void>(m_view.m_strings.SetString(0, 0, 1, "dropped on store"));
-    ASSERT_TRUE(m_view.m_bChanged);
+    // A plain payload has no descriptions: the editing model takes none.
+    EXPECT_EQ(m_doc.m_editor.SetString(0, 0, 1, "no place for it").status,
+              EditStatus::noDescriptions);
+    ASSERT_TRUE(m_view.IsChanged());
 
     QListWidget* list = m_view.GetResourceList();
     const QRect rect = list->visualItemRect(list->item(0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     EXPECT_EQ(list->currentRow(), 0);
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_EQ(Stored(0, 0, 0), "za0");
     EXPECT_EQ(Stored(0, 0, 1), "");
 }
@@ -221,7 +222,7 @@ TEST_F(ViewTest, AResourceThatFailsToLoadDisablesThePanel) {
           StrChunk(2, "bad", MultilingualPayload({{1, "x", ""}, {0, "y", ""}}))});
     SelectRows({1});
     SelectResource(1);
-    EXPECT_FALSE(m_view.m_bLoaded);
+    EXPECT_FALSE(m_view.IsLoaded());
     EXPECT_TRUE(m_view.GetResourceList()->isEnabled());
     for (const int id : {View::IDC_STRING_LIST, View::IDC_BASIC_MODE, View::IDC_LANGUAGE,
                          View::IDC_USE_LANGUAGES, View::IDC_SET_FOR_ALL, View::IDC_DESCRIPTION,
@@ -233,7 +234,7 @@ TEST_F(ViewTest, AResourceThatFailsToLoadDisablesThePanel) {
     EXPECT_EQ(EditText(m_view.GetTextEdit()), QStringLiteral("g1"));
 
     SelectResource(0);
-    EXPECT_TRUE(m_view.m_bLoaded);
+    EXPECT_TRUE(m_view.IsLoaded());
     EXPECT_TRUE(m_view.GetStringList()->isEnabled());
 }
 
@@ -246,7 +247,7 @@ TEST_F(ViewTest, ADocumentWithoutResourcesLeavesTheOldRowsDisabled) {
     Open({other}, "second.iff");
     EXPECT_EQ(m_view.GetResourceList()->count(), 0);
     EXPECT_FALSE(m_view.GetResourceList()->isEnabled());
-    EXPECT_FALSE(m_view.m_bLoaded);
+    EXPECT_FALSE(m_view.IsLoaded());
     EXPECT_EQ(Model()->rowCount(), 2);
     EXPECT_FALSE(m_view.GetStringList()->isEnabled());
     EXPECT_FALSE(m_doc.IsModified());
@@ -261,7 +262,7 @@ TEST_F(ViewTest, ReplacedContentsNeverReceiveTheOldWorkingCopy) {
     // Another file opened after the user declined to save: same ids, so a stale store would land.
     Open({StrChunk(1, "a", MakePlainPayload({"other"}))}, "second.iff");
     EXPECT_FALSE(m_doc.IsModified());
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_EQ(Stored(0, 0), "other");
     // A save now writes the second file's own strings.
     ASSERT_TRUE(m_doc.OnSaveDocument(m_folder / "copy.iff"));
@@ -306,8 +307,8 @@ TEST_F(ViewTest, AWorkingCopyTooLargeToStoreIsReportedAndKept) {
     EXPECT_EQ(m_messages.shown[0].caption, "Tallyglass");
     EXPECT_EQ(m_messages.shown[0].type, MB_OK);
     EXPECT_EQ(m_view.GetResourceList()->currentRow(), 0);
-    EXPECT_TRUE(m_view.m_bLoaded);
-    EXPECT_TRUE(m_view.m_bChanged);
+    EXPECT_TRUE(m_view.IsLoaded());
+    EXPECT_TRUE(m_view.IsChanged());
     EXPECT_EQ(Stored(0, 20), "t0");
 
     // A save that needs the store fails without writing.
@@ -315,14 +316,14 @@ TEST_F(ViewTest, AWorkingCopyTooLargeToStoreIsReportedAndKept) {
     EXPECT_EQ(m_messages.shown.size(), 2u);
     EXPECT_EQ(ReadBytes(m_strPath), before);
     EXPECT_TRUE(m_doc.IsModified());
-    EXPECT_TRUE(m_view.m_bChanged);
+    EXPECT_TRUE(m_view.IsChanged());
 
     // One language fits: the store goes through and so does the save.
     m_view.GetUseLanguagesBox()->click();
-    ASSERT_FALSE(m_view.m_strings.m_bLanguages);
+    ASSERT_FALSE(m_view.Strings().m_bLanguages);
     EXPECT_TRUE(m_doc.OnSaveDocument(m_strPath));
     EXPECT_EQ(m_messages.shown.size(), 2u);
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_NE(ReadBytes(m_strPath), before);
 }
 

@@ -99,7 +99,7 @@ TEST_F(ViewTest, StatusTextsNeverReachTheWorkingCopy) {
         EXPECT_EQ(Stored(entry, 0, 0), "t" + std::to_string(entry));
         EXPECT_EQ(Stored(entry, 0, 1), "d" + std::to_string(entry));
     }
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_FALSE(m_doc.IsModified());
 }
 
@@ -112,7 +112,7 @@ TEST_F(ViewTest, TypingChangesTheWorkingCopyAndTheRowAtEachKeystroke) {
     EXPECT_EQ(Stored(1, 0), "ta1");
     EXPECT_EQ(Cell(1, 1), QStringLiteral("ta1"));
     EXPECT_EQ(edit->textCursor().position(), 2);
-    EXPECT_TRUE(m_view.m_bChanged);
+    EXPECT_TRUE(m_view.IsChanged());
     EXPECT_TRUE(m_doc.IsModified());
     QTest::keyClick(edit, Qt::Key_B);
     EXPECT_EQ(Stored(1, 0), "tab1");
@@ -151,7 +151,7 @@ TEST_F(ViewTest, ChoosingALanguageShowsItsTextsAndMarksNothing) {
     EXPECT_EQ(Cell(1, 1), QString());
     ChooseLanguage(11);  // Simplified Chinese: code 17
     EXPECT_EQ(EditText(m_view.GetTextEdit()), QStringLiteral("zh0"));
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_FALSE(m_doc.IsModified());
     EXPECT_TRUE(m_view.GetStringList()->selectionModel()->isRowSelected(0));
 }
@@ -161,7 +161,7 @@ TEST_F(ViewTest, BasicModeDisablesTheRestAndReturnsToUSEnglish) {
     SelectRows({0});
     ChooseLanguage(3);
     m_view.GetBasicModeBox()->click();
-    EXPECT_TRUE(m_view.m_strings.m_bBasic);
+    EXPECT_TRUE(m_view.Strings().m_bBasic);
     EXPECT_EQ(m_view.GetLanguageBox()->currentIndex(), 0);
     EXPECT_FALSE(m_view.GetUseDescriptionsBox()->isEnabled());
     EXPECT_FALSE(m_view.GetUseLanguagesBox()->isEnabled());
@@ -171,7 +171,7 @@ TEST_F(ViewTest, BasicModeDisablesTheRestAndReturnsToUSEnglish) {
     EXPECT_TRUE(m_view.GetTextEdit()->isEnabled());
     // A disabled box keeps its state.
     EXPECT_TRUE(m_view.GetUseLanguagesBox()->isChecked());
-    EXPECT_TRUE(m_view.m_bChanged);
+    EXPECT_TRUE(m_view.IsChanged());
     EXPECT_TRUE(m_doc.IsModified());
 }
 
@@ -179,7 +179,7 @@ TEST_F(ViewTest, UncheckingDescriptionsKeepsTheLanguagesBoxChecked) {
     Open({StrChunk(1, "r", PayloadOf(Layout::multilingual))});
     SelectRows({0});
     m_view.GetUseDescriptionsBox()->click();
-    EXPECT_FALSE(m_view.m_strings.m_bDescriptions);
+    EXPECT_FALSE(m_view.Strings().m_bDescriptions);
     EXPECT_FALSE(m_view.GetUseLanguagesBox()->isEnabled());
     EXPECT_TRUE(m_view.GetUseLanguagesBox()->isChecked());
     EXPECT_FALSE(m_view.GetLanguageBox()->isEnabled());
@@ -199,7 +199,7 @@ TEST_F(ViewTest, AfterAStoreInBasicModeDescriptionsTakeTwoClicks) {
     m_view.GetBasicModeBox()->click();
     ASSERT_TRUE(m_doc.OnSaveDocument(m_strPath));
     // Storing in the basic layout cleared the descriptions flag; the box still shows it.
-    EXPECT_FALSE(m_view.m_strings.m_bDescriptions);
+    EXPECT_FALSE(m_view.Strings().m_bDescriptions);
     EXPECT_TRUE(m_view.GetUseDescriptionsBox()->isChecked());
 
     m_view.GetBasicModeBox()->click();
@@ -240,7 +240,7 @@ TEST_F(ViewTest, SetForAllCopiesTheSelectedEntriesIntoEveryLanguage) {
         EXPECT_EQ(Stored(2, slot, 0), "f2");
     }
     EXPECT_EQ(Stored(1, 0), "e1");
-    EXPECT_TRUE(m_view.m_bChanged);
+    EXPECT_TRUE(m_view.IsChanged());
     EXPECT_TRUE(m_doc.IsModified());
 
     // The store writes every language block, slot 15 and the further languages among them.
@@ -265,7 +265,7 @@ TEST_F(ViewTest, SetForAllAnsweredNoChangesNothing) {
     m_view.GetSetForAllButton()->click();
     EXPECT_EQ(m_messages.shown.size(), 1u);
     EXPECT_EQ(Stored(0, 5), "");
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_FALSE(m_doc.IsModified());
 }
 
@@ -275,7 +275,7 @@ TEST_F(ViewTest, SetForAllWithoutRowsStillMarksTheDocument) {
     m_messages.Answer({IDYES});
     m_view.GetSetForAllButton()->click();
     EXPECT_EQ(Stored(0, 5), "");
-    EXPECT_TRUE(m_view.m_bChanged);
+    EXPECT_TRUE(m_view.IsChanged());
     EXPECT_TRUE(m_doc.IsModified());
 }
 

@@ -34,8 +34,8 @@ TEST_F(ViewTest, EveryTextTypeIsListedStringsFirstThenCatalogThenPieMenus) {
         {kTypePieMenuStrings, QStringLiteral("Sit")}};
     for (int row = 0; row < list->count(); ++row) {
         SelectResource(row);
-        ASSERT_TRUE(m_view.m_bLoaded) << row;
-        EXPECT_EQ(m_view.m_strings.m_nType, expected[static_cast<size_t>(row)].first) << row;
+        ASSERT_TRUE(m_view.IsLoaded()) << row;
+        EXPECT_EQ(m_view.Strings().m_nType, expected[static_cast<size_t>(row)].first) << row;
         EXPECT_EQ(Cell(0, 1), expected[static_cast<size_t>(row)].second) << row;
     }
 }
@@ -99,8 +99,8 @@ TEST_F(ViewTest, LeavingUtf8IsRefusedWhenACodePageCannotHoldAText) {
               "The layout stays UTF-8: \xE2\x80\x9C\xE6\x97\xA5\xE2\x80\x9D in the text of "
               "string #0 cannot be stored in French text.");
     EXPECT_TRUE(m_view.GetUseLanguagesBox()->isChecked());
-    EXPECT_EQ(m_view.m_strings.GetLayout(), StringLayout::utf8);
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_EQ(m_view.Strings().GetLayout(), StringLayout::utf8);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_FALSE(m_doc.IsModified());
 
     // Once the French text fits, the switch converts every text to its code page.
@@ -109,7 +109,7 @@ TEST_F(ViewTest, LeavingUtf8IsRefusedWhenACodePageCannotHoldAText) {
     m_view.GetTextEdit()->setPlainText(QStringLiteral("\u00E0 la carte"));
     m_view.GetBasicModeBox()->click();
     EXPECT_EQ(m_messages.shown.size(), 1u);
-    EXPECT_EQ(m_view.m_strings.GetLayout(), StringLayout::basic);
+    EXPECT_EQ(m_view.Strings().GetLayout(), StringLayout::basic);
     EXPECT_EQ(Stored(0, 0), "caf\xE9");
     EXPECT_EQ(Stored(0, 2), "\xE0 la carte");
     ASSERT_TRUE(m_doc.OnSaveDocument(m_strPath));

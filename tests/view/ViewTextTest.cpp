@@ -37,7 +37,7 @@ TEST_F(ViewTest, ACharacterTheLanguageCannotHoldIsRefusedAndExplained) {
     EXPECT_EQ(m_view.GetStatusLabel()->text(),
               QStringLiteral("\u201C\u00E9\u201D cannot be stored in Japanese text."));
     EXPECT_EQ(Stored(0, 9), "\x93\xFA");
-    EXPECT_FALSE(m_view.m_bChanged);
+    EXPECT_FALSE(m_view.IsChanged());
     EXPECT_FALSE(m_doc.IsModified());
     EXPECT_TRUE(m_messages.shown.empty());
 

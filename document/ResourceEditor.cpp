@@ -1,0 +1,361 @@
+#include "document/ResourceEditor.h"
+
+#include <algorithm>
+#include <memory>
+#include <tuple>
+
+#include "framework/stream/MemFile.h"
+#include "iff/ChunkStore.h"
+#include "iff/IffFile.h"
+#include "strings/Languages.h"
+#include "strings/TextResources.h"
+
+namespace {
+
+EditResult Refuse(EditStatus status, std::string reason) {
+    return {status, std::move(reason)};
+}
+
+bool HasLanguages(const CStringSet& strings) {
+    const StringLayout layout = strings.GetLayout();
+    return layout == StringLayout::multilingual || layout == StringLayout::utf8;
+}
+
+// The payload of a chunk, or nothing when it cannot be had.
+bool PayloadOf(CIffFile& iff, ChunkHandle handle, std::vector<uint8_t>& out) {
+    const CChunkRecord* record = CChunkStore::Instance().Resolve(handle);
+    if (record == nullptr || !iff.EnsureLoaded(handle)) {
+        return false;
+    }
+    out.resize(record->size);
+    return record->size == 0 || iff.CopyPayload(handle, out.data());
+}
+
+}  // namespace
+
+// A step in one resource: it reaches that resource before it applies or takes back its change.
+class CResourceCommand : public CUndoCommand {
+public:
+    CResourceCommand(CResourceEditor& editor, std::string text, size_t entry, int slot)
+        : CUndoCommand(std::move(text)),
+          m_editor(editor),
+          m_key(editor.GetType(), editor.GetId()),
+          m_nEntry(entry),
+          m_nSlot(slot) {}
+
+    [[nodiscard]] const CResourceEditor::Key& GetKey() const { return m_key; }
+    [[nodiscard]] EditPlace GetPlace() const {
+        return {m_key.first, m_key.second, m_nEntry, m_nSlot};
+    }
+
+    void Redo() final {
+        if (m_editor.Reach(m_key)) {
+            Apply(m_editor.m_strings);
+            m_editor.Touched();
+        }
+    }
+    void Undo() final {
+        if (m_editor.Reach(m_key)) {
+            TakeBack(m_editor.m_strings);
+            m_editor.Touched();
+        }
+    }
+
+protected:
+    virtual void Apply(CStringSet& strings) = 0;
+    virtual void TakeBack(CStringSet& strings) = 0;
+
+    CResourceEditor& m_editor;
+    CResourceEditor::Key m_key;
+    size_t m_nEntry;
+    int m_nSlot;
+};
+
+namespace {
+
+constexpr int kTypingId = 1;
+
+// A text or description typed, pasted or set: the bytes before and after.
+class CSetStringCommand : public CResourceCommand {
+public:
+    CSetStringCommand(CResourceEditor& editor, uint16_t entry, int slot, int part,
+                      std::string before, std::string after, bool appends)
+        : CResourceCommand(editor, "Typing", entry, slot),
+          m_nPart(part),
+          m_strBefore(std::move(before)),
+          m_strAfter(std::move(after)),
+          m_bAppends(appends) {}
+
+    [[nodiscard]] int GetId() const override { return kTypingId; }
+    [[nodiscard]] bool MergeWith(const CUndoCommand& next) override {
+        const auto& other = static_cast<const CSetStringCommand&>(next);
+        if (other.m_key != m_key || other.m_nEntry != m_nEntry || other.m_nSlot != m_nSlot ||
+            other.m_nPart != m_nPart || other.m_bAppends) {
+            return false;
+        }
+        m_strAfter = other.m_strAfter;
+        return true;
+    }
+
+protected:
+    void Apply(CStringSet& strings) override {
+        std::ignore = strings.SetString(static_cast<uint16_t>(m_nEntry),
+                                        static_cast<uint16_t>(m_nSlot), m_nPart, m_strAfter);
+    }
+    void TakeBack(CStringSet& strings) override {
+        if (m_bAppends && strings.GetCount() == m_nEntry + 1) {
+            strings.RemoveLastEntry();
+            return;
+        }
+        std::ignore = strings.SetString(static_cast<uint16_t>(m_nEntry),
+                                        static_cast<uint16_t>(m_nSlot), m_nPart, m_strBefore);
+    }
+
+private:
+    int m_nPart;
+    std::string m_strBefore;
+    std::string m_strAfter;
+    bool m_bAppends;
+};
+
+// A change of the whole working copy (layout, "Set for all"): the set before and after.
+class CWholeSetCommand : public CResourceCommand {
+public:
+    CWholeSetCommand(CResourceEditor& editor, std::string text, size_t entry, int slot,
+                     CStringSet before, CStringSet after)
+        : CResourceCommand(editor, std::move(text), entry, slot),
+          m_before(std::move(before)),
+          m_after(std::move(after)) {}
+
+protected:
+    void Apply(CStringSet& strings) override { Put(strings, m_after); }
+    void TakeBack(CStringSet& strings) override { Put(strings, m_before); }
+
+private:
+    static void Put(CStringSet& strings, const CStringSet& state) {
+        const ChunkHandle handle = strings.m_hChunk;
+        strings = state;
+        strings.m_hChunk = handle;  // the chunk it was reached through now
+    }
+
+    CStringSet m_before;
+    CStringSet m_after;
+};
+
+}  // namespace
+
+CResourceEditor::CResourceEditor(CIffFile& iff, CUndoStack& stack) : m_iff(iff), m_stack(stack) {}
+
+EditResult CResourceEditor::CheckLoaded() const {
+    if (!m_bLoaded) {
+        return Refuse(EditStatus::noResource, "No text resource is selected.");
+    }
+    return {};
+}
+
+EditResult CResourceEditor::Select(ChunkType type, uint16_t id) {
+    if (m_bLoaded && m_bChanged) {
+        if (EditResult stored = Store(); !stored.Ok()) {
+            return stored;
+        }
+    }
+    m_bLoaded = false;
+    m_bChanged = false;
+    m_nType = type;
+    m_nId = id;
+    ChunkHandle handle = 0;
+    if (!m_iff.FindChunk(handle, type, id) || !m_strings.Load(m_iff, handle)) {
+        return Refuse(EditStatus::noSuchResource, ChunkTypeName(type) + " resource " +
+                                                      std::to_string(id) +
+                                                      " does not exist in the file or cannot "
+                                                      "be read.");
+    }
+    m_bLoaded = true;
+    return {};
+}
+
+void CResourceEditor::Forget() {
+    m_bLoaded = false;
+    m_bChanged = false;
+    m_originals.clear();
+}
+
+EditResult CResourceEditor::SetString(uint16_t entry, int slot, int part, std::string bytes) {
+    if (EditResult loaded = CheckLoaded(); !loaded.Ok()) {
+        return loaded;
+    }
+    const size_t count = m_strings.GetCount();
+    if (entry > count) {
+        return Refuse(EditStatus::badEntry, "entry " + std::to_string(entry) +
+                                                " is out of range: the resource has " +
+                                                std::to_string(count) + " entries.");
+    }
+    if (slot < 0 || slot >= kSlotCount || part < 0 || part > 1) {
+        return Refuse(EditStatus::badSlot, "slot " + std::to_string(slot) + " is out of range.");
+    }
+    const StringLayout layout = m_strings.GetLayout();
+    // What the editing panel allows for each layout: a language other than the first only with
+    // languages, a description only where the layout stores one.
+    if (slot != 0 && !HasLanguages(m_strings)) {
+        return Refuse(EditStatus::badSlot,
+                      "the resource has no languages: only slot 0 (USEnglish) can be set.");
+    }
+    if (part == 1 && (layout == StringLayout::basic || layout == StringLayout::plain)) {
+        return Refuse(EditStatus::noDescriptions, "the resource's layout stores no descriptions.");
+    }
+    std::string before;
+    std::ignore = m_strings.GetString(entry, static_cast<uint16_t>(slot), part, before);
+    RememberOriginal();
+    m_stack.Push(std::make_unique<CSetStringCommand>(*this, entry, slot, part, std::move(before),
+                                                     std::move(bytes), entry == count));
+    return {};
+}
+
+EditResult CResourceEditor::SetLayout(bool basic, bool languages, bool descriptions) {
+    if (EditResult loaded = CheckLoaded(); !loaded.Ok()) {
+        return loaded;
+    }
+    CStringSet after = m_strings;
+    LayoutSwitchError error;
+    if (!after.SetLayoutFlags(basic, languages, descriptions, &error)) {
+        return Refuse(EditStatus::layoutRefused, DescribeLayoutSwitchError(error));
+    }
+    RememberOriginal();
+    m_stack.Push(std::make_unique<CWholeSetCommand>(*this, "Change Layout", 0, 0, m_strings,
+                                                    std::move(after)));
+    return {};
+}
+
+EditResult CResourceEditor::LeaveUtf8() {
+    if (EditResult loaded = CheckLoaded(); !loaded.Ok()) {
+        return loaded;
+    }
+    if (!m_strings.m_bUtf8) {
+        return {};
+    }
+    CStringSet after = m_strings;
+    LayoutSwitchError error;
+    if (!after.LeaveUtf8(&error)) {
+        return Refuse(EditStatus::layoutRefused, DescribeLayoutSwitchError(error));
+    }
+    RememberOriginal();
+    m_stack.Push(std::make_unique<CWholeSetCommand>(*this, "Change Layout", 0, 0, m_strings,
+                                                    std::move(after)));
+    return {};
+}
+
+EditResult CResourceEditor::CopyToAll(std::vector<uint16_t> entries, int slot) {
+    if (EditResult loaded = CheckLoaded(); !loaded.Ok()) {
+        return loaded;
+    }
+    if (slot < 0 || slot >= kSlotCount) {
+        return Refuse(EditStatus::badSlot, "slot " + std::to_string(slot) + " is out of range.");
+    }
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    for (const uint16_t entry : entries) {
+        if (entry >= m_strings.GetCount()) {
+            return Refuse(EditStatus::badEntry,
+                          "entry " + std::to_string(entry) + " is out of range: the resource has " +
+                              std::to_string(m_strings.GetCount()) + " entries.");
+        }
+    }
+    CStringSet after = m_strings;
+    for (const uint16_t entry : entries) {
+        std::string text;
+        std::string description;
+        std::ignore = after.GetString(entry, static_cast<uint16_t>(slot), 0, text);
+        std::ignore = after.GetString(entry, static_cast<uint16_t>(slot), 1, description);
+        for (uint16_t to = 0; to < kSlotCount; ++to) {
+            std::ignore = after.SetString(entry, to, 0, text);
+            std::ignore = after.SetString(entry, to, 1, description);
+        }
+    }
+    RememberOriginal();
+    m_stack.Push(std::make_unique<CWholeSetCommand>(*this, "Set for All",
+                                                    entries.empty() ? 0 : entries.front(), slot,
+                                                    m_strings, std::move(after)));
+    return {};
+}
+
+EditResult CResourceEditor::Store() {
+    if (!m_bLoaded || !m_bChanged) {
+        return {};
+    }
+    std::vector<uint8_t> encoded;
+    if (!m_strings.Encode(encoded)) {
+        return Refuse(EditStatus::tooLarge, m_strings.GetLayout() == StringLayout::utf8
+                                                ? kStoreTooLargeUtf8
+                                                : kStoreTooLarge);
+    }
+    // Every step in this resource undone: its own bytes, not their re-encoding, so that it comes
+    // back exactly as it was read.
+    const std::vector<uint8_t>* bytes = &encoded;
+    const Key key(m_nType, m_nId);
+    if (const auto original = m_originals.find(key); original != m_originals.end()) {
+        bool applied = false;
+        for (size_t i = original->second.firstStep; i < m_stack.GetIndex() && !applied; ++i) {
+            const auto* step = dynamic_cast<const CResourceCommand*>(m_stack.GetCommand(i));
+            applied = step != nullptr && step->GetKey() == key;
+        }
+        if (!applied) {
+            bytes = &original->second.payload;
+        }
+    }
+    CMemFile stream(bytes->data(), bytes->size());
+    if (!m_iff.ReplaceChunkData(m_nType, m_nId, stream)) {
+        return Refuse(EditStatus::storeFailed, "The changes to this resource could not be stored.");
+    }
+    m_bChanged = false;
+    return {};
+}
+
+void CResourceEditor::RememberOriginal() {
+    const Key key(m_nType, m_nId);
+    if (m_originals.count(key) != 0) {
+        return;
+    }
+    Original original;
+    original.firstStep = m_stack.GetIndex();
+    if (PayloadOf(m_iff, m_strings.m_hChunk, original.payload)) {
+        m_originals.emplace(key, std::move(original));
+    }
+}
+
+bool CResourceEditor::Reach(const Key& key) {
+    if (m_bLoaded && key == Key(m_nType, m_nId)) {
+        return true;
+    }
+    return Select(key.first, key.second).Ok();
+}
+
+EditResult CResourceEditor::Step(bool undo) {
+    if (undo ? !m_stack.CanUndo() : !m_stack.CanRedo()) {
+        return {};
+    }
+    const auto* command = dynamic_cast<const CResourceCommand*>(
+        m_stack.GetCommand(undo ? m_stack.GetIndex() - 1 : m_stack.GetIndex()));
+    if (command != nullptr && !Reach(command->GetKey())) {
+        // The resource shown cannot be stored (or the step's resource is gone): the step stays.
+        return Refuse(EditStatus::blocked, "This step cannot be " +
+                                               std::string(undo ? "undone" : "redone") +
+                                               " now: the resource shown cannot be stored.");
+    }
+    if (undo) {
+        m_stack.Undo();
+    } else {
+        m_stack.Redo();
+    }
+    if (command != nullptr && m_showHandler) {
+        m_showHandler(command->GetPlace());
+    }
+    return {};
+}
+
+EditResult CResourceEditor::Undo() {
+    return Step(true);
+}
+
+EditResult CResourceEditor::Redo() {
+    return Step(false);
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "document/UndoStack.h"
+#include "iff/ChunkTypes.h"
+#include "strings/StringSet.h"
+
+class CIffFile;
+
+// Why an edit was not made; done when it was.
+enum class EditStatus {
+    done,
+    noResource,      // nothing is selected
+    noSuchResource,  // no chunk of that type and id, or its payload does not decode
+    badEntry,        // an entry past the end (or past the one an append may add)
+    badSlot,         // a slot out of range, or other than 0 without languages
+    noDescriptions,  // a description in a layout that stores none
+    layoutRefused,   // leaving the UTF-8 layout, a text its code page cannot hold
+    tooLarge,        // a store of more records than a 16-bit count holds
+    storeFailed,     // the chunk refused its new payload
+    blocked,         // an undo or redo in another resource while this one cannot be stored
+};
+
+// The outcome of an editing operation: done, or why not, in words for the user.
+struct EditResult {
+    EditStatus status = EditStatus::done;
+    std::string reason;
+
+    [[nodiscard]] bool Ok() const { return status == EditStatus::done; }
+};
+
+// Where an undone or redone step took place, so that a view can show it.
+struct EditPlace {
+    ChunkType type = 0;
+    uint16_t id = 0;
+    size_t entry = 0;  // the first entry the step touched
+    int slot = 0;
+};
+
+// The editing model of a document: the working copy of the selected text resource and every
+// edit of it, as a step on the document's undo stack. The view and the command line both edit
+// through it, so the rules live here once. A changed working copy is stored into its chunk when
+// another resource is selected and when the document saves; a resource whose steps are all
+// undone is stored with the very bytes it was read with.
+class CResourceEditor {
+public:
+    static constexpr const char* kStoreTooLarge =
+        "The changes to this resource cannot be stored: a text resource holds at most 65,535 "
+        "strings, counting each language separately. Turn off \"Use different languages\" or "
+        "change fewer languages, then try again.";
+    static constexpr const char* kStoreTooLargeUtf8 =
+        "The changes to this resource cannot be stored: each language of a UTF-8 resource holds "
+        "at most 65,535 strings.";
+
+    // Edits the chunks of iff; steps go on stack. Both outlive the editor.
+    CResourceEditor(CIffFile& iff, CUndoStack& stack);
+    CResourceEditor(const CResourceEditor&) = delete;
+    CResourceEditor& operator=(const CResourceEditor&) = delete;
+
+    // Loads the resource into the working copy, storing a changed one first. On failure to
+    // store, the selection stays; on failure to load, nothing is selected.
+    EditResult Select(ChunkType type, uint16_t id);
+    // The document's contents are going: no working copy, no remembered payloads (the stack is
+    // the document's to clear).
+    void Forget();
+
+    // Sets the text (part 0) or description (part 1) of an entry in a slot; entry == count
+    // appends one. Consecutive changes of the same string merge into one step ("Typing").
+    EditResult SetString(uint16_t entry, int slot, int part, std::string bytes);
+    // Sets the three layout flags as the check boxes do (one step, "Change Layout"); leaving the
+    // UTF-8 layout converts every text or is refused naming the first that does not fit.
+    EditResult SetLayout(bool basic, bool languages, bool descriptions);
+    // Converts a UTF-8 resource to the multilingual layout (the command line's "multilingual").
+    EditResult LeaveUtf8();
+    // Copies the text and description of the entries in slot into every slot ("Set for All").
+    EditResult CopyToAll(std::vector<uint16_t> entries, int slot);
+    // Stores a changed working copy into its chunk (in memory). Fails, with the copy kept,
+    // when it holds more records than fit or the chunk refuses it.
+    EditResult Store();
+
+    // Undo or redo one step of the stack, selecting its resource first.
+    EditResult Undo();
+    EditResult Redo();
+
+    [[nodiscard]] const CStringSet& Strings() const { return m_strings; }
+    [[nodiscard]] bool IsLoaded() const { return m_bLoaded; }
+    // The working copy differs from its chunk (as far as the editor knows).
+    [[nodiscard]] bool IsChanged() const { return m_bChanged; }
+    [[nodiscard]] ChunkType GetType() const { return m_nType; }
+    [[nodiscard]] uint16_t GetId() const { return m_nId; }
+
+    // Called after an undo or redo with where it happened.
+    void SetShowHandler(std::function<void(const EditPlace&)> handler) {
+        m_showHandler = std::move(handler);
+    }
+
+private:
+    friend class CResourceCommand;
+    using Key = std::pair<ChunkType, uint16_t>;
+
+    // Selects key unless it is the working copy already; false when it cannot.
+    bool Reach(const Key& key);
+    EditResult Step(bool undo);
+    // The working copy after a command changed it.
+    void Touched() { m_bChanged = true; }
+    // Before the first step in the working copy's resource: its payload as read, and where on
+    // the stack its steps begin.
+    void RememberOriginal();
+    [[nodiscard]] EditResult CheckLoaded() const;
+
+    CIffFile& m_iff;
+    CUndoStack& m_stack;
+    CStringSet m_strings;
+    bool m_bLoaded = false;
+    bool m_bChanged = false;
+    ChunkType m_nType = 0;
+    uint16_t m_nId = 0;
+    // For each resource edited: the payload it was read with, and the stack index below its
+    // first step. While the stack is at or below that index, none of its steps is applied.
+    struct Original {
+        std::vector<uint8_t> payload;
+        size_t firstStep = 0;
+    };
+    std::map<Key, Original> m_originals;
+    std::function<void(const EditPlace&)> m_showHandler;
+};

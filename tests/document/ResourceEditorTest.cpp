@@ -1,0 +1,274 @@
+// The editing model: every edit a step of the history, steps that merge, undo and redo across
+// resources and stores, and the bytes a resource is stored with once its steps are undone.
+
+#include "document/ResourceEditor.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/stream/MemFile.h"
+#include "iff/ChunkStore.h"
+#include "iff/IffFile.h"
+#include "strings/StringSet.h"
+#include "strings/TextResources.h"
+#include "tests/support/IffBuilder.h"
+#include "tests/support/IffBytes.h"
+#include "tests/support/Utf8Payload.h"
+
+namespace {
+
+using Key = std::pair<ChunkType, uint16_t>;
+using Bytes = std::vector<uint8_t>;
+
+// A multilingual payload with a filler byte after its records, as some game files have: not the
+// bytes its re-encoding gives.
+Bytes FilledMultilingual() {
+    Bytes out = {0xFD, 0xFF, 3, 0};
+    for (const auto& [code, text] :
+         std::vector<std::pair<uint8_t, std::string>>{{1, "Chair"}, {1, "Sit"}, {3, "Chaise"}}) {
+        out.push_back(code);
+        out.insert(out.end(), text.begin(), text.end());
+        out.insert(out.end(), {0, 0});
+    }
+    out.push_back(0xA3);
+    return out;
+}
+
+class ResourceEditorTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Utf8Sets utf8(20);
+        utf8[0] = {{"Lamp", "Gives light"}};
+        utf8[2] = {{"Lampe", ""}};
+        m_originals = {
+            {{kTypeStrings, 1}, MakePlainPayload({"one", "two", "three"})},
+            {{kTypeStrings, 2}, FilledMultilingual()},
+            {{kTypeCatalogStrings, 2}, BuildUtf8Payload(utf8)},
+            {{kTypePieMenuStrings, 1}, MakePlainPayload({"Sit", "Stand"})},
+        };
+        IffBuilder builder;
+        for (const auto& [key, payload] : m_originals) {
+            builder.Chunk(key.first, key.second, payload, "r");
+        }
+        m_bytes = builder.Build();
+        m_file = std::make_unique<CMemFile>(m_bytes.data(), m_bytes.size());
+        ASSERT_NE(m_iff.Attach(*m_file), 0u);
+        int error = 0;
+        ASSERT_TRUE(m_iff.Open(&error, false));
+    }
+
+    Bytes Payload(const Key& key) {
+        ChunkHandle handle = 0;
+        EXPECT_TRUE(m_iff.FindChunk(handle, key.first, key.second));
+        const CChunkRecord* record = CChunkStore::Instance().Resolve(handle);
+        Bytes out(record->size);
+        EXPECT_TRUE(m_iff.CopyPayload(handle, out.data()));
+        return out;
+    }
+
+    // What every resource holds now: its layout, entries and every filled slot. (Not its bytes:
+    // a UTF-8 resource stored and read again remembers how many pairs each language had.)
+    std::map<Key, std::string> State() {
+        std::map<Key, std::string> state;
+        for (const auto& [key, payload] : m_originals) {
+            EXPECT_TRUE(m_editor.Select(key.first, key.second).Ok());
+            const CStringSet& strings = m_editor.Strings();
+            std::string& out = state[key];
+            out = std::to_string(static_cast<int>(strings.GetLayout())) + " " +
+                  std::to_string(strings.GetCount()) + ";";
+            for (size_t i = 0; i < strings.GetCount(); ++i) {
+                for (size_t slot = 0; slot < kSlotCount; ++slot) {
+                    const StringSlot value = strings.GetSlot(i, slot);
+                    if (!value.IsEmpty()) {
+                        out += std::to_string(i) + "/" + std::to_string(slot) + "=" +
+                               std::string(value.text) + "|" + std::string(value.description) + ";";
+                    }
+                }
+            }
+        }
+        return state;
+    }
+
+    std::map<Key, Bytes> m_originals;
+    Bytes m_bytes;
+    std::unique_ptr<CMemFile> m_file;
+    CIffFile m_iff;
+    CUndoStack m_stack;
+    CResourceEditor m_editor{m_iff, m_stack};
+};
+
+TEST_F(ResourceEditorTest, KeystrokesInOneStringMergeAndOtherEditsAreStepsOfTheirOwn) {
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
+    for (const char* text : {"o", "on", "one!"}) {
+        ASSERT_TRUE(m_editor.SetString(0, 0, 0, text).Ok());
+    }
+    EXPECT_EQ(m_stack.GetCount(), 1u);
+    EXPECT_EQ(m_stack.GetUndoText(), "Typing");
+    ASSERT_TRUE(m_editor.SetString(1, 0, 0, "TWO").Ok());   // another string
+    ASSERT_TRUE(m_editor.SetString(3, 0, 0, "four").Ok());  // an append
+    ASSERT_TRUE(m_editor.SetString(3, 0, 0, "four!").Ok());
+    EXPECT_EQ(m_stack.GetCount(), 3u);
+    ASSERT_TRUE(m_editor.SetLayout(true, false, false).Ok());
+    EXPECT_EQ(m_stack.GetUndoText(), "Change Layout");
+    EXPECT_EQ(m_stack.GetCount(), 4u);
+
+    // Undone one by one: the layout, the append (the entry goes again), the other string, the
+    // merged typing.
+    ASSERT_TRUE(m_editor.Undo().Ok());
+    EXPECT_FALSE(m_editor.Strings().m_bBasic);
+    ASSERT_TRUE(m_editor.Undo().Ok());
+    EXPECT_EQ(m_editor.Strings().GetCount(), 3u);
+    ASSERT_TRUE(m_editor.Undo().Ok());
+    ASSERT_TRUE(m_editor.Undo().Ok());
+    EXPECT_EQ(m_editor.Strings().GetSlot(0, 0).text, "one");
+    EXPECT_EQ(m_editor.Strings().GetSlot(1, 0).text, "two");
+    EXPECT_FALSE(m_stack.CanUndo());
+    EXPECT_TRUE(m_editor.Undo().Ok());  // nothing left: nothing happens
+}
+
+TEST_F(ResourceEditorTest, RulesOfTheLayoutAreRefusedWithAReasonAndPushNothing) {
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
+    EXPECT_EQ(m_editor.SetString(0, 2, 0, "x").status, EditStatus::badSlot);
+    EXPECT_EQ(m_editor.SetString(0, 0, 1, "x").status, EditStatus::noDescriptions);
+    const EditResult beyond = m_editor.SetString(4, 0, 0, "x");
+    EXPECT_EQ(beyond.status, EditStatus::badEntry);
+    EXPECT_EQ(beyond.reason, "entry 4 is out of range: the resource has 3 entries.");
+    EXPECT_EQ(m_editor.CopyToAll({3}, 0).status, EditStatus::badEntry);
+    EXPECT_EQ(m_editor.Select(kTypeStrings, 99).status, EditStatus::noSuchResource);
+    EXPECT_FALSE(m_editor.IsLoaded());
+    EXPECT_EQ(m_editor.SetString(0, 0, 0, "x").status, EditStatus::noResource);
+
+    // Leaving UTF-8 with a text its code page cannot hold.
+    ASSERT_TRUE(m_editor.Select(kTypeCatalogStrings, 2).Ok());
+    ASSERT_TRUE(m_editor.SetString(0, 2, 0, "\xE6\x97\xA5").Ok());
+    const size_t steps = m_stack.GetCount();
+    EXPECT_EQ(m_editor.SetLayout(false, false, true).status, EditStatus::layoutRefused);
+    EXPECT_EQ(m_editor.LeaveUtf8().status, EditStatus::layoutRefused);
+    EXPECT_EQ(m_stack.GetCount(), steps);
+    EXPECT_EQ(m_editor.Strings().GetLayout(), StringLayout::utf8);
+}
+
+TEST_F(ResourceEditorTest, UndoInAnotherResourceSelectsItAndSaysWhere) {
+    std::vector<EditPlace> shown;
+    m_editor.SetShowHandler([&shown](const EditPlace& place) { shown.push_back(place); });
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 2).Ok());
+    ASSERT_TRUE(m_editor.SetString(1, 2, 0, "Asseoir").Ok());
+    ASSERT_TRUE(m_editor.Select(kTypePieMenuStrings, 1).Ok());  // stores #2 first
+    EXPECT_NE(Payload({kTypeStrings, 2}), m_originals.at({kTypeStrings, 2}));
+
+    ASSERT_TRUE(m_editor.Undo().Ok());
+    EXPECT_EQ(m_editor.GetType(), kTypeStrings);
+    EXPECT_EQ(m_editor.GetId(), 2);
+    EXPECT_EQ(m_editor.Strings().GetSlot(1, 2).text, "");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].type, kTypeStrings);
+    EXPECT_EQ(shown[0].id, 2);
+    EXPECT_EQ(shown[0].entry, 1u);
+    EXPECT_EQ(shown[0].slot, 2);
+    // Stored with every step undone: the bytes it was read with, filler byte and all.
+    ASSERT_TRUE(m_editor.Store().Ok());
+    EXPECT_EQ(Payload({kTypeStrings, 2}), m_originals.at({kTypeStrings, 2}));
+}
+
+TEST_F(ResourceEditorTest, AStoreThatCannotSucceedKeepsTheSelectionAndTheCopy) {
+    ASSERT_TRUE(m_editor.Select(kTypePieMenuStrings, 1).Ok());
+    ASSERT_TRUE(m_editor.SetString(0, 0, 0, "Sit down").Ok());
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
+    for (uint32_t i = 3; i <= 0xFFFF; ++i) {
+        ASSERT_TRUE(m_editor.SetString(static_cast<uint16_t>(i), 0, 0, "e").Ok());
+    }
+    const EditResult away = m_editor.Select(kTypeCatalogStrings, 2);
+    EXPECT_EQ(away.status, EditStatus::tooLarge);
+    EXPECT_EQ(away.reason, CResourceEditor::kStoreTooLarge);
+    EXPECT_EQ(m_editor.GetId(), 1);
+    EXPECT_EQ(m_editor.GetType(), kTypeStrings);
+    EXPECT_TRUE(m_editor.IsChanged());
+
+    // One undo and it fits again: the selection can move, and the store keeps 65,535 entries.
+    ASSERT_TRUE(m_editor.Undo().Ok());
+    EXPECT_EQ(m_editor.Strings().GetCount(), 0xFFFFu);
+    ASSERT_TRUE(m_editor.Select(kTypeCatalogStrings, 2).Ok());
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
+    EXPECT_EQ(m_editor.Strings().GetCount(), 0xFFFFu);
+}
+
+// Random edits, undos, redos, selections and stores against the states the history passed
+// through; after undoing everything every chunk holds its original bytes.
+TEST_F(ResourceEditorTest, RandomHistoriesAgreeWithTheStatesTheyPassedThrough) {
+    std::mt19937 random(20261209);
+    const std::vector<Key> keys = {
+        {kTypeStrings, 1}, {kTypeStrings, 2}, {kTypeCatalogStrings, 2}, {kTypePieMenuStrings, 1}};
+    const std::vector<std::string> texts = {"", "a", "b", "ab", "\xC3\xA9", "long text"};
+    std::vector<std::map<Key, std::string>> states = {State()};
+    size_t index = 0;
+    int undone = 0;
+    int redone = 0;
+    for (int op = 0; op < 400; ++op) {
+        const Key key = keys[random() % keys.size()];
+        const int kind = static_cast<int>(random() % 10);
+        if (kind <= 4) {
+            ASSERT_TRUE(m_editor.Select(key.first, key.second).Ok());
+            const CStringSet& strings = m_editor.Strings();
+            const auto entry = static_cast<uint16_t>(random() % (strings.GetCount() + 1));
+            const bool languages = strings.GetLayout() == StringLayout::multilingual ||
+                                   strings.GetLayout() == StringLayout::utf8;
+            const int slot = languages ? static_cast<int>(random() % 3) : 0;
+            const bool descriptions = strings.GetLayout() != StringLayout::basic &&
+                                      strings.GetLayout() != StringLayout::plain;
+            const int part = descriptions ? static_cast<int>(random() % 2) : 0;
+            // Latin texts only where the code page holds them.
+            std::string text = texts[random() % texts.size()];
+            if (!strings.m_bUtf8 && text == "\xC3\xA9") {
+                text = "\xE9";
+            }
+            ASSERT_TRUE(m_editor.SetString(entry, slot, part, text).Ok());
+            // A new step, or one merged into the step below.
+            states.resize(index + 1);
+            if (m_stack.GetIndex() > index) {
+                ++index;
+                states.push_back({});
+            }
+            states[index] = State();
+        } else if (kind == 5) {
+            ASSERT_TRUE(m_editor.Select(key.first, key.second).Ok());
+            const bool basic = random() % 4 == 0;
+            if (m_editor.SetLayout(basic, random() % 2 == 0, random() % 2 == 0).Ok()) {
+                ASSERT_EQ(m_stack.GetIndex(), index + 1);
+                states.resize(index + 1);
+                states.push_back(State());
+                ++index;
+            }
+        } else if (kind <= 7) {
+            undone += m_stack.CanUndo() ? 1 : 0;
+            ASSERT_TRUE(m_editor.Undo().Ok());
+            index -= index > 0 ? 1 : 0;
+            ASSERT_EQ(State(), states[index]) << "op " << op;
+        } else if (kind == 8) {
+            redone += m_stack.CanRedo() ? 1 : 0;
+            ASSERT_TRUE(m_editor.Redo().Ok());
+            index += index + 1 < states.size() ? 1 : 0;
+            ASSERT_EQ(State(), states[index]) << "op " << op;
+        } else {
+            ASSERT_TRUE(m_editor.Store().Ok());
+        }
+        ASSERT_EQ(m_stack.GetIndex(), index);
+    }
+    EXPECT_GT(undone, 40);
+    EXPECT_GT(redone, 10);
+    EXPECT_GT(m_stack.GetCount(), 20u);
+    while (m_stack.CanUndo()) {
+        ASSERT_TRUE(m_editor.Undo().Ok());
+    }
+    ASSERT_TRUE(m_editor.Store().Ok());
+    for (const auto& [key, payload] : m_originals) {
+        EXPECT_EQ(Payload(key), payload) << ChunkTypeName(key.first) << " " << key.second;
+    }
+}
+
+}  // namespace
