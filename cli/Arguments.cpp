@@ -7,55 +7,12 @@
 #include <utility>
 
 #include "cli/EditOperations.h"
+#include "strings/TextCodec.h"
 
 namespace {
 
 std::string Quoted(const std::string& value) {
     return "\"" + value + "\"";
-}
-
-// The offset of the first byte that does not belong to a well-formed UTF-8 sequence, or npos.
-size_t FirstInvalidUtf8(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        size_t extra = 0;
-        unsigned min = 0;
-        unsigned c = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-            c = lead & 0x1F;
-            min = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            c = lead & 0x0F;
-            min = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            c = lead & 0x07;
-            min = 0x10000;
-        } else {
-            return i;
-        }
-        if (extra > text.size() - i - 1) {
-            return i;
-        }
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto trail = static_cast<unsigned char>(text[i + k]);
-            if ((trail & 0xC0) != 0x80) {
-                return i;
-            }
-            c = (c << 6) | (trail & 0x3F);
-        }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            return i;
-        }
-        i += extra + 1;
-    }
-    return std::string::npos;
 }
 
 }  // namespace
@@ -106,7 +63,7 @@ const CLI::Validator& SlotValidator() {
 const CLI::Validator& Utf8Validator() {
     static const CLI::Validator validator(
         [](std::string& value) {
-            const size_t bad = FirstInvalidUtf8(value);
+            const size_t bad = CTextCodec::FindInvalidUtf8(value);
             return bad == std::string::npos ? std::string()
                                             : "not valid UTF-8 at byte " + std::to_string(bad);
         },

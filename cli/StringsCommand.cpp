@@ -64,21 +64,6 @@ const char* LayoutName(StringLayout layout) {
     return "multilingual";
 }
 
-// The codec a slot's texts are shown with, as the string set holds them under its layout.
-const CTextCodec& CodecFor(StringLayout layout, int slot) {
-    switch (layout) {
-        case StringLayout::utf8:
-            return CTextCodec::Utf8();
-        case StringLayout::multilingual:
-            return CTextCodec::ForSlot(slot);
-        case StringLayout::basic:
-        case StringLayout::plain:
-        case StringLayout::described:
-            break;
-    }
-    return CTextCodec::Western();
-}
-
 std::string Hex(std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string out;
@@ -183,7 +168,7 @@ void PrintJson(const std::string& path, const std::vector<ResourceReport>& repor
         for (const EntryReport& entry : report.entries) {
             json slots = json::object();
             for (const SlotText& slot : entry.slots) {
-                const CTextCodec& codec = CodecFor(report.layout, slot.slot);
+                const CTextCodec& codec = CodecOfLayout(report.layout, slot.slot);
                 slots[std::to_string(slot.slot)] = {
                     {"text", codec.DecodeUtf8(slot.text)},
                     {"description", codec.DecodeUtf8(slot.description)},
@@ -218,7 +203,7 @@ void PrintListing(const std::vector<ResourceReport>& reports) {
             std::string index = "#";  // not "#" + ...: a false -Wrestrict in GCC 12 at -O3
             index += std::to_string(entry.index);
             for (const SlotText& slot : entry.slots) {
-                const CTextCodec& codec = CodecFor(report.layout, slot.slot);
+                const CTextCodec& codec = CodecOfLayout(report.layout, slot.slot);
                 std::printf("  %-6s slot %-2d  %s\n", index.c_str(), slot.slot,
                             Printable(codec, slot.text).c_str());
                 if (!slot.description.empty()) {

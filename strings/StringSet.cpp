@@ -157,7 +157,11 @@ StringLayout CStringSet::GetLayout() const {
 }
 
 const CTextCodec& CStringSet::GetSlotCodec(int slot) const {
-    switch (GetLayout()) {
+    return CodecOfLayout(GetLayout(), slot);
+}
+
+const CTextCodec& CodecOfLayout(StringLayout layout, int slot) {
+    switch (layout) {
         case StringLayout::utf8:
             return CTextCodec::Utf8();
         case StringLayout::multilingual:

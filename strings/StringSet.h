@@ -45,6 +45,10 @@ struct LayoutSwitchError {
     std::string character;  // UTF-8: the character, or "byte 0xNN" for an escape
 };
 
+// The codec the texts of a slot are held in under a layout: UTF-8 in the UTF-8 layout, the slot's
+// code page in the multilingual one, windows-1252 in the others (whose text is slot 0's).
+[[nodiscard]] const CTextCodec& CodecOfLayout(StringLayout layout, int slot);
+
 // The message that tells the user why a layout switch was refused, naming the character, the
 // string and the language.
 [[nodiscard]] std::string DescribeLayoutSwitchError(const LayoutSwitchError& error);

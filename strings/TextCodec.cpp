@@ -504,6 +504,16 @@ bool CTextCodec::EncodeUtf8(std::string_view utf8, std::string& bytes, size_t* b
     return EncodeCodePoints(codePoints, indices, utf8.size(), bytes, badIndex);
 }
 
+size_t CTextCodec::FindInvalidUtf8(std::string_view utf8) {
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t start = i;
+        if (NextUtf8(utf8, i) > kMaxCodePoint) {
+            return start;
+        }
+    }
+    return std::string_view::npos;
+}
+
 std::u16string CTextCodec::ToDisplay(std::u16string_view decoded) {
     std::u16string display;
     display.reserve(decoded.size());

@@ -78,6 +78,10 @@ public:
     [[nodiscard]] bool EncodeDisplay(std::u16string_view display, std::string& bytes,
                                      size_t* badIndex = nullptr) const;
 
+    // The offset of the first byte of utf8 that does not begin a well-formed sequence (overlong,
+    // surrogate, above U+10FFFF, truncated), or npos when it is all well-formed.
+    [[nodiscard]] static size_t FindInvalidUtf8(std::string_view utf8);
+
     [[nodiscard]] static constexpr bool IsEscape(char32_t c) {
         return c >= kEscapeBase && c <= kEscapeBase + 0xFF;
     }

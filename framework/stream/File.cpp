@@ -13,6 +13,25 @@
 
 #include "framework/stream/FileException.h"
 
+namespace {
+
+// The outcome of one write call: true when it wrote n > 0 bytes, false when a signal interrupted
+// it (write again); a failure, or no progress (a full disk), throws.
+bool Written(ssize_t n, const std::string& path) {
+    if (n < 0) {
+        if (errno == EINTR) {
+            return false;
+        }
+        CFileException::ThrowOsError(errno, path);
+    }
+    if (n == 0) {
+        throw CFileException(CFileException::diskFull, path, ENOSPC);
+    }
+    return true;
+}
+
+}  // namespace
+
 CFile::CFile(const std::string& path, unsigned flags) {
     CFileException error(CFileException::none, path);
     if (!Open(path, flags, &error)) {
@@ -164,14 +183,8 @@ void CFile::Write(const void* buffer, size_t count) {
     while (done < count) {
         const ssize_t n =
             ::pwrite(m_fd, in + done, count - done, static_cast<off_t>(m_nPosition + done));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            CFileException::ThrowOsError(errno, m_strFileName);
-        }
-        if (n == 0) {
-            throw CFileException(CFileException::diskFull, m_strFileName, ENOSPC);
+        if (!Written(n, m_strFileName)) {
+            continue;
         }
         done += static_cast<size_t>(n);
     }
@@ -209,14 +222,8 @@ void CFile::WriteGather(const ConstBuffer* parts, size_t count) {
         }
         const ssize_t n =
             ::pwritev(m_fd, vec, static_cast<int>(used), static_cast<off_t>(m_nPosition));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            CFileException::ThrowOsError(errno, m_strFileName);
-        }
-        if (n == 0) {
-            throw CFileException(CFileException::diskFull, m_strFileName, ENOSPC);
+        if (!Written(n, m_strFileName)) {
+            continue;
         }
         m_nPosition += static_cast<uint64_t>(n);
         auto left = static_cast<size_t>(n);
