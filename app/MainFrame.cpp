@@ -18,13 +18,7 @@
 
 #include <algorithm>
 
-CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent)
-    : QMainWindow(parent,
-                  // Caption, system menu and minimise box only: no sizing border, no maximise box.
-                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                      Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                      Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_pHost(host) {
+CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent), m_pHost(host) {
     setObjectName(QStringLiteral("MainFrame"));
     setWindowIcon(AppIcon());
     setAcceptDrops(true);
@@ -35,10 +29,12 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent)
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     QAction* save = AddCommand(m_pFileMenu, QStringLiteral("&Save\tCtrl+S"), ID_FILE_SAVE);
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    AddCommand(m_pFileMenu, QStringLiteral("Save &As..."), ID_FILE_SAVE_AS);
+    QAction* saveAs = AddCommand(m_pFileMenu, QStringLiteral("Save &As..."), ID_FILE_SAVE_AS);
+    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     m_pRecentBegin = m_pFileMenu->addSeparator();
     m_pRecentEnd = m_pFileMenu->addSeparator();
-    AddCommand(m_pFileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);
+    QAction* exit = AddCommand(m_pFileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     m_pEditMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
     m_pUndo = AddCommand(m_pEditMenu, QStringLiteral("&Undo"), ID_EDIT_UNDO);
@@ -72,7 +68,13 @@ void CMainFrame::RecalcLayout() {
     }
     QSize size = layout() != nullptr ? layout()->totalSizeHint() : sizeHint();
     size.setHeight(std::max(size.height(), kMinFrameHeight));
-    setFixedSize(size);
+    // The form's size is the least the frame may have; a frame the user has not made larger
+    // follows it (a change of font), one made larger keeps its size.
+    const bool atMinimum = this->size() == minimumSize() || !m_bSized;
+    setMinimumSize(size);
+    if (atMinimum || width() < size.width() || height() < size.height())
+        resize(atMinimum ? size : this->size().expandedTo(size));
+    m_bSized = true;
 }
 
 QAction* CMainFrame::FindAction(int id) const {

@@ -27,8 +27,9 @@ public:
     virtual void OnFrameActivated() {}
 };
 
-// The main window: a fixed-size frame (minimisable, neither resizable nor maximisable) around the
-// form view, with the File and Help menus and their keys. It has no tool bar and no status bar.
+// The main window: a frame that resizes and maximises (never smaller than the form) around the
+// form view, with the File, Edit and Help menus and their keys. It has no tool bar and no status
+// bar.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
@@ -73,6 +74,7 @@ private:
     QMenu* m_pFileMenu;
     QMenu* m_pHelpMenu;
     QMenu* m_pEditMenu;
+    bool m_bSized = false;  // RecalcLayout has given the frame its size once
     QAction* m_pUndo;
     QAction* m_pRedo;
     QAction* m_pRecentBegin;  // separator before the recent-file items

@@ -15,8 +15,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QSessionManager>
 #include <QSettings>
+#include <QTableView>
 
 #include <tuple>
 
@@ -82,6 +84,7 @@ bool CTallyglassApp::InitInstance(const std::vector<std::string>& args) {
     if (!ProcessShellCommand(info))
         return false;
 
+    RestoreWindowState();
     m_pMainFrame->show();
     m_pMainFrame->activateWindow();
     if (auto* guiApp = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -95,6 +98,7 @@ void CTallyglassApp::ExitInstance() {
     if (m_bUnregistered)
         return;
     std::ignore = m_recentFiles.WriteList(m_services.profile);
+    SaveWindowState();
 }
 
 bool CTallyglassApp::EnsureDocument() {
@@ -248,6 +252,42 @@ void CTallyglassApp::OnAppAbout() {
         m_services.runModal(dialog);
     else
         dialog.exec();
+}
+
+void CTallyglassApp::SaveWindowState() {
+    if (m_pMainFrame == nullptr)
+        return;
+    std::ignore = m_services.profile.WriteString(
+        kWindowSection, "Geometry", m_pMainFrame->saveGeometry().toBase64().toStdString());
+    if (m_pView != nullptr) {
+        std::string widths;
+        const QHeaderView* header = m_pView->GetStringList()->horizontalHeader();
+        for (int column = 0; column < header->count(); ++column)
+            widths += (column == 0 ? "" : ",") + std::to_string(header->sectionSize(column));
+        std::ignore = m_services.profile.WriteString(kWindowSection, "Columns", widths);
+    }
+}
+
+void CTallyglassApp::RestoreWindowState() {
+    const std::string geometry = m_services.profile.GetString(kWindowSection, "Geometry");
+    if (!geometry.empty()) {
+        // A geometry that no longer fits the screens (or is not one) leaves the form's size.
+        std::ignore = m_pMainFrame->restoreGeometry(
+            QByteArray::fromBase64(QByteArray::fromStdString(geometry)));
+        m_pMainFrame->resize(m_pMainFrame->size().expandedTo(m_pMainFrame->minimumSize()));
+    }
+    if (m_pView == nullptr)
+        return;
+    QHeaderView* header = m_pView->GetStringList()->horizontalHeader();
+    const QStringList widths =
+        QString::fromStdString(m_services.profile.GetString(kWindowSection, "Columns"))
+            .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (int column = 0; column < widths.size() && column < header->count(); ++column) {
+        bool ok = false;
+        const int width = widths[column].toInt(&ok);
+        if (ok && width >= 10 && width <= 4000)
+            header->resizeSection(column, width);
+    }
 }
 
 void CTallyglassApp::UpdateFrame() {

@@ -46,6 +46,7 @@ public:
     static constexpr const char* kNotUnregistered =
         "Not all of the system registry entries (or INI file) were removed.";
     static constexpr const char* kNoDocument = "Failed to create empty document.";
+    static constexpr const char* kWindowSection = "Window";
     // Resource 128's template string: window title, document name, new-document type name,
     // filter name, filter extension, file type id and file type name.
     static constexpr const char* kDocTemplate =
@@ -99,6 +100,9 @@ private:
     void Unregister(bool quiet);
     void OnCommitDataRequest(QSessionManager& manager);
     void UpdateFrame();
+    // The frame's geometry and the string list's column widths, kept in the profile.
+    void SaveWindowState();
+    void RestoreWindowState();
 
     Services m_services;
     CRecentFileList m_recentFiles;

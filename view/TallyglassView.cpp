@@ -163,6 +163,16 @@ void CTallyglassView::CreateControls() {
         m_pStatus->setPalette(palette);
     }
 
+    // Room beyond the template's size goes to the lists and the edits; the editing panel moves
+    // down under the string list, which takes the height.
+    SetAnchor(m_pResourceList, growHeight);
+    SetAnchor(groups[0], growWidth | growHeight);
+    SetAnchor(groups[1], growWidth);
+    SetAnchor(groups[2], growWidth | moveDown);
+    SetAnchor(m_pStringList, growWidth | growHeight);
+    for (QWidget* control : std::initializer_list<QWidget*>{m_pText, m_pDescription, m_pStatus})
+        SetAnchor(control, growWidth | moveDown);
+
     // Group boxes are frames drawn behind the controls they surround, not their parents.
     for (QGroupBox* group : groups)
         group->lower();

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QLayout>
+#include <QResizeEvent>
 #include <QVariant>
 
 #include <algorithm>
@@ -51,6 +52,19 @@ void CFormView::ResizeParentToFit() {
     frame->resize(GetFormSize() + extra);
 }
 
+void CFormView::SetAnchor(QWidget* control, unsigned anchors) {
+    for (PlacedControl& placed : m_controls) {
+        if (placed.widget == control)
+            placed.anchors = anchors;
+    }
+    PlaceControls();
+}
+
+void CFormView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceControls();
+}
+
 void CFormView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         PlaceControls();
@@ -71,16 +85,18 @@ void CFormView::Place(QWidget* control, int id, const QRect& units, const QStrin
     if (id != 0)
         control->setProperty(kControlIdProperty, id);
     m_controls.push_back(PlacedControl{control, id, units, dropDown});
-    SetGeometry(m_controls.back(), GetDialogUnits());
+    SetGeometry(m_controls.back(), GetDialogUnits(), QSize());
 }
 
 void CFormView::PlaceControls() {
     const CDialogUnits units = GetDialogUnits();
+    const QSize form = units.MapSize(m_templateSize);
+    const QSize extra(std::max(0, width() - form.width()), std::max(0, height() - form.height()));
     for (const PlacedControl& placed : m_controls)
-        SetGeometry(placed, units);
+        SetGeometry(placed, units, extra);
 }
 
-void CFormView::SetGeometry(const PlacedControl& placed, const CDialogUnits& units) {
+void CFormView::SetGeometry(const PlacedControl& placed, const CDialogUnits& units, QSize extra) {
     QWidget* widget = placed.widget;
     if (widget == nullptr)
         return;
@@ -98,5 +114,13 @@ void CFormView::SetGeometry(const PlacedControl& placed, const CDialogUnits& uni
         // must not cut them short, so a caption grows to the right as far as it needs.
         rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
     }
+    if (placed.anchors & moveRight)
+        rect.translate(extra.width(), 0);
+    if (placed.anchors & moveDown)
+        rect.translate(0, extra.height());
+    if (placed.anchors & growWidth)
+        rect.setWidth(rect.width() + extra.width());
+    if (placed.anchors & growHeight)
+        rect.setHeight(rect.height() + extra.height());
     widget->setGeometry(rect);
 }

@@ -15,7 +15,9 @@ class QComboBox;
 
 // A form built from a dialog template: controls placed from their dialog-unit rectangles, and
 // values bound to controls through DoDataExchange and moved by UpdateData. The form is laid out
-// again when its font changes, so it keeps its arrangement at any font size.
+// again when its font changes, so it keeps its arrangement at any font size. Made larger than
+// its template, it gives the extra room to the controls anchored to take it; at the template's
+// size (or smaller) every control stands where the template puts it.
 class CFormView : public QWidget {
     Q_OBJECT
 
@@ -43,6 +45,17 @@ public:
 
     [[nodiscard]] QSize sizeHint() const override { return GetFormSize(); }
 
+    // What a control does with the room beyond the template's size: take it in width or height,
+    // or move right or down by it. Controls without anchors keep their place and size.
+    enum Anchor : unsigned {
+        anchorNone = 0,
+        growWidth = 1,
+        growHeight = 2,
+        moveRight = 4,
+        moveDown = 8,
+    };
+    void SetAnchor(QWidget* control, unsigned anchors);
+
     // The dynamic property that holds a control's id.
     static constexpr const char* kControlIdProperty = "controlId";
 
@@ -65,6 +78,7 @@ protected:
     QComboBox* AddDropDown(QComboBox* box, int id, const QRect& units, const QString& name);
 
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct PlacedControl {
@@ -72,11 +86,13 @@ private:
         int id;
         QRect units;
         bool dropDown;
+        unsigned anchors = anchorNone;
     };
 
     void Place(QWidget* control, int id, const QRect& units, const QString& name,
                bool dropDown = false);
-    static void SetGeometry(const PlacedControl& placed, const CDialogUnits& units);
+    // extra: the room beyond the template's size.
+    static void SetGeometry(const PlacedControl& placed, const CDialogUnits& units, QSize extra);
     void PlaceControls();
 
     int m_nTemplateId;

@@ -8,8 +8,10 @@
 #include "view/TallyglassView.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -66,13 +68,15 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
 
     const QKeySequence ctrlO(Qt::CTRL | Qt::Key_O);
     const QKeySequence ctrlS(Qt::CTRL | Qt::Key_S);
-    ExpectItems(frame->FileMenu(), {{"&Open...\tCtrl+O", ID_FILE_OPEN, ctrlO, true},
-                                    {"&Save\tCtrl+S", ID_FILE_SAVE, ctrlS, true},
-                                    {"Save &As...", ID_FILE_SAVE_AS, {}, true},
-                                    {"", 0, {}, true},
-                                    {"Recent File", ID_FILE_MRU_FILE1, {}, false},
-                                    {"", 0, {}, true},
-                                    {"E&xit", ID_APP_EXIT, {}, true}});
+    ExpectItems(
+        frame->FileMenu(),
+        {{"&Open...\tCtrl+O", ID_FILE_OPEN, ctrlO, true},
+         {"&Save\tCtrl+S", ID_FILE_SAVE, ctrlS, true},
+         {"Save &As...", ID_FILE_SAVE_AS, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), true},
+         {"", 0, {}, true},
+         {"Recent File", ID_FILE_MRU_FILE1, {}, false},
+         {"", 0, {}, true},
+         {"E&xit", ID_APP_EXIT, QKeySequence(Qt::CTRL | Qt::Key_Q), true}});
     // Nothing to undo or redo yet: both greyed.
     ExpectItems(frame->EditMenu(),
                 {{"&Undo", ID_EDIT_UNDO, QKeySequence(Qt::CTRL | Qt::Key_Z), false},
@@ -141,14 +145,12 @@ TEST_F(AppFrameTest, KeysRunTheirCommands) {
     EXPECT_EQ(m_dialogs.requests[1].title, "Save As");
 }
 
-TEST_F(AppFrameTest, FrameHasAFixedSizeThatShowsTheWholeForm) {
+TEST_F(AppFrameTest, FrameStartsAtTheFormsSizeAndGivesMoreRoomToTheListsAndEdits) {
     ASSERT_TRUE(Start());
     CMainFrame* frame = m_pApp->GetMainFrame();
     const Qt::WindowFlags flags = frame->windowFlags();
     EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_EQ(frame->minimumSize(), frame->maximumSize());
+    EXPECT_TRUE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(frame->size(), frame->minimumSize());
     EXPECT_GE(frame->height(), kMinFrameHeight);
 
@@ -156,11 +158,35 @@ TEST_F(AppFrameTest, FrameHasAFixedSizeThatShowsTheWholeForm) {
     ASSERT_EQ(frame->centralWidget(), view);
     EXPECT_EQ(view->size(), view->GetFormSize());
     EXPECT_EQ(view->geometry().bottom(), frame->height() - 1);
+    const QRect list = view->GetStringList()->geometry();
+    const QRect resources = view->GetResourceList()->geometry();
+    const QRect text = view->GetTextEdit()->geometry();
+    const QRect languages = view->GetLanguageBox()->geometry();
 
-    // A resize request changes nothing.
-    const QSize fixed = frame->size();
-    frame->resize(fixed + QSize(100, 100));
-    EXPECT_EQ(frame->size(), fixed);
+    // Larger: the lists and the edits take the room, the rest keeps its place.
+    frame->resize(frame->size() + QSize(120, 80));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(view->GetStringList()->geometry(), list.adjusted(0, 0, 120, 80));
+    EXPECT_EQ(view->GetResourceList()->geometry(), resources.adjusted(0, 0, 0, 80));
+    EXPECT_EQ(view->GetTextEdit()->geometry(), text.adjusted(0, 80, 120, 80));
+    EXPECT_EQ(view->GetLanguageBox()->geometry(), languages);
+
+    // Never smaller than the form.
+    frame->resize(frame->minimumSize() - QSize(100, 100));
+    EXPECT_EQ(frame->size(), frame->minimumSize());
+    EXPECT_EQ(view->GetStringList()->geometry(), list);
+}
+
+TEST_F(AppFrameTest, WindowSizeAndColumnWidthsComeBackNextTime) {
+    ASSERT_TRUE(Start());
+    QSize larger = m_pApp->GetMainFrame()->size() + QSize(90, 60);
+    m_pApp->GetMainFrame()->resize(larger);
+    m_pApp->GetView()->GetStringList()->horizontalHeader()->resizeSection(1, 321);
+    m_pApp->ExitInstance();
+
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(m_pApp->GetMainFrame()->size(), larger);
+    EXPECT_EQ(m_pApp->GetView()->GetStringList()->horizontalHeader()->sectionSize(1), 321);
 }
 
 TEST_F(AppFrameTest, FrameFollowsTheFormWhenTheFontChanges) {
