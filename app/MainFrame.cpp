@@ -2,17 +2,21 @@
 
 #include "app/AppIcon.h"
 #include "app/Resource.h"
+#include "strings/Languages.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 
@@ -44,8 +48,23 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     UpdateEditCommands(QString(), QString());
 
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    m_pSourceMenu = view->addMenu(QStringLiteral("&Source Language"));
+    auto* sources = new QActionGroup(this);
+    for (int index = 0; index <= ID_VIEW_SOURCE_LAST - ID_VIEW_SOURCE_FIRST; ++index) {
+        const char* name = LanguageName(SlotOfLanguageIndex(index));
+        QAction* action =
+            AddCommand(m_pSourceMenu, QString::fromLatin1(name), ID_VIEW_SOURCE_FIRST + index);
+        action->setCheckable(true);
+        sources->addAction(action);
+    }
+    CheckSourceLanguage(0);
+
     m_pHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(m_pHelpMenu, QStringLiteral("&About Tallyglass..."), ID_APP_ABOUT);
+
+    m_pSummary = new QLabel;
+    statusBar()->addWidget(m_pSummary);
 
     // The entries are read when the menu opens, so a change of the current folder shows too.
     connect(m_pFileMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshRecentFileMenu);
@@ -78,13 +97,26 @@ void CMainFrame::RecalcLayout() {
 }
 
 QAction* CMainFrame::FindAction(int id) const {
-    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pHelpMenu}) {
+    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pHelpMenu}) {
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator() && action->data().toInt() == id)
                 return action;
         }
     }
     return nullptr;
+}
+
+void CMainFrame::CheckSourceLanguage(int index) {
+    if (QAction* action = FindAction(ID_VIEW_SOURCE_FIRST + index))
+        action->setChecked(true);
+}
+
+void CMainFrame::ShowSummary(const QString& summary) {
+    m_pSummary->setText(summary);
+}
+
+QString CMainFrame::GetSummary() const {
+    return m_pSummary->text();
 }
 
 void CMainFrame::UpdateEditCommands(const QString& undoText, const QString& redoText) {

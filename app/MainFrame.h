@@ -50,6 +50,12 @@ public:
     [[nodiscard]] QMenu* FileMenu() const { return m_pFileMenu; }
     [[nodiscard]] QMenu* HelpMenu() const { return m_pHelpMenu; }
     [[nodiscard]] QMenu* EditMenu() const { return m_pEditMenu; }
+    [[nodiscard]] QMenu* SourceLanguageMenu() const { return m_pSourceMenu; }
+    // Checks the source language's entry (an index of the language box).
+    void CheckSourceLanguage(int index);
+    // The status bar's text: the translation summary of the view.
+    void ShowSummary(const QString& summary);
+    [[nodiscard]] QString GetSummary() const;
     // Undo and Redo as the history allows: greyed without a step, named after it ("Undo
     // Typing") with one.
     void UpdateEditCommands(const QString& undoText, const QString& redoText);
@@ -74,6 +80,8 @@ private:
     QMenu* m_pFileMenu;
     QMenu* m_pHelpMenu;
     QMenu* m_pEditMenu;
+    QMenu* m_pSourceMenu;
+    class QLabel* m_pSummary;
     bool m_bSized = false;  // RecalcLayout has given the frame its size once
     QAction* m_pUndo;
     QAction* m_pRedo;

@@ -12,6 +12,10 @@ inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_APP_ABOUT = 57664;
 inline constexpr int ID_APP_EXIT = 57665;
 
+// View > Source Language: one command per entry of the language box, in its order.
+inline constexpr int ID_VIEW_SOURCE_FIRST = 33100;
+inline constexpr int ID_VIEW_SOURCE_LAST = ID_VIEW_SOURCE_FIRST + 19;
+
 inline constexpr int kRecentFileCount = 4;
 // The frame is never made lower than this many pixels.
 inline constexpr int kMinFrameHeight = 438;

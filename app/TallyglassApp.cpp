@@ -9,6 +9,7 @@
 #include "framework/doc/MessageBoxService.h"
 #include "framework/doc/PathUtil.h"
 #include "framework/doc/Profile.h"
+#include "strings/Languages.h"
 #include "view/TallyglassView.h"
 
 #include <QApplication>
@@ -124,6 +125,10 @@ bool CTallyglassApp::EnsureDocument() {
         m_pMainFrame->activateWindow();
     });
     m_pDocManager->SetTitleChangedHandler([this] { UpdateFrame(); });
+    if (m_pView != nullptr) {
+        connect(m_pView, &CTallyglassView::SummaryChanged, m_pMainFrame.get(),
+                &CMainFrame::ShowSummary);
+    }
     m_pDocument->m_undo.SetChangedHandler([this] {
         const CUndoStack& stack = m_pDocument->m_undo;
         m_pMainFrame->UpdateEditCommands(QString::fromStdString(stack.GetUndoText()),
@@ -199,6 +204,10 @@ void CTallyglassApp::OnCommand(int id) {
                 m_pView->OnEditRedo();
             return;
         default:
+            if (id >= ID_VIEW_SOURCE_FIRST && id <= ID_VIEW_SOURCE_LAST) {
+                SetSourceLanguage(id - ID_VIEW_SOURCE_FIRST);
+                return;
+            }
             if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE4)
                 std::ignore = m_pDocManager->OpenRecentFile(id - ID_FILE_MRU_FILE1);
             break;
@@ -254,6 +263,18 @@ void CTallyglassApp::OnAppAbout() {
         dialog.exec();
 }
 
+void CTallyglassApp::SetSourceLanguage(int index) {
+    const int slot = SlotOfLanguageIndex(index);
+    if (slot < 0)
+        return;
+    if (m_pView != nullptr)
+        m_pView->SetSourceLanguage(slot);
+    if (m_pMainFrame != nullptr)
+        m_pMainFrame->CheckSourceLanguage(index);
+    std::ignore =
+        m_services.profile.WriteString(kWindowSection, "SourceLanguage", LanguageName(slot));
+}
+
 void CTallyglassApp::SaveWindowState() {
     if (m_pMainFrame == nullptr)
         return;
@@ -276,6 +297,10 @@ void CTallyglassApp::RestoreWindowState() {
             QByteArray::fromBase64(QByteArray::fromStdString(geometry)));
         m_pMainFrame->resize(m_pMainFrame->size().expandedTo(m_pMainFrame->minimumSize()));
     }
+    const int source = SlotOfLanguageName(
+        m_services.profile.GetString(kWindowSection, "SourceLanguage", "USEnglish"));
+    if (source >= 0)
+        SetSourceLanguage(LanguageIndexOfSlot(source));
     if (m_pView == nullptr)
         return;
     QHeaderView* header = m_pView->GetStringList()->horizontalHeader();

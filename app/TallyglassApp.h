@@ -102,6 +102,8 @@ private:
     void UpdateFrame();
     // The frame's geometry and the string list's column widths, kept in the profile.
     void SaveWindowState();
+    // The source language, by its index in the language box; kept in the profile.
+    void SetSourceLanguage(int index);
     void RestoreWindowState();
 
     Services m_services;

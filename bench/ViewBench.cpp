@@ -6,6 +6,7 @@
 #include "view/TallyglassView.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -115,6 +116,7 @@ void Key(QWidget* widget, int key, const QString& text) {
 
 struct Figures {
     double keystroke = 0;
+    double keystrokeSource = 0;  // typing another language with the source column shown
     double switchClean = 0;
     double switchChanged = 0;
 };
@@ -160,6 +162,27 @@ Figures Measure(int entries, const std::string& folder) {
                 typed == "A string number " + std::to_string(row),
             "the keystrokes did not reach the working copy");
 
+    // UK English beside its US English source: the fourth column and the translation count.
+    view.GetLanguageBox()->setCurrentIndex(1);
+    QApplication::processEvents();
+    Require(list->model()->columnCount() == 4, "the source column is not shown");
+    list->selectRow(row);
+    edit->setFocus();
+    edit->moveCursor(QTextCursor::End);
+    QApplication::processEvents();
+    samples.clear();
+    for (int i = 0; i < 400; ++i) {
+        samples.push_back(i % 2 == 0 ? TimeMs([&] { Key(edit, Qt::Key_X, QStringLiteral("x")); })
+                                     : TimeMs([&] { Key(edit, Qt::Key_Backspace, QString()); }));
+    }
+    figures.keystrokeSource = Median(samples);
+    Require(view.TranslationSummary() ==
+                QStringLiteral("0 of %1 translated").arg(QString::number(entries)),
+            "the translation summary is not kept");
+    view.GetLanguageBox()->setCurrentIndex(0);
+    list->selectRow(row);
+    QApplication::processEvents();
+
     QListWidget* resources = view.GetResourceList();
     // The first switch stores the keystrokes above.
     samples.clear();
@@ -199,12 +222,14 @@ int main(int argc, char** argv) {
     std::printf("%-34s %12s %16s %10s\n", "", "10 entries", "65,535 entries", "target");
     std::printf("%-34s %12.3f %16.3f %10s\n", "keystroke in the text edit", small.keystroke,
                 large.keystroke, "2");
+    std::printf("%-34s %12.3f %16.3f %10s\n", "keystroke, source column shown",
+                small.keystrokeSource, large.keystrokeSource, "2");
     std::printf("%-34s %12.3f %16.3f %10s\n", "switch between two resources", small.switchClean,
                 large.switchClean, "150");
     std::printf("%-34s %12.3f %16.3f %10s\n", "switch after an edit (with store)",
                 small.switchChanged, large.switchChanged, "150");
-    const bool met =
-        large.keystroke <= 2.0 && large.switchClean <= 150.0 && large.switchChanged <= 150.0;
+    const bool met = large.keystroke <= 2.0 && large.keystrokeSource <= 2.0 &&
+                     large.switchClean <= 150.0 && large.switchChanged <= 150.0;
     std::printf("%s\n", met ? "targets met" : "TARGETS MISSED");
     return 0;
 }

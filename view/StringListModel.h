@@ -11,7 +11,8 @@ class CTextCodec;
 // text is a single dataChanged whatever the number of entries.
 class CStringListModel : public QAbstractTableModel {
 public:
-    enum Column { colId = 0, colText = 1, colDescription = 2, columnCount_ = 3 };
+    // colSource exists only while a source language is shown.
+    enum Column { colId = 0, colText = 1, colDescription = 2, columnCount_ = 3, colSource = 3 };
 
     explicit CStringListModel(const CStringSet& strings, QObject* parent = nullptr);
 
@@ -25,6 +26,15 @@ public:
     // The slot and codec the text columns show; nothing is repainted until RefreshTexts.
     void SetSlot(int slot, const CTextCodec& codec);
     [[nodiscard]] int GetSlot() const { return m_nSlot; }
+    // Shows the texts of a source language in a fourth column, and mutes the rows whose text is
+    // empty or still the source's (work a translator has left); -1 hides the column. Inserts or
+    // removes the column at once.
+    void SetSource(int slot, const CTextCodec& codec);
+    [[nodiscard]] int GetSourceSlot() const { return m_nSourceSlot; }
+    // Entries whose text in the shown slot is filled and differs from the source's.
+    [[nodiscard]] int CountTranslated() const;
+    // Whether a row's text still awaits translation: empty, or the source's very text.
+    [[nodiscard]] bool IsUntranslated(int row) const;
 
     // Rows anew, one per entry of the working copy, nothing selected.
     void Rebuild();
@@ -46,7 +56,11 @@ public:
 
 private:
     const CStringSet* m_pStrings;
+    [[nodiscard]] QString Decoded(int row, int slot, const CTextCodec& codec, bool text) const;
+
     const CTextCodec* m_pCodec;
+    const CTextCodec* m_pSourceCodec = nullptr;
+    int m_nSourceSlot = -1;
     int m_nSlot = 0;
     int m_nRows = 0;
     bool m_bHasColumns = false;

@@ -357,12 +357,38 @@ void CTallyglassView::FillStringList() {
         UpdateData(false);
     }
     m_pStringModel->SetSlot(CurrentSlot(), CurrentCodec());
+    const StringLayout layout = Strings().GetLayout();
+    const bool languages = layout == StringLayout::multilingual || layout == StringLayout::utf8;
+    const int source = languages && CurrentSlot() != m_nSourceSlot ? m_nSourceSlot : -1;
+    const bool sourceAppears = source >= 0 && m_pStringModel->GetSourceSlot() < 0;
+    m_pStringModel->SetSource(source, Strings().GetSlotCodec(m_nSourceSlot));
+    if (sourceAppears && m_bColumnsReady) {
+        m_pStringList->horizontalHeader()->resizeSection(CStringListModel::colSource,
+                                                         kColumnWidths[1]);
+        // Rows selected before the column came stay selected whole.
+        QItemSelection rows;
+        for (const int row : SelectedRows())
+            rows.select(m_pStringModel->index(row, 0),
+                        m_pStringModel->index(row, CStringListModel::colSource));
+        const QSignalBlocker blocker(m_pStringList->selectionModel());
+        m_pStringList->selectionModel()->select(rows, QItemSelectionModel::Select);
+    }
     if (static_cast<size_t>(m_pStringModel->rowCount()) == Strings().GetCount()) {
         m_pStringModel->RefreshTexts();
     } else {
         m_pStringModel->Rebuild();
         m_bRowsRebuilt = true;
     }
+    // Counting decodes every row: only when what is counted changed, not at each keystroke.
+    if (m_bRecount || m_bRowsRebuilt || m_nCountedSlot != CurrentSlot() ||
+        m_nCountedSource != source) {
+        m_nTranslated = m_pStringModel->CountTranslated();
+        m_nCountedSlot = CurrentSlot();
+        m_nCountedSource = source;
+        m_bRecount = false;
+        MarkEmptyLanguages();
+    }
+    UpdateSummary();
     RefreshPanel();
 }
 
@@ -537,6 +563,8 @@ void CTallyglassView::OnChangeEdit(int part) {
     CResourceEditor* editor = Editor();
     if (editor == nullptr)
         return;
+    const bool counted = m_pStringModel->GetSourceSlot() >= 0 && part == 0;
+    const bool wasTranslated = counted && !m_pStringModel->IsUntranslated(row);
     if (const EditResult set =
             editor->SetString(static_cast<uint16_t>(row), CurrentSlot(), part, std::move(bytes));
         !set.Ok()) {
@@ -546,6 +574,8 @@ void CTallyglassView::OnChangeEdit(int part) {
         return;
     }
     m_pStatus->clear();
+    if (counted)
+        m_nTranslated += (m_pStringModel->IsUntranslated(row) ? 0 : 1) - (wasTranslated ? 1 : 0);
     // The row's cell reports an item change, which refreshes the panel and the list.
     m_pStringModel->RefreshCell(
         row, part == 0 ? CStringListModel::colText : CStringListModel::colDescription);
@@ -608,6 +638,7 @@ void CTallyglassView::SwitchLayout(bool basic, bool languages, bool descriptions
         return;
     }
     m_nLanguage = 0;
+    m_bRecount = true;
     UpdateData(false);
     RefreshPanel();
 }
@@ -625,6 +656,8 @@ void CTallyglassView::OnSetForAll() {
     }
     if (CResourceEditor* editor = Editor())
         std::ignore = editor->CopyToAll(std::move(entries), CurrentSlot());
+    m_bRecount = true;
+    FillStringList();
 }
 
 void CTallyglassView::OnEditUndo() {
@@ -642,6 +675,7 @@ void CTallyglassView::OnEditRedo() {
 }
 
 void CTallyglassView::ShowPlace(const EditPlace& place) {
+    m_bRecount = true;
     // The step may have selected another resource: the list, the flags and the language follow.
     SelectLoadedResource();
     const int language = LanguageIndexOfSlot(place.slot);
@@ -667,7 +701,51 @@ void CTallyglassView::ShowPlace(const EditPlace& place) {
     RefreshPanel();
 }
 
+void CTallyglassView::SetSourceLanguage(int slot) {
+    if (slot < 0 || slot >= kSlotCount || slot == m_nSourceSlot)
+        return;
+    m_nSourceSlot = slot;
+    if (IsLoaded())
+        FillStringList();
+}
+
+QString CTallyglassView::TranslationSummary() const {
+    if (!IsLoaded() || m_pStringModel->GetSourceSlot() < 0)
+        return {};
+    return QStringLiteral("%1 of %2 translated").arg(m_nTranslated).arg(Strings().GetCount());
+}
+
+void CTallyglassView::UpdateSummary() {
+    const QString summary = TranslationSummary();
+    if (summary != m_strSummary) {
+        m_strSummary = summary;
+        emit SummaryChanged(summary);
+    }
+}
+
+void CTallyglassView::MarkEmptyLanguages() {
+    uint32_t filled = 0;
+    const CStringSet& strings = Strings();
+    for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (!strings.GetSlot(entry, static_cast<size_t>(slot)).text.empty())
+                filled |= uint32_t{1} << slot;
+        }
+    }
+    const QColor muted(0x80, 0x80, 0x80);
+    for (int index = 0; index < m_pLanguage->count(); ++index) {
+        const int slot = SlotOfLanguageIndex(index);
+        const bool empty = slot >= 0 && (filled & (uint32_t{1} << slot)) == 0;
+        m_pLanguage->setItemData(index, empty ? QVariant::fromValue(muted) : QVariant(),
+                                 Qt::ForegroundRole);
+        m_pLanguage->setItemData(index,
+                                 empty ? QStringLiteral("No text in this resource") : QVariant(),
+                                 Qt::ToolTipRole);
+    }
+}
+
 void CTallyglassView::ShowLoadedFlags() {
+    m_bRecount = true;
     m_bUseLanguages = Strings().m_bLanguages;
     m_bUseDescriptions = Strings().m_bDescriptions;
     m_bBasicMode = Strings().m_bBasic;

@@ -92,6 +92,14 @@ public:
     void OnUseLanguages();
     void OnUseDescriptions();
     void OnSetForAll();
+    // The language whose texts the string list shows beside the chosen one's (slot; US English
+    // at first): a "Source" column when the two differ, rows still to translate muted, and a
+    // summary of the progress.
+    void SetSourceLanguage(int slot);
+    [[nodiscard]] int GetSourceLanguage() const { return m_nSourceSlot; }
+    // "12 of 40 translated" for the resource and the chosen language while a source is shown;
+    // empty otherwise.
+    [[nodiscard]] QString TranslationSummary() const;
     // Edit > Undo and Redo: one step of the document's history, shown where it took place.
     void OnEditUndo();
     void OnEditRedo();
@@ -138,6 +146,10 @@ public:
     bool m_bBasicMode = false;
     bool m_bUseLanguages = false;
     bool m_bUseDescriptions = false;
+
+signals:
+    // The translation summary changed (it may have become empty).
+    void SummaryChanged(const QString& summary);
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -194,6 +206,18 @@ private:
     QPlainTextEdit* m_pDescription = nullptr;
     QLabel* m_pStatus = nullptr;
     QListWidget* m_pResourceList = nullptr;
+    // Marks the languages of the language box that hold no text in the resource.
+    void MarkEmptyLanguages();
+    // The summary anew, told when it changed.
+    void UpdateSummary();
+
+    int m_nSourceSlot = 0;
+    int m_nTranslated = 0;  // entries translated in the shown slot, while a source is shown
+    // What m_nTranslated was counted for; a load, an undo or a change of many rows recounts.
+    int m_nCountedSlot = -2;
+    int m_nCountedSource = -2;
+    bool m_bRecount = true;
+    QString m_strSummary;
     // Set by FillStringList when it rebuilt the rows (the selection is then gone).
     bool m_bRowsRebuilt = false;
     // The resource-list row under the mouse before a press, to tell a click on the entry that is

@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTextCursor>
@@ -61,10 +62,18 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
     ASSERT_TRUE(Start());
     CMainFrame* frame = m_pApp->GetMainFrame();
     const QList<QAction*> bar = frame->menuBar()->actions();
-    ASSERT_EQ(bar.size(), 3);
+    ASSERT_EQ(bar.size(), 4);
     EXPECT_EQ(bar[0]->text(), QStringLiteral("&File"));
     EXPECT_EQ(bar[1]->text(), QStringLiteral("&Edit"));
-    EXPECT_EQ(bar[2]->text(), QStringLiteral("&Help"));
+    EXPECT_EQ(bar[2]->text(), QStringLiteral("&View"));
+    EXPECT_EQ(bar[3]->text(), QStringLiteral("&Help"));
+    // View > Source Language: the languages of the language box, US English checked.
+    const QList<QAction*> sources = frame->SourceLanguageMenu()->actions();
+    ASSERT_EQ(sources.size(), 20);
+    EXPECT_EQ(sources[0]->text(), QStringLiteral("USEnglish"));
+    EXPECT_TRUE(sources[0]->isChecked());
+    EXPECT_EQ(sources[5]->text(), QStringLiteral("Spanish"));
+    EXPECT_EQ(sources[19]->data().toInt(), ID_VIEW_SOURCE_LAST);
 
     const QKeySequence ctrlO(Qt::CTRL | Qt::Key_O);
     const QKeySequence ctrlS(Qt::CTRL | Qt::Key_S);
@@ -157,7 +166,7 @@ TEST_F(AppFrameTest, FrameStartsAtTheFormsSizeAndGivesMoreRoomToTheListsAndEdits
     CTallyglassView* view = m_pApp->GetView();
     ASSERT_EQ(frame->centralWidget(), view);
     EXPECT_EQ(view->size(), view->GetFormSize());
-    EXPECT_EQ(view->geometry().bottom(), frame->height() - 1);
+    EXPECT_EQ(view->geometry().bottom(), frame->statusBar()->geometry().top() - 1);
     const QRect list = view->GetStringList()->geometry();
     const QRect resources = view->GetResourceList()->geometry();
     const QRect text = view->GetTextEdit()->geometry();
@@ -199,7 +208,7 @@ TEST_F(AppFrameTest, FrameFollowsTheFormWhenTheFontChanges) {
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(view->size(), view->GetFormSize());
     EXPECT_EQ(frame->size(), frame->minimumSize());
-    EXPECT_EQ(view->geometry().bottom(), frame->height() - 1);
+    EXPECT_EQ(view->geometry().bottom(), frame->statusBar()->geometry().top() - 1);
 }
 
 TEST_F(AppFrameTest, AboutBoxRunsModallyAndClosesByOkOrEscape) {

@@ -106,7 +106,8 @@ protected:
     void SelectRows(std::initializer_list<int> rows) {
         QItemSelection selection;
         for (const int row : rows) {
-            selection.select(Model()->index(row, 0), Model()->index(row, 2));
+            selection.select(Model()->index(row, 0),
+                             Model()->index(row, Model()->columnCount() - 1));
         }
         m_view.GetStringList()->selectionModel()->select(selection,
                                                          QItemSelectionModel::ClearAndSelect);
