@@ -8,6 +8,8 @@
 #include "iff/ChunkStore.h"
 #include "iff/IffFile.h"
 #include "strings/Languages.h"
+#include "document/TextSearch.h"
+#include "strings/TextCodec.h"
 #include "strings/TextResources.h"
 
 namespace {
@@ -33,18 +35,30 @@ bool PayloadOf(CIffFile& iff, ChunkHandle handle, std::vector<uint8_t>& out) {
 
 }  // namespace
 
+// A step of the editing model: the resources it changes, and where a view shows it.
+class CEditorCommand : public CUndoCommand {
+public:
+    using CUndoCommand::CUndoCommand;
+    [[nodiscard]] virtual bool Touches(const CResourceEditor::Key& key) const = 0;
+    [[nodiscard]] virtual const CResourceEditor::Key& GetKey() const = 0;
+    [[nodiscard]] virtual EditPlace GetPlace() const = 0;
+};
+
 // A step in one resource: it reaches that resource before it applies or takes back its change.
-class CResourceCommand : public CUndoCommand {
+class CResourceCommand : public CEditorCommand {
 public:
     CResourceCommand(CResourceEditor& editor, std::string text, size_t entry, int slot)
-        : CUndoCommand(std::move(text)),
+        : CEditorCommand(std::move(text)),
           m_editor(editor),
           m_key(editor.GetType(), editor.GetId()),
           m_nEntry(entry),
           m_nSlot(slot) {}
 
-    [[nodiscard]] const CResourceEditor::Key& GetKey() const { return m_key; }
-    [[nodiscard]] EditPlace GetPlace() const {
+    [[nodiscard]] bool Touches(const CResourceEditor::Key& key) const override {
+        return key == m_key;
+    }
+    [[nodiscard]] const CResourceEditor::Key& GetKey() const override { return m_key; }
+    [[nodiscard]] EditPlace GetPlace() const override {
         return {m_key.first, m_key.second, m_nEntry, m_nSlot};
     }
 
@@ -143,6 +157,65 @@ private:
 };
 
 }  // namespace
+
+// Replace All: the sets before and after in every resource it changed, one step.
+class CReplaceAllCommand : public CEditorCommand {
+public:
+    struct Change {
+        CResourceEditor::Key key;
+        CStringSet before;
+        CStringSet after;
+        size_t entry;
+        int slot;
+    };
+
+    CReplaceAllCommand(CResourceEditor& editor, std::vector<Change> changes)
+        : CEditorCommand("Replace All"), m_editor(editor), m_changes(std::move(changes)) {}
+
+    [[nodiscard]] bool Touches(const CResourceEditor::Key& key) const override {
+        for (const Change& change : m_changes) {
+            if (change.key == key) {
+                return true;
+            }
+        }
+        return false;
+    }
+    [[nodiscard]] const CResourceEditor::Key& GetKey() const override {
+        return m_changes.front().key;
+    }
+    [[nodiscard]] EditPlace GetPlace() const override {
+        const Change& first = m_changes.front();
+        return {first.key.first, first.key.second, first.entry, first.slot};
+    }
+
+    void Redo() override {
+        m_editor.m_pApplying = this;
+        // The first resource last, so that it is the one selected afterwards.
+        for (auto change = m_changes.rbegin(); change != m_changes.rend(); ++change) {
+            Put(change->key, change->after);
+        }
+        m_editor.m_pApplying = nullptr;
+    }
+    void Undo() override {
+        for (auto change = m_changes.rbegin(); change != m_changes.rend(); ++change) {
+            Put(change->key, change->before);
+        }
+    }
+
+private:
+    void Put(const CResourceEditor::Key& key, const CStringSet& state) {
+        if (!m_editor.Reach(key)) {
+            return;
+        }
+        const ChunkHandle handle = m_editor.m_strings.m_hChunk;
+        m_editor.m_strings = state;
+        m_editor.m_strings.m_hChunk = handle;
+        m_editor.Touched();
+    }
+
+    CResourceEditor& m_editor;
+    std::vector<Change> m_changes;
+};
 
 CResourceEditor::CResourceEditor(CIffFile& iff, CUndoStack& stack) : m_iff(iff), m_stack(stack) {}
 
@@ -295,9 +368,10 @@ EditResult CResourceEditor::Store() {
     if (const auto original = m_originals.find(key); original != m_originals.end()) {
         bool applied = false;
         for (size_t i = original->second.firstStep; i < m_stack.GetIndex() && !applied; ++i) {
-            const auto* step = dynamic_cast<const CResourceCommand*>(m_stack.GetCommand(i));
-            applied = step != nullptr && step->GetKey() == key;
+            const auto* step = dynamic_cast<const CEditorCommand*>(m_stack.GetCommand(i));
+            applied = step != nullptr && step->Touches(key);
         }
+        applied = applied || (m_pApplying != nullptr && m_pApplying->Touches(key));
         if (!applied) {
             bytes = &original->second.payload;
         }
@@ -322,6 +396,164 @@ void CResourceEditor::RememberOriginal() {
     }
 }
 
+const CStringSet* CResourceEditor::Content(const Key& key, CStringSet& holder) {
+    if (m_bLoaded && key == Key(m_nType, m_nId)) {
+        return &m_strings;
+    }
+    ChunkHandle handle = 0;
+    if (!m_iff.FindChunk(handle, key.first, key.second) || !holder.Load(m_iff, handle)) {
+        return nullptr;
+    }
+    return &holder;
+}
+
+std::vector<SearchHit> CResourceEditor::HitsOf(const Key& key, const CStringSet& strings,
+                                               const CTextSearch& search,
+                                               const SearchScope& scope) const {
+    std::vector<SearchHit> hits;
+    const bool languages = HasLanguages(strings);
+    for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if ((!languages && slot != 0) || (scope.slot >= 0 && languages && slot != scope.slot)) {
+                continue;
+            }
+            const StringSlot value = strings.GetSlot(entry, static_cast<size_t>(slot));
+            for (int part = 0; part < 2; ++part) {
+                if ((part == 0 && !scope.texts) || (part == 1 && !scope.descriptions)) {
+                    continue;
+                }
+                const std::string_view bytes = part == 0 ? value.text : value.description;
+                if (bytes.empty()) {
+                    continue;
+                }
+                const std::u16string display =
+                    CTextCodec::ToDisplay(strings.GetSlotCodec(slot).Decode(bytes));
+                for (const auto& [start, length] : search.Matches(display)) {
+                    hits.push_back({key.first, key.second, entry, slot, part, start, length});
+                }
+            }
+        }
+    }
+    return hits;
+}
+
+bool CResourceEditor::Find(const CTextSearch& search, const SearchScope& scope,
+                           const std::vector<Key>& order, const SearchHit* from, bool backwards,
+                           SearchHit& hit) {
+    if (order.empty() || !search.IsCompiled()) {
+        return false;
+    }
+    const auto place = [](const SearchHit& h) {
+        return std::make_tuple(h.entry, h.slot, h.part, h.start);
+    };
+    size_t first = 0;
+    if (from != nullptr) {
+        const auto found = std::find(order.begin(), order.end(), Key(from->type, from->id));
+        first = found != order.end() ? static_cast<size_t>(found - order.begin()) : 0;
+    }
+    // Every resource once from the one of from, then that one again for what lies before from.
+    for (size_t step = 0; step <= order.size(); ++step) {
+        const size_t at = backwards ? (first + order.size() * 2 - step) % order.size()
+                                    : (first + step) % order.size();
+        CStringSet holder;
+        const CStringSet* strings = Content(order[at], holder);
+        if (strings == nullptr) {
+            continue;
+        }
+        std::vector<SearchHit> hits = HitsOf(order[at], *strings, search, scope);
+        if (backwards) {
+            std::reverse(hits.begin(), hits.end());
+        }
+        for (const SearchHit& candidate : hits) {
+            if (from != nullptr && step == 0 &&
+                (backwards ? place(candidate) >= place(*from) : place(candidate) <= place(*from))) {
+                continue;  // not past from yet
+            }
+            if (from != nullptr && step == order.size() &&
+                (backwards ? place(candidate) < place(*from) : place(candidate) > place(*from))) {
+                continue;  // round again: only what lies before from
+            }
+            hit = candidate;
+            return true;
+        }
+        if (from == nullptr && step + 1 == order.size()) {
+            break;  // every resource seen once
+        }
+    }
+    return false;
+}
+
+EditResult CResourceEditor::ReplaceAll(const CTextSearch& search, std::u16string_view replacement,
+                                       const SearchScope& scope, const std::vector<Key>& order,
+                                       size_t& count) {
+    count = 0;
+    std::vector<CReplaceAllCommand::Change> changes;
+    for (const Key& key : order) {
+        CStringSet holder;
+        const CStringSet* strings = Content(key, holder);
+        if (strings == nullptr) {
+            continue;
+        }
+        const std::vector<SearchHit> hits = HitsOf(key, *strings, search, scope);
+        if (hits.empty()) {
+            continue;
+        }
+        CStringSet after = *strings;
+        size_t replacedHere = 0;
+        for (size_t i = 0; i < hits.size(); ++i) {
+            const SearchHit& hit = hits[i];
+            if (i > 0 && hits[i - 1].entry == hit.entry && hits[i - 1].slot == hit.slot &&
+                hits[i - 1].part == hit.part) {
+                continue;  // one replacement per text: ReplaceAll took all its matches
+            }
+            const StringSlot value = strings->GetSlot(hit.entry, static_cast<size_t>(hit.slot));
+            const CTextCodec& codec = strings->GetSlotCodec(hit.slot);
+            const std::u16string display = CTextCodec::ToDisplay(
+                codec.Decode(hit.part == 0 ? value.text : value.description));
+            size_t replaced = 0;
+            const std::u16string changed = search.ReplaceAll(display, replacement, replaced);
+            std::string bytes;
+            size_t bad = 0;
+            if (!codec.EncodeDisplay(changed, bytes, &bad)) {
+                const char* name = LanguageName(hit.slot);
+                const std::string language = !HasLanguages(*strings) ? std::string("Western")
+                                             : name != nullptr     ? std::string(name)
+                                                                   : "slot " + std::to_string(hit.slot);
+                std::string character;
+                if (bad < changed.size()) {
+                    const size_t length =
+                        bad + 1 < changed.size() && changed[bad] >= 0xD800 && changed[bad] < 0xDC00
+                            ? 2
+                            : 1;
+                    std::ignore = CTextCodec::Utf8().Encode(
+                        std::u16string_view(changed).substr(bad, length), character);
+                }
+                return Refuse(EditStatus::badSlot,
+                              "Nothing was replaced: \u201C" + character +
+                                  "\u201D cannot be stored in " + language + " text (" +
+                                  ResourceLabelPrefix(key.first, key.second) + "string #" +
+                                  std::to_string(hit.entry) + ").");
+            }
+            std::ignore = after.SetString(static_cast<uint16_t>(hit.entry),
+                                          static_cast<uint16_t>(hit.slot), hit.part, bytes);
+            replacedHere += replaced;
+        }
+        count += replacedHere;
+        changes.push_back({key, *strings, std::move(after), hits.front().entry, hits.front().slot});
+    }
+    if (changes.empty()) {
+        return {};
+    }
+    // The bytes each resource was read with, for a store once everything is undone.
+    for (const CReplaceAllCommand::Change& change : changes) {
+        if (Reach(change.key)) {
+            RememberOriginal();
+        }
+    }
+    m_stack.Push(std::make_unique<CReplaceAllCommand>(*this, std::move(changes)));
+    return {};
+}
+
 bool CResourceEditor::Reach(const Key& key) {
     if (m_bLoaded && key == Key(m_nType, m_nId)) {
         return true;
@@ -333,7 +565,7 @@ EditResult CResourceEditor::Step(bool undo) {
     if (undo ? !m_stack.CanUndo() : !m_stack.CanRedo()) {
         return {};
     }
-    const auto* command = dynamic_cast<const CResourceCommand*>(
+    const auto* command = dynamic_cast<const CEditorCommand*>(
         m_stack.GetCommand(undo ? m_stack.GetIndex() - 1 : m_stack.GetIndex()));
     if (command != nullptr && !Reach(command->GetKey())) {
         // The resource shown cannot be stored (or the step's resource is gone): the step stays.

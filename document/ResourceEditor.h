@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,26 @@
 #include "strings/StringSet.h"
 
 class CIffFile;
+class CTextSearch;
+
+// Where Find and Replace look: one language slot or all (-1), texts and/or descriptions.
+struct SearchScope {
+    int slot = -1;
+    bool texts = true;
+    bool descriptions = false;
+};
+
+// One match: the resource, the entry, the slot and part, and the match's place in the text as
+// the edit shows it (UTF-16 code units, line breaks as one '\n').
+struct SearchHit {
+    ChunkType type = 0;
+    uint16_t id = 0;
+    size_t entry = 0;
+    int slot = 0;
+    int part = 0;
+    size_t start = 0;
+    size_t length = 0;
+};
 
 // Why an edit was not made; done when it was.
 enum class EditStatus {
@@ -85,6 +106,20 @@ public:
     // when it holds more records than fit or the chunk refuses it.
     EditResult Store();
 
+    using Key = std::pair<ChunkType, uint16_t>;
+
+    // The next match after from (the first one when from is null), or before it when backwards,
+    // through the resources in order and round again; false when there is none.
+    [[nodiscard]] bool Find(const CTextSearch& search, const SearchScope& scope,
+                            const std::vector<Key>& order, const SearchHit* from, bool backwards,
+                            SearchHit& hit);
+    // Replaces every match in the resources in order as one step ("Replace All"); count receives
+    // the number of replacements. When a replacement cannot be stored in its slot's code page,
+    // nothing is replaced and the reason names the first such place.
+    EditResult ReplaceAll(const CTextSearch& search, std::u16string_view replacement,
+                          const SearchScope& scope, const std::vector<Key>& order,
+                          size_t& count);
+
     // Undo or redo one step of the stack, selecting its resource first.
     EditResult Undo();
     EditResult Redo();
@@ -103,7 +138,15 @@ public:
 
 private:
     friend class CResourceCommand;
-    using Key = std::pair<ChunkType, uint16_t>;
+    friend class CReplaceAllCommand;
+
+    // The content of a resource: the working copy when it is the one selected, else a copy
+    // loaded from its chunk into holder. Null when it cannot be read.
+    const CStringSet* Content(const Key& key, CStringSet& holder);
+    // The matches of one resource, in entry, slot, part and position order.
+    [[nodiscard]] std::vector<SearchHit> HitsOf(const Key& key, const CStringSet& strings,
+                                                const CTextSearch& search,
+                                                const SearchScope& scope) const;
 
     // Selects key unless it is the working copy already; false when it cannot.
     bool Reach(const Key& key);
@@ -129,5 +172,8 @@ private:
         size_t firstStep = 0;
     };
     std::map<Key, Original> m_originals;
+    // A step being applied that stores resources on the way (Replace All reaches each in turn):
+    // it is not on the stack's done side yet, but its resources are changed.
+    const class CEditorCommand* m_pApplying = nullptr;
     std::function<void(const EditPlace&)> m_showHandler;
 };

@@ -2,6 +2,7 @@
 // resources and stores, and the bytes a resource is stored with once its steps are undone.
 
 #include "document/ResourceEditor.h"
+#include "document/TextSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -271,6 +273,110 @@ TEST_F(ResourceEditorTest, RandomHistoriesAgreeWithTheStatesTheyPassedThrough) {
     ASSERT_TRUE(m_editor.Store().Ok());
     for (const auto& [key, payload] : m_originals) {
         EXPECT_EQ(Payload(key), payload) << ChunkTypeName(key.first) << " " << key.second;
+    }
+}
+
+struct SearchRow {
+    std::string name;
+    SearchOptions options;
+    std::u16string text;
+    std::vector<std::pair<size_t, size_t>> matches;
+};
+
+TEST(TextSearchTest, LiteralRegexCaseAndWholeWords) {
+    const std::vector<SearchRow> rows = {
+        {"literal_case_folded", {u"chair", false, false, false}, u"Chair, armchair", {{0, 5}, {10, 5}}},
+        {"literal_match_case", {u"chair", true, false, false}, u"Chair, armchair", {{10, 5}}},
+        {"whole_words", {u"chair", false, true, false}, u"Chair, armchair", {{0, 5}}},
+        {"literal_dot_is_a_dot", {u"a.b", false, false, false}, u"axb a.b", {{4, 3}}},
+        {"regex", {u"[0-9]+", false, false, true}, u"Comfort 6, fun 10", {{8, 1}, {15, 2}}},
+        {"accented_case", {u"\u00E9t\u00E9", false, false, false}, u"\u00C9T\u00C9 x", {{0, 3}}},
+        {"across_a_line_break", {u"a\nb", false, false, false}, u"a\nb", {{0, 3}}},
+    };
+    for (const SearchRow& row : rows) {
+        CTextSearch search;
+        std::string error;
+        ASSERT_TRUE(search.Compile(row.options, error)) << row.name << ": " << error;
+        EXPECT_EQ(search.Matches(row.text), row.matches) << row.name;
+    }
+    CTextSearch search;
+    std::string error;
+    EXPECT_FALSE(search.Compile({u"(", false, false, true}, error));
+    EXPECT_NE(error.find("not valid"), std::string::npos);
+    EXPECT_FALSE(search.Compile({u"", false, false, false}, error));
+
+    // Replacements: literal text stays literal, a regex may use its groups.
+    ASSERT_TRUE(search.Compile({u"$1", false, false, false}, error));
+    size_t count = 0;
+    EXPECT_EQ(search.ReplaceAll(u"costs $1", u"\\$2", count), u"costs \\$2");
+    EXPECT_EQ(count, 1u);
+    ASSERT_TRUE(search.Compile({u"(\\w+) (\\w+)", false, false, true}, error));
+    EXPECT_EQ(search.ReplaceAll(u"rocking chair", u"$2 $1", count), u"chair rocking");
+}
+
+TEST_F(ResourceEditorTest, FindGoesThroughEveryResourceInOrderAndRoundAgain) {
+    CTextSearch search;
+    std::string error;
+    ASSERT_TRUE(search.Compile({u"t", false, false, false}, error));
+    const std::vector<Key> order = {
+        {kTypeStrings, 1}, {kTypeStrings, 2}, {kTypePieMenuStrings, 1}};
+    SearchScope scope;
+    SearchHit hit;
+    ASSERT_TRUE(m_editor.Find(search, scope, order, nullptr, false, hit));
+    EXPECT_EQ(hit.id, 1);
+    EXPECT_EQ(hit.entry, 1u);  // "two"
+    std::vector<std::tuple<uint16_t, size_t, size_t>> seen;
+    SearchHit from = hit;
+    for (int i = 0; i < 6; ++i) {
+        seen.emplace_back(from.id, from.entry, from.start);
+        ASSERT_TRUE(m_editor.Find(search, scope, order, &from, false, hit));
+        from = hit;
+    }
+    // "two", "three" in STR# 1, "Sit" in STR# 2, "Sit" and "Stand" in TTAs 1, then round again.
+    EXPECT_EQ(seen, (std::vector<std::tuple<uint16_t, size_t, size_t>>{
+                        {1, 1, 0}, {1, 2, 0}, {2, 1, 2}, {1, 0, 2}, {1, 1, 1}, {1, 1, 0}}));
+    // Backwards from "three" (where the loop stopped): "two".
+    ASSERT_TRUE(m_editor.Find(search, scope, order, &from, true, hit));
+    EXPECT_EQ(hit.type, kTypeStrings);
+    EXPECT_EQ(hit.entry, 1u);
+    ASSERT_TRUE(m_editor.Find(search, scope, order, &hit, true, hit));
+    EXPECT_EQ(hit.type, kTypePieMenuStrings);  // round again, backwards
+    EXPECT_EQ(hit.entry, 1u);
+    // French only, and nothing there.
+    scope.slot = 2;
+    ASSERT_TRUE(m_editor.Find(search, scope, order, nullptr, false, hit));
+    EXPECT_EQ(hit.id, 1);  // a layout without languages has only its slot 0 to search
+    ASSERT_TRUE(search.Compile({u"zzz", false, false, false}, error));
+    EXPECT_FALSE(m_editor.Find(search, SearchScope{}, order, nullptr, false, hit));
+}
+
+TEST_F(ResourceEditorTest, ReplaceAllIsOneStepOrNothingAtAll) {
+    CTextSearch search;
+    std::string error;
+    ASSERT_TRUE(search.Compile({u"Sit", true, false, false}, error));
+    const std::vector<Key> order = {{kTypeStrings, 2}, {kTypePieMenuStrings, 1}};
+    size_t count = 0;
+    // "ł" fits neither windows-1252 slot: nothing is replaced.
+    const EditResult refused = m_editor.ReplaceAll(search, u"\u0142", SearchScope{}, order, count);
+    EXPECT_FALSE(refused.Ok());
+    EXPECT_EQ(refused.reason, "Nothing was replaced: \u201C\u0142\u201D cannot be stored in "
+                              "USEnglish text (#2: string #1).");
+    EXPECT_EQ(m_stack.GetCount(), 0u);
+
+    ASSERT_TRUE(m_editor.ReplaceAll(search, u"Sit down", SearchScope{}, order, count).Ok());
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(m_stack.GetCount(), 1u);
+    EXPECT_EQ(m_stack.GetUndoText(), "Replace All");
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 2).Ok());
+    EXPECT_EQ(m_editor.Strings().GetSlot(1, 0).text, "Sit down");
+    ASSERT_TRUE(m_editor.Select(kTypePieMenuStrings, 1).Ok());
+    EXPECT_EQ(m_editor.Strings().GetSlot(0, 0).text, "Sit down");
+
+    // One undo takes back both; stored, they are the bytes they were read with.
+    ASSERT_TRUE(m_editor.Undo().Ok());
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
+    for (const Key& key : order) {
+        EXPECT_EQ(Payload(key), m_originals.at(key)) << key.second;
     }
 }
 
