@@ -47,6 +47,15 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
     m_pRedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     UpdateEditCommands(QString(), QString());
+    m_pEditMenu->addSeparator();
+    AddCommand(m_pEditMenu, QStringLiteral("&Find..."), ID_EDIT_FIND)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    AddCommand(m_pEditMenu, QStringLiteral("Find &Next"), ID_EDIT_REPEAT)
+        ->setShortcut(QKeySequence(Qt::Key_F3));
+    AddCommand(m_pEditMenu, QStringLiteral("Find &Previous"), ID_EDIT_FIND_PREVIOUS)
+        ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    AddCommand(m_pEditMenu, QStringLiteral("&Replace..."), ID_EDIT_REPLACE)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     m_pSourceMenu = view->addMenu(QStringLiteral("&Source Language"));

@@ -203,6 +203,16 @@ void CTallyglassApp::OnCommand(int id) {
             if (m_pView != nullptr)
                 m_pView->OnEditRedo();
             return;
+        case ID_EDIT_FIND:
+        case ID_EDIT_REPLACE:
+            if (m_pView != nullptr)
+                m_pView->OnEditFind(id == ID_EDIT_REPLACE);
+            return;
+        case ID_EDIT_REPEAT:
+        case ID_EDIT_FIND_PREVIOUS:
+            if (m_pView != nullptr)
+                std::ignore = m_pView->OnEditFindNext(id == ID_EDIT_FIND_PREVIOUS);
+            return;
         default:
             if (id >= ID_VIEW_SOURCE_FIRST && id <= ID_VIEW_SOURCE_LAST) {
                 SetSourceLanguage(id - ID_VIEW_SOURCE_FIRST);

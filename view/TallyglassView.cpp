@@ -1,6 +1,7 @@
 #include "view/TallyglassView.h"
 
 #include "document/TallyglassDoc.h"
+#include "document/TextSearch.h"
 #include "framework/doc/MessageBoxService.h"
 #include "framework/ui/DataExchange.h"
 #include "framework/ui/UrlDropFilter.h"
@@ -8,6 +9,7 @@
 #include "strings/Languages.h"
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
+#include "view/FindDialog.h"
 #include "view/StringListModel.h"
 
 #include <QCheckBox>
@@ -672,6 +674,147 @@ void CTallyglassView::OnEditRedo() {
         if (const EditResult redone = editor->Redo(); !redone.Ok())
             MessageBox(redone.reason, std::string(), MB_OK);
     }
+}
+
+void CTallyglassView::OnEditFind(bool replace) {
+    if (m_pFindDialog == nullptr) {
+        m_pFindDialog = new CFindDialog(this);
+        m_pFindDialog->setWindowFlag(Qt::Window);
+        connect(m_pFindDialog, &CFindDialog::FindRequested, this,
+                [this](bool backwards) { std::ignore = OnEditFindNext(backwards); });
+        connect(m_pFindDialog, &CFindDialog::ReplaceRequested, this, &CTallyglassView::OnReplace);
+        connect(m_pFindDialog, &CFindDialog::ReplaceAllRequested, this,
+                &CTallyglassView::OnReplaceAll);
+    }
+    m_pFindDialog->ShowFor(replace);
+}
+
+std::vector<CResourceEditor::Key> CTallyglassView::ResourceOrder() const {
+    std::vector<CResourceEditor::Key> order;
+    for (int row = 0; row < m_pResourceList->count(); ++row) {
+        const qulonglong key = m_pResourceList->item(row)->data(Qt::UserRole).toULongLong();
+        order.emplace_back(static_cast<ChunkType>(key >> 16), static_cast<uint16_t>(key & 0xFFFF));
+    }
+    return order;
+}
+
+bool CTallyglassView::PrepareSearch(CTextSearch& search, SearchScope& scope) {
+    if (m_pFindDialog == nullptr)
+        return false;
+    std::string error;
+    if (!search.Compile(m_pFindDialog->GetOptions(), error)) {
+        m_pFindDialog->SetResult(QString::fromStdString(error));
+        return false;
+    }
+    scope.slot = m_pFindDialog->InAllLanguages() ? -1 : CurrentSlot();
+    scope.texts = true;
+    scope.descriptions = m_pFindDialog->InDescriptions();
+    return true;
+}
+
+bool CTallyglassView::OnEditFindNext(bool backwards) {
+    CResourceEditor* editor = Editor();
+    if (editor == nullptr)
+        return false;
+    if (m_pFindDialog == nullptr || m_pFindDialog->GetOptions().pattern.empty()) {
+        OnEditFind(false);
+        return false;
+    }
+    CTextSearch search;
+    SearchScope scope;
+    if (!PrepareSearch(search, scope))
+        return false;
+    // From the match shown last, or from the selected row of the resource shown.
+    SearchHit from = m_lastHit;
+    if (!m_bHasHit || !editor->IsLoaded() || from.type != editor->GetType() ||
+        from.id != editor->GetId()) {
+        const int row = std::max(FirstSelectedRow(), 0);
+        from = SearchHit{editor->GetType(),
+                         editor->GetId(),
+                         backwards ? static_cast<size_t>(row) + 1 : static_cast<size_t>(row),
+                         -1,
+                         0,
+                         0,
+                         0};
+    }
+    SearchHit hit;
+    if (!editor->Find(search, scope, ResourceOrder(), editor->IsLoaded() ? &from : nullptr,
+                      backwards, hit)) {
+        m_pFindDialog->SetResult(QStringLiteral("Not found."));
+        m_bHasHit = false;
+        return false;
+    }
+    m_pFindDialog->SetResult(QString());
+    ShowHit(hit);
+    return true;
+}
+
+void CTallyglassView::ShowHit(const SearchHit& hit) {
+    const qulonglong key = ResourceKey(hit.type, hit.id);
+    for (int row = 0; row < m_pResourceList->count(); ++row) {
+        if (m_pResourceList->item(row)->data(Qt::UserRole).toULongLong() == key &&
+            m_pResourceList->currentRow() != row) {
+            m_pResourceList->setCurrentRow(row);
+            break;
+        }
+    }
+    const StringLayout layout = Strings().GetLayout();
+    if (layout == StringLayout::multilingual || layout == StringLayout::utf8) {
+        const int language = LanguageIndexOfSlot(hit.slot);
+        if (language >= 0 && language != m_nLanguage)
+            m_pLanguage->setCurrentIndex(language);
+    }
+    const int row = static_cast<int>(hit.entry);
+    m_pStringList->selectionModel()->select(
+        QItemSelection(m_pStringModel->index(row, 0),
+                       m_pStringModel->index(row, m_pStringModel->columnCount() - 1)),
+        QItemSelectionModel::ClearAndSelect);
+    m_pStringList->scrollTo(m_pStringModel->index(row, 0));
+    QPlainTextEdit* edit = hit.part == 0 ? m_pText : m_pDescription;
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(static_cast<int>(hit.start));
+    cursor.setPosition(static_cast<int>(hit.start + hit.length), QTextCursor::KeepAnchor);
+    edit->setTextCursor(cursor);
+    m_lastHit = hit;
+    m_bHasHit = true;
+}
+
+void CTallyglassView::OnReplace() {
+    if (m_pFindDialog == nullptr)
+        return;
+    // The match shown, if it is still what the edit has selected, becomes the replacement.
+    if (m_bHasHit) {
+        QPlainTextEdit* edit = m_lastHit.part == 0 ? m_pText : m_pDescription;
+        QTextCursor cursor = edit->textCursor();
+        if (cursor.selectionStart() == static_cast<int>(m_lastHit.start) &&
+            cursor.selectionEnd() == static_cast<int>(m_lastHit.start + m_lastHit.length) &&
+            edit->isEnabled()) {
+            cursor.insertText(QString::fromStdU16String(m_pFindDialog->GetReplacement()));
+            m_lastHit.length = 0;
+        }
+    }
+    std::ignore = OnEditFindNext(false);
+}
+
+void CTallyglassView::OnReplaceAll() {
+    CResourceEditor* editor = Editor();
+    CTextSearch search;
+    SearchScope scope;
+    if (editor == nullptr || !PrepareSearch(search, scope))
+        return;
+    size_t count = 0;
+    const EditResult replaced =
+        editor->ReplaceAll(search, m_pFindDialog->GetReplacement(), scope, ResourceOrder(), count);
+    if (!replaced.Ok()) {
+        m_pFindDialog->SetResult(QString::fromStdString(replaced.reason));
+        return;
+    }
+    m_bHasHit = false;
+    m_pFindDialog->SetResult(count == 1 ? QStringLiteral("1 replacement made.")
+                                        : QStringLiteral("%1 replacements made.").arg(count));
+    SelectLoadedResource();
+    ShowLoadedFlags();
+    FillStringList();
 }
 
 void CTallyglassView::ShowPlace(const EditPlace& place) {

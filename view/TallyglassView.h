@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class CFindDialog;
 class CStringListModel;
 class CTallyglassDoc;
 class CTextCodec;
@@ -103,6 +104,16 @@ public:
     // Edit > Undo and Redo: one step of the document's history, shown where it took place.
     void OnEditUndo();
     void OnEditRedo();
+    // Edit > Find (replace false) and Replace: the dialog, its find or replace field focused.
+    void OnEditFind(bool replace);
+    // Edit > Find Next / Find Previous: the next match through every text resource in list
+    // order (and round again), shown selected in its edit; false when there is none.
+    bool OnEditFindNext(bool backwards);
+    // The dialog's Replace: the match shown is replaced (an edit like typing), then the next one
+    // is found. Replace All: every match, one step; the result line says how many.
+    void OnReplace();
+    void OnReplaceAll();
+    [[nodiscard]] CFindDialog* GetFindDialog() const { return m_pFindDialog; }
 
     // The language slot of a language-box index, and back; -1 for none.
     [[nodiscard]] static int SlotOfLanguageIndex(int index);
@@ -211,6 +222,16 @@ private:
     // The summary anew, told when it changed.
     void UpdateSummary();
 
+    // The resources in the order the list shows them.
+    [[nodiscard]] std::vector<CResourceEditor::Key> ResourceOrder() const;
+    // The search the dialog describes; false (and the dialog says why) when it is not valid.
+    bool PrepareSearch(CTextSearch& search, SearchScope& scope);
+    // Selects the resource, language and row of a match and selects the match in its edit.
+    void ShowHit(const SearchHit& hit);
+
+    CFindDialog* m_pFindDialog = nullptr;
+    SearchHit m_lastHit;
+    bool m_bHasHit = false;
     int m_nSourceSlot = 0;
     int m_nTranslated = 0;  // entries translated in the shown slot, while a source is shown
     // What m_nTranslated was counted for; a load, an undo or a change of many rows recounts.

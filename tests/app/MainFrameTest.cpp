@@ -87,9 +87,15 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
          {"", 0, {}, true},
          {"E&xit", ID_APP_EXIT, QKeySequence(Qt::CTRL | Qt::Key_Q), true}});
     // Nothing to undo or redo yet: both greyed.
-    ExpectItems(frame->EditMenu(),
-                {{"&Undo", ID_EDIT_UNDO, QKeySequence(Qt::CTRL | Qt::Key_Z), false},
-                 {"&Redo", ID_EDIT_REDO, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false}});
+    ExpectItems(
+        frame->EditMenu(),
+        {{"&Undo", ID_EDIT_UNDO, QKeySequence(Qt::CTRL | Qt::Key_Z), false},
+         {"&Redo", ID_EDIT_REDO, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false},
+         {"", 0, {}, true},
+         {"&Find...", ID_EDIT_FIND, QKeySequence(Qt::CTRL | Qt::Key_F), true},
+         {"Find &Next", ID_EDIT_REPEAT, QKeySequence(Qt::Key_F3), true},
+         {"Find &Previous", ID_EDIT_FIND_PREVIOUS, QKeySequence(Qt::SHIFT | Qt::Key_F3), true},
+         {"&Replace...", ID_EDIT_REPLACE, QKeySequence(Qt::CTRL | Qt::Key_H), true}});
     EXPECT_EQ(frame->FindAction(ID_EDIT_REDO)->shortcuts().value(1),
               QKeySequence(Qt::CTRL | Qt::Key_Y));
     ExpectItems(frame->HelpMenu(), {{"&About Tallyglass...", ID_APP_ABOUT, {}, true}});
