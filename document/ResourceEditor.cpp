@@ -4,11 +4,11 @@
 #include <memory>
 #include <tuple>
 
+#include "document/TextSearch.h"
 #include "framework/stream/MemFile.h"
 #include "iff/ChunkStore.h"
 #include "iff/IffFile.h"
 #include "strings/Languages.h"
-#include "document/TextSearch.h"
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
 
@@ -508,8 +508,8 @@ EditResult CResourceEditor::ReplaceAll(const CTextSearch& search, std::u16string
             }
             const StringSlot value = strings->GetSlot(hit.entry, static_cast<size_t>(hit.slot));
             const CTextCodec& codec = strings->GetSlotCodec(hit.slot);
-            const std::u16string display = CTextCodec::ToDisplay(
-                codec.Decode(hit.part == 0 ? value.text : value.description));
+            const std::u16string display =
+                CTextCodec::ToDisplay(codec.Decode(hit.part == 0 ? value.text : value.description));
             size_t replaced = 0;
             const std::u16string changed = search.ReplaceAll(display, replacement, replaced);
             std::string bytes;
@@ -517,8 +517,8 @@ EditResult CResourceEditor::ReplaceAll(const CTextSearch& search, std::u16string
             if (!codec.EncodeDisplay(changed, bytes, &bad)) {
                 const char* name = LanguageName(hit.slot);
                 const std::string language = !HasLanguages(*strings) ? std::string("Western")
-                                             : name != nullptr     ? std::string(name)
-                                                                   : "slot " + std::to_string(hit.slot);
+                                             : name != nullptr       ? std::string(name)
+                                                               : "slot " + std::to_string(hit.slot);
                 std::string character;
                 if (bad < changed.size()) {
                     const size_t length =

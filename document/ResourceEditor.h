@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -117,8 +117,7 @@ public:
     // the number of replacements. When a replacement cannot be stored in its slot's code page,
     // nothing is replaced and the reason names the first such place.
     EditResult ReplaceAll(const CTextSearch& search, std::u16string_view replacement,
-                          const SearchScope& scope, const std::vector<Key>& order,
-                          size_t& count);
+                          const SearchScope& scope, const std::vector<Key>& order, size_t& count);
 
     // Undo or redo one step of the stack, selecting its resource first.
     EditResult Undo();

@@ -33,8 +33,7 @@ public:
     // text with every match replaced: replacement taken literally, or with $1 groups for a
     // regular expression. count receives the number of replacements.
     [[nodiscard]] std::u16string ReplaceAll(std::u16string_view text,
-                                            std::u16string_view replacement,
-                                            size_t& count) const;
+                                            std::u16string_view replacement, size_t& count) const;
 
 private:
     struct Pattern;

@@ -285,7 +285,10 @@ struct SearchRow {
 
 TEST(TextSearchTest, LiteralRegexCaseAndWholeWords) {
     const std::vector<SearchRow> rows = {
-        {"literal_case_folded", {u"chair", false, false, false}, u"Chair, armchair", {{0, 5}, {10, 5}}},
+        {"literal_case_folded",
+         {u"chair", false, false, false},
+         u"Chair, armchair",
+         {{0, 5}, {10, 5}}},
         {"literal_match_case", {u"chair", true, false, false}, u"Chair, armchair", {{10, 5}}},
         {"whole_words", {u"chair", false, true, false}, u"Chair, armchair", {{0, 5}}},
         {"literal_dot_is_a_dot", {u"a.b", false, false, false}, u"axb a.b", {{4, 3}}},
@@ -318,8 +321,7 @@ TEST_F(ResourceEditorTest, FindGoesThroughEveryResourceInOrderAndRoundAgain) {
     CTextSearch search;
     std::string error;
     ASSERT_TRUE(search.Compile({u"t", false, false, false}, error));
-    const std::vector<Key> order = {
-        {kTypeStrings, 1}, {kTypeStrings, 2}, {kTypePieMenuStrings, 1}};
+    const std::vector<Key> order = {{kTypeStrings, 1}, {kTypeStrings, 2}, {kTypePieMenuStrings, 1}};
     SearchScope scope;
     SearchHit hit;
     ASSERT_TRUE(m_editor.Find(search, scope, order, nullptr, false, hit));
@@ -359,8 +361,9 @@ TEST_F(ResourceEditorTest, ReplaceAllIsOneStepOrNothingAtAll) {
     // "ł" fits neither windows-1252 slot: nothing is replaced.
     const EditResult refused = m_editor.ReplaceAll(search, u"\u0142", SearchScope{}, order, count);
     EXPECT_FALSE(refused.Ok());
-    EXPECT_EQ(refused.reason, "Nothing was replaced: \u201C\u0142\u201D cannot be stored in "
-                              "USEnglish text (#2: string #1).");
+    EXPECT_EQ(refused.reason,
+              "Nothing was replaced: \u201C\u0142\u201D cannot be stored in "
+              "USEnglish text (#2: string #1).");
     EXPECT_EQ(m_stack.GetCount(), 0u);
 
     ASSERT_TRUE(m_editor.ReplaceAll(search, u"Sit down", SearchScope{}, order, count).Ok());
