@@ -528,7 +528,7 @@ EditResult CResourceEditor::ReplaceAll(const CTextSearch& search, std::u16string
                     std::ignore = CTextCodec::Utf8().Encode(
                         std::u16string_view(changed).substr(bad, length), character);
                 }
-                return Refuse(EditStatus::badSlot,
+                return Refuse(EditStatus::unencodable,
                               "Nothing was replaced: \u201C" + character +
                                   "\u201D cannot be stored in " + language + " text (" +
                                   ResourceLabelPrefix(key.first, key.second) + "string #" +

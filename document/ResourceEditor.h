@@ -44,6 +44,7 @@ enum class EditStatus {
     badSlot,         // a slot out of range, or other than 0 without languages
     noDescriptions,  // a description in a layout that stores none
     layoutRefused,   // leaving the UTF-8 layout, a text its code page cannot hold
+    unencodable,     // a replacement the code page of its slot cannot hold
     tooLarge,        // a store of more records than a 16-bit count holds
     storeFailed,     // the chunk refused its new payload
     blocked,         // an undo or redo in another resource while this one cannot be stored

@@ -825,11 +825,9 @@ void CTallyglassView::ShowPlace(const EditPlace& place) {
     m_bUseLanguages = Strings().m_bLanguages;
     m_bUseDescriptions = Strings().m_bDescriptions;
     m_bBasicMode = Strings().m_bBasic;
-    m_nLanguage = language >= 0 && Strings().GetLayout() != StringLayout::basic &&
-                          Strings().GetLayout() != StringLayout::plain &&
-                          Strings().GetLayout() != StringLayout::described
-                      ? language
-                      : 0;
+    const StringLayout layout = Strings().GetLayout();
+    const bool languages = layout == StringLayout::multilingual || layout == StringLayout::utf8;
+    m_nLanguage = languages && language >= 0 ? language : 0;
     UpdateData(false);
     m_bRefreshing = false;
     FillStringList();

@@ -360,7 +360,7 @@ TEST_F(ResourceEditorTest, ReplaceAllIsOneStepOrNothingAtAll) {
     size_t count = 0;
     // "ł" fits neither windows-1252 slot: nothing is replaced.
     const EditResult refused = m_editor.ReplaceAll(search, u"\u0142", SearchScope{}, order, count);
-    EXPECT_FALSE(refused.Ok());
+    EXPECT_EQ(refused.status, EditStatus::unencodable);
     EXPECT_EQ(refused.reason,
               "Nothing was replaced: \u201C\u0142\u201D cannot be stored in "
               "USEnglish text (#2: string #1).");
