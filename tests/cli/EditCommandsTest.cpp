@@ -290,6 +290,24 @@ TEST_F(EditCommands, CopyToAllFillsEverySlotOfTheGivenEntries) {
     EXPECT_EQ(Get(strings, 0, 1), "");
 }
 
+TEST_F(EditCommands, CopyToAllConvertsTheTextAndListsTheLanguagesLeftAlone) {
+    ASSERT_EQ(Cli({"set", path, "--id", "300", "--entry", "0", "--text", "tr\xC3\xA8s caf\xC3\xA9"})
+                  .exitCode,
+              0);
+    const ProgramResult result =
+        Cli({"copy-to-all", path, "--id", "300", "--entries", "0", "--lang", "USEnglish"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err.rfind("tallyglass-cli: Not copied into Japanese, Polish, ", 0), 0u)
+        << result.err;
+    EXPECT_NE(result.err.find(": \xE2\x80\x9C\xC3\xA8\xE2\x80\x9D cannot be stored."),
+              std::string::npos);
+    const CStringSet strings = Decode(ChangedPayload(path, 300));
+    EXPECT_EQ(Get(strings, 0, 2), "tr\xE8s caf\xE9");           // French, windows-1252
+    EXPECT_EQ(Get(strings, 0, 11), "tr\xA8\xA8s caf\xA8\xA6");  // Simplified Chinese
+    EXPECT_EQ(Get(strings, 0, 9), "");                          // Japanese left alone
+    EXPECT_EQ(Get(strings, 0, kSlotWithoutName), "");
+}
+
 TEST_F(EditCommands, CopyToAllFromAnotherLanguage) {
     ASSERT_EQ(
         Cli({"copy-to-all", path, "--id", "300", "--entries", "0,1", "--lang", "French"}).exitCode,
