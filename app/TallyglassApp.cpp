@@ -150,8 +150,12 @@ bool CTallyglassApp::ProcessShellCommand(const CCommandLineInfo& info) {
             // file named with it, if any, like the open request that would have followed.
             if (info.m_strFileName.empty())
                 return m_pDocManager->OnFileNew() && m_pMainFrame != nullptr;
-            return m_pDocManager->OpenDocumentFile(info.m_strFileName) ==
-                   CDocManager::OpenResult::opened;
+            if (m_pDocManager->OpenDocumentFile(info.m_strFileName) ==
+                CDocManager::OpenResult::opened)
+                return true;
+            // The reason has been shown; the editor starts all the same, on an untitled
+            // document rather than on a greyed one named after the file it could not open.
+            return m_pDocManager->OnFileNew() && m_pMainFrame != nullptr;
         }
         case CCommandLineInfo::FilePrint:
         case CCommandLineInfo::FilePrintTo:

@@ -49,7 +49,7 @@ bool CDocSession::Open(const std::string& path) {
     // The editor opens an empty file as a document without chunks; the command line, which
     // would only write an empty IFF file over it, refuses it as what it is.
     if (!m_doc.m_iff.IsAttached() && m_doc.GetOpenError() == 0) {
-        PrintError(CTallyglassDoc::kMsgNotIff);
+        PrintError(CTallyglassDoc::OpenErrorMessage(CIffFile::errNotIff, path));
         return false;
     }
     // A file the document could not read as IFF has been reported by the view; the command

@@ -19,10 +19,8 @@ bool OpenIff(const std::string& path, CIffFile& iff) {
     if (iff.Open(&error, false)) {
         return true;
     }
-    if (error == CIffFile::errNotIff) {
-        PrintError(CTallyglassDoc::kMsgNotIff);
-    } else if (error == CIffFile::errVersion) {
-        PrintError(CTallyglassDoc::kMsgBadVersion);
+    if (error == CIffFile::errNotIff || error == CIffFile::errVersion) {
+        PrintError(CTallyglassDoc::OpenErrorMessage(error, path));
     } else {
         PrintError(CFileException::MessageFor(CFileException::genericException, path));
     }

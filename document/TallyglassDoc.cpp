@@ -1,10 +1,12 @@
 #include "document/TallyglassDoc.h"
 
 #include "framework/doc/Archive.h"
+#include "framework/doc/PathUtil.h"
 #include "framework/doc/View.h"
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
 
+#include <array>
 #include <cstdio>
 #include <iterator>
 
@@ -41,6 +43,13 @@ void CTallyglassDoc::Serialize(CArchive& archive) {
         // a plain Save must not replace the file with an IFF file without chunks.
         SetSaveAsRequired(true);
     }
+    const std::string message = OpenErrorMessage(code, file ? file->GetFilePath() : std::string());
+    if (CView* view = GetFirstView(); view && !message.empty()) {
+        static_cast<void>(view->MessageBox(message, kErrorCaption, MB_OK | MB_ICONSTOP));
+    }
+}
+
+std::string CTallyglassDoc::OpenErrorMessage(int code, const std::string& path) {
     const char* message = nullptr;
     switch (code) {
         case 1:
@@ -56,11 +65,33 @@ void CTallyglassDoc::Serialize(CArchive& archive) {
             message = kMsgBadVersion;
             break;
         default:
-            break;
+            return {};
     }
-    if (CView* view = GetFirstView(); view && message) {
-        static_cast<void>(view->MessageBox(message, kErrorCaption, MB_OK | MB_ICONSTOP));
+    std::string text = message;
+    if (const size_t at = text.find("%1"); at != std::string::npos) {
+        text.replace(at, 2, FileNameOf(path));
     }
+    return text;
+}
+
+bool CTallyglassDoc::CanOpenSource(CFile& file, const std::string& path) {
+    const uint64_t length = file.GetLength();
+    if (length == 0) {
+        return true;
+    }
+    std::array<uint8_t, kFileHeaderSize> header{};
+    const size_t read = file.Read(header.data(), header.size());
+    file.SeekToBegin();
+    const int code = CIffFile::CheckHeader(header.data(), read, length);
+    if (code == 0) {
+        return true;
+    }
+    m_nOpenError = code;
+    if (CView* view = GetFirstView()) {
+        static_cast<void>(
+            view->MessageBox(OpenErrorMessage(code, path), kErrorCaption, MB_OK | MB_ICONSTOP));
+    }
+    return false;
 }
 
 bool CTallyglassDoc::OnNewDocument() {

@@ -16,9 +16,10 @@
 // source and only then writes the target (safely, see CDocument::OnSaveDocument).
 class CTallyglassDoc : public CDocument {
 public:
-    static constexpr const char* kMsgNotIff = "This file is *not* an IFF file!";
+    // %1 is the file's name.
+    static constexpr const char* kMsgNotIff = "%1: This file is *not* an IFF file!";
     static constexpr const char* kMsgBadVersion =
-        "The file version of the IFF file is not supported!";
+        "%1: The file version of the IFF file is not supported!";
     static constexpr const char* kMsgBadPointer = "Invalid file pointer!";
     static constexpr const char* kMsgNoMemory = "There's not enough free memory!";
     static constexpr const char* kMsgCantAccess =
@@ -35,6 +36,13 @@ public:
     // into the stream; a false result without a stream error throws a generic CFileException.
     void Serialize(CArchive& archive) override;
     bool OnNewDocument() override;
+    // A file that is not an IFF file, or of a version not supported, is refused before the
+    // document gives up what it holds: the message names it and nothing changes. An empty file
+    // opens as an empty document.
+    bool CanOpenSource(CFile& file, const std::string& path) override;
+    // The open-error message of a code (kMsgNotIff and the others) for the file at path; empty
+    // for 0.
+    [[nodiscard]] static std::string OpenErrorMessage(int code, const std::string& path);
     // In this order: the working copy is stored (a copy that does not fit fails the save, and
     // the first view says why), views update, m_iff.LoadAll, m_iff.Close, then the base's safe
     // save; a save that succeeds makes the undo history's current state the saved one. When chunks

@@ -230,6 +230,21 @@ uint8_t* CIffFile::SnapshotAt(uint64_t offset, uint64_t count) const {
 // ---------------------------------------------------------------------------------------------
 // Opening
 
+int CIffFile::CheckHeader(const uint8_t* bytes, size_t size, uint64_t fileLength) {
+    if (fileLength > kMaxOffset || bytes == nullptr || size < kFileHeaderSize) {
+        return errNotIff;
+    }
+    if (std::memcmp(bytes + kSignatureOffset, "IFF FILE", kSignatureLength) != 0) {
+        return errNotIff;
+    }
+    const uint8_t* version = bytes + kVersionOffset;
+    if (std::memcmp(version, "2.0", kVersionLength) != 0 &&
+        std::memcmp(version, "2.5", kVersionLength) != 0) {
+        return errVersion;
+    }
+    return 0;
+}
+
 bool CIffFile::Open(int* error, bool readMapHeaders) {
     Reset();
     const auto fail = [error](int code) {
@@ -253,18 +268,14 @@ bool CIffFile::Open(int* error, bool readMapHeaders) {
     }
     m_nSourceLength = m_nSnapshotSize;
     const uint8_t* header = SnapshotAt(0, kFileHeaderSize);
-    if (header == nullptr) {
-        return fail(errNotIff);
+    if (const int code = CheckHeader(header, header != nullptr ? kFileHeaderSize : 0, length);
+        code != 0) {
+        if (header != nullptr) {
+            std::memcpy(m_header.data(), header, kFileHeaderSize);
+        }
+        return fail(code);
     }
     std::memcpy(m_header.data(), header, kFileHeaderSize);
-    if (std::memcmp(header + kSignatureOffset, "IFF FILE", kSignatureLength) != 0) {
-        return fail(errNotIff);
-    }
-    const uint8_t* version = header + kVersionOffset;
-    if (std::memcmp(version, "2.0", kVersionLength) != 0 &&
-        std::memcmp(version, "2.5", kVersionLength) != 0) {
-        return fail(errVersion);
-    }
     if (GetVersion() == 25) {
         ReadResourceMap(readMapHeaders);
     }

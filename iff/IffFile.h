@@ -65,6 +65,9 @@ public:
     // which 32-bit offsets cannot address, is refused with 3 before anything is read. A stream
     // error while reading the source passes to the caller.
     [[nodiscard]] bool Open(int* error, bool readMapHeaders);
+    // The verdict Open gives on a file's first size bytes (its header) and its length: 0, or
+    // errNotIff or errVersion. Lets a caller refuse a file before giving up what it holds.
+    [[nodiscard]] static int CheckHeader(const uint8_t* bytes, size_t size, uint64_t fileLength);
 
     [[nodiscard]] POSITION FindFirstOfType(ChunkType type) const;
     // The handle at pos; pos moves to the next chunk of the same type, or 0.

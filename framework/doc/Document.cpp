@@ -98,6 +98,9 @@ bool CDocument::OnOpenDocument(const std::string& path) {
     std::unique_ptr<CFile> file;
     try {
         file = OpenSourceFile(path);
+        if (!CanOpenSource(*file, path)) {
+            return false;
+        }
     } catch (const CFileException& error) {
         ReportFileError(error);
         return false;
@@ -192,6 +195,10 @@ std::unique_ptr<CSafeFile> CDocument::CreateTargetFile(const std::string& path) 
         return m_targetFactory(path);
     }
     return std::make_unique<CSafeFile>(path);
+}
+
+bool CDocument::CanOpenSource(CFile&, const std::string&) {
+    return true;
 }
 
 std::unique_ptr<CFile> CDocument::OpenSourceFile(const std::string& path) {

@@ -59,7 +59,9 @@ public:
     // A new, empty document: DeleteContents, views told (OnDocumentReplaced), path emptied,
     // modified flag cleared. Returns true.
     virtual bool OnNewDocument();
-    // Opens path for reading (others denied writing), then DeleteContents and OnDocumentReplaced,
+    // Opens path for reading (others denied writing) and asks CanOpenSource, which may refuse the
+    // file while the document still holds what it held; then DeleteContents and
+    // OnDocumentReplaced,
     // then Serialize loading when the file is not empty. A stream error is reported and gives
     // false; LastOpenReplacedContents() then tells whether the old contents are already gone.
     // Clears the modified flag; does not set the path (the caller does on success).
@@ -116,6 +118,9 @@ protected:
     [[nodiscard]] virtual std::unique_ptr<CSafeFile> CreateTargetFile(const std::string& path);
     // The stream that OnOpenDocument reads; throws CFileException when the file does not open.
     [[nodiscard]] virtual std::unique_ptr<CFile> OpenSourceFile(const std::string& path);
+    // Whether the opened file can become the contents, asked before anything is replaced; a
+    // refusal tells the user why. Leaves the stream at its start. Base accepts every file.
+    [[nodiscard]] virtual bool CanOpenSource(CFile& file, const std::string& path);
 
 private:
     std::string m_strPathName;

@@ -53,12 +53,13 @@ INSTANTIATE_TEST_SUITE_P(
         StartupCase{"RelativeFile", {"strings.iff"}, true, "strings.iff - Tallyglass", {}, 2, 0},
         StartupCase{
             "QuotedFile", {"\"@/strings.iff\""}, true, "strings.iff - Tallyglass", {}, 2, 0},
-        StartupCase{"MissingFile", {"@/missing.iff"}, false, "", {kNotFound}, 0, 1},
+        StartupCase{
+            "MissingFile", {"@/missing.iff"}, true, "Untitled - Tallyglass", {kNotFound}, 0, 0},
         StartupCase{"NotIff",
                     {"@/junk.iff"},
                     true,
-                    "junk.iff - Tallyglass",
-                    {CTallyglassDoc::kMsgNotIff},
+                    "Untitled - Tallyglass",
+                    {"junk.iff: This file is *not* an IFF file!"},
                     0,
                     0},
         StartupCase{"UnknownSwitchIgnored",

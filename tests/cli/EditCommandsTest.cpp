@@ -215,7 +215,7 @@ TEST_F(EditCommands, AnEmptyFileIsRefusedAndLeftEmpty) {
     WriteBytes(path, {});
     const auto result = Cli({"layout", path, "--id", "1", "plain"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "tallyglass-cli: This file is *not* an IFF file!\n");
+    EXPECT_EQ(result.err, "tallyglass-cli: file.iff: This file is *not* an IFF file!\n");
     EXPECT_TRUE(ReadBytes(path).empty());
 }
 

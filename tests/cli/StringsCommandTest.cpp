@@ -162,8 +162,9 @@ TEST(StringsCommandFailures, FilesThatDoNotOpenExitWith1AndTheReason) {
         std::string err;
     };
     const Row rows[] = {
-        {notIff, "tallyglass-cli: This file is *not* an IFF file!\n"},
-        {version, "tallyglass-cli: The file version of the IFF file is not supported!\n"},
+        {notIff, "tallyglass-cli: not.iff: This file is *not* an IFF file!\n"},
+        {version,
+         "tallyglass-cli: version.iff: The file version of the IFF file is not supported!\n"},
         {missing, "tallyglass-cli: " +
                       CFileException::MessageFor(CFileException::fileNotFound, missing) + "\n"},
     };

@@ -110,29 +110,34 @@ struct BadFileRow {
 
 class UnreadableFile : public TallyglassDocTest, public testing::WithParamInterface<BadFileRow> {};
 
-// The document opens all the same: it names the file, holds no chunks, is not modified, and a
-// plain Save must ask for a path.
-TEST_P(UnreadableFile, ShowsItsMessageAndOpensWithoutChunks) {
+// The file is refused before anything is replaced: the message names it, and the document keeps
+// the file it held, its working copy and its state.
+TEST_P(UnreadableFile, IsRefusedAndTheOpenDocumentStaysAsItWas) {
     const auto& row = GetParam();
     WriteBytes(dir / "bad.iff", row.bytes);
     ASSERT_TRUE(doc.OnOpenDocument(path));
     ASSERT_TRUE(view.Load(128));
-    ASSERT_TRUE(doc.OnOpenDocument(dir / "bad.iff"));
+    const size_t chunks = doc.m_iff.GetChunkList().size();
+    const int replaced = view.replaced;
+    EXPECT_FALSE(doc.OnOpenDocument(dir / "bad.iff"));
     EXPECT_EQ(doc.GetOpenError(), row.code);
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, row.message);
     EXPECT_EQ(box.shown[0].caption, "Error");
     EXPECT_EQ(box.shown[0].type, MB_OK | MB_ICONSTOP);
-    EXPECT_EQ(doc.m_iff.GetChunkList().size(), 0u);
+    EXPECT_FALSE(doc.LastOpenReplacedContents());
+    EXPECT_EQ(doc.m_iff.GetChunkList().size(), chunks);
+    EXPECT_EQ(view.replaced, replaced);
+    EXPECT_TRUE(view.Editor().IsLoaded());
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_TRUE(doc.IsSaveAsRequired());
-    EXPECT_FALSE(view.Editor().IsLoaded());  // the old working copy is forgotten
+    EXPECT_FALSE(doc.IsSaveAsRequired());
+    EXPECT_EQ(ReadBytes(dir / "bad.iff"), row.bytes);
 }
 
 TEST_P(UnreadableFile, WithoutAViewTheOutcomeIsTheSameButSilent) {
     WriteBytes(dir / "bad.iff", GetParam().bytes);
     doc.RemoveView(&view);
-    ASSERT_TRUE(doc.OnOpenDocument(dir / "bad.iff"));
+    EXPECT_FALSE(doc.OnOpenDocument(dir / "bad.iff"));
     EXPECT_EQ(doc.GetOpenError(), GetParam().code);
     EXPECT_TRUE(box.shown.empty());
 }
@@ -143,13 +148,14 @@ std::vector<uint8_t> Text(const std::string& text) {
 
 INSTANTIATE_TEST_SUITE_P(
     TallyglassDoc, UnreadableFile,
-    testing::Values(
-        BadFileRow{"NotIff", Text(std::string(80, 'x')), 3, "This file is *not* an IFF file!"},
-        BadFileRow{"ShortHeader", Text("IFF FILE 2.5:TYPE"), 3, "This file is *not* an IFF file!"},
-        BadFileRow{"Version21", MakeIffHeader("2.1"), 4,
-                   "The file version of the IFF file is not supported!"},
-        BadFileRow{"Version30", MakeIffFile({MakeChunk("STR#", 1, {0, 0})}, "3.0"), 4,
-                   "The file version of the IFF file is not supported!"}),
+    testing::Values(BadFileRow{"NotIff", Text(std::string(80, 'x')), 3,
+                               "bad.iff: This file is *not* an IFF file!"},
+                    BadFileRow{"ShortHeader", Text("IFF FILE 2.5:TYPE"), 3,
+                               "bad.iff: This file is *not* an IFF file!"},
+                    BadFileRow{"Version21", MakeIffHeader("2.1"), 4,
+                               "bad.iff: The file version of the IFF file is not supported!"},
+                    BadFileRow{"Version30", MakeIffFile({MakeChunk("STR#", 1, {0, 0})}, "3.0"), 4,
+                               "bad.iff: The file version of the IFF file is not supported!"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TallyglassDocTest, AnEmptyFileOpensAsADocumentWithoutChunks) {
@@ -334,18 +340,35 @@ TEST_F(TallyglassDocTest, AFailedDuplicateShowsOnlyTheStreamError) {
 
 // Through the file commands: Save after an unreadable open asks for a path, so the file is
 // never replaced by an IFF file without chunks.
-TEST_F(TallyglassDocTest, SaveAfterAnUnreadableOpenGoesToSaveAs) {
+// A failed open after a good one: the document, its title and the recent list stay as they
+// were, and a following save goes to the good file, never to the one that failed.
+TEST_F(TallyglassDocTest, AFailedOpenKeepsTheDocumentAndTheFailedFileIsNeverWritten) {
     ScriptedFileDialog dialogs;
     CRecentFileList recent;
     CDocManager manager(doc, box, dialogs, recent);
-    WriteBytes(dir / "bad.iff", Text("not an iff file at all, not even close to one, no sir"));
-    ASSERT_EQ(manager.OpenDocumentFile(dir / "bad.iff"), CDocManager::OpenResult::opened);
-    EXPECT_EQ(doc.GetTitle(), "bad.iff");
-    EXPECT_FALSE(manager.OnFileSave());
-    ASSERT_EQ(dialogs.requests.size(), 1u);
-    EXPECT_EQ(dialogs.requests[0].proposedName, dir / "bad.iff");
-    EXPECT_EQ(ReadBytes(dir / "bad.iff"),
-              Text("not an iff file at all, not even close to one, no sir"));
+    ASSERT_EQ(manager.OpenDocumentFile(path), CDocManager::OpenResult::opened);
+    ASSERT_TRUE(view.Load(128));
+    view.Edit(0, "changed");
+    const std::vector<uint8_t> bad = Text("not an iff file at all, not even close to one, no sir");
+    WriteBytes(dir / "bad.iff", bad);
+    box.Answer({IDNO});  // "Save changes?": the edit stays in the document all the same
+    EXPECT_EQ(manager.OpenDocumentFile(dir / "bad.iff"), CDocManager::OpenResult::failed);
+    EXPECT_EQ(doc.GetTitle(), "sample.iff");
+    EXPECT_EQ(doc.GetPathName(), path);
+    EXPECT_EQ(recent.GetEntry(0), path);
+    EXPECT_EQ(recent.GetEntry(1), "");
+    EXPECT_TRUE(doc.IsModified());
+
+    EXPECT_TRUE(manager.OnFileSave());
+    EXPECT_TRUE(dialogs.requests.empty());
+    EXPECT_EQ(ReadBytes(dir / "bad.iff"), bad);
+    CTallyglassDoc reopened;
+    ASSERT_TRUE(reopened.OnOpenDocument(path));
+    ChunkHandle handle = 0;
+    ASSERT_TRUE(reopened.m_iff.FindChunk(handle, kTypeStrings, 128));
+    CStringSet saved;
+    ASSERT_TRUE(saved.Load(reopened.m_iff, handle));
+    EXPECT_EQ(std::string(saved.GetSlot(0, 0).text), "changed");
 }
 
 // ---------------------------------------------------------------------------------------------
