@@ -1,12 +1,17 @@
 #include "document/TallyglassDoc.h"
 
 #include "framework/doc/Archive.h"
+#include "framework/doc/PathUtil.h"
 #include "framework/doc/View.h"
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
+#include "framework/stream/MemFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <limits>
+#include <tuple>
 
 CTallyglassDoc::CTallyglassDoc() {
     // Attach shows a failed duplicate of the stream as the framework's file-error message.
@@ -18,6 +23,10 @@ CTallyglassDoc::~CTallyglassDoc() = default;
 
 void CTallyglassDoc::Serialize(CArchive& archive) {
     CFile* file = archive.GetFile();
+    if (archive.IsStoring() && m_archive && !m_bSavingLoose && file) {
+        StoreArchive(*file);
+        return;
+    }
     if (archive.IsStoring()) {
         if (!m_iff.Save(file)) {
             // Fail like a stream error, so the safe save discards the half-written file; the
@@ -31,11 +40,18 @@ void CTallyglassDoc::Serialize(CArchive& archive) {
         return;
     }
     m_nOpenError = 0;
-    if (file) {
+    if (m_pendingEntry) {
+        if (!file || !AttachArchiveEntry(*file)) {
+            m_nOpenError = errArchive;
+            SetSaveAsRequired(true);
+            return;
+        }
+    } else if (file) {
         static_cast<void>(m_iff.Attach(*file));
     }
     int code = 0;
     if (!m_iff.Open(&code, false)) {
+        m_archive.reset();
         m_nOpenError = code;
         // The document keeps the file's name, but what it holds is not that file's content:
         // a plain Save must not replace the file with an IFF file without chunks.
@@ -69,6 +85,14 @@ bool CTallyglassDoc::OnNewDocument() {
 }
 
 bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
+    if (std::string why; m_archive && !m_bSavingLoose && !m_archive->archive.CanRewrite(&why)) {
+        // A rewrite would lose the entries the manifest cannot place; the entry itself can
+        // still be saved as a loose file.
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(why, GetAppTitle(), MB_OK | MB_ICONEXCLAMATION));
+        }
+        return false;
+    }
     if (const EditResult stored = m_editor.Store(); !stored.Ok()) {
         // Writing the file without the edits would lose them; they stay in the working copy.
         if (CView* view = GetFirstView()) {
@@ -108,11 +132,138 @@ bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
         }
     }
     m_iff.Close();
+    m_written.reset();
     if (!CDocument::OnSaveDocument(path)) {
+        m_written.reset();
         return false;
+    }
+    if (m_archive && !m_bSavingLoose && m_written) {
+        // What the file now holds is the source of the next save's other entries.
+        std::ignore = m_archive->archive.Load(std::move(*m_written));
+        m_written.reset();
     }
     m_undo.SetClean();
     return true;
+}
+
+bool CTallyglassDoc::OnOpenArchiveEntry(const std::string& archivePath, const std::string& entry) {
+    m_pendingEntry = entry;
+    const bool opened = OnOpenDocument(archivePath);
+    m_pendingEntry.reset();
+    if (opened && !m_archive && m_nOpenError == 0) {
+        // An empty file is read by nobody: it holds no archive.
+        m_nOpenError = errArchive;
+        SetSaveAsRequired(true);
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(FileNameOf(archivePath) + " is not a FAR archive.",
+                                               kErrorCaption, MB_OK | MB_ICONSTOP));
+        }
+    }
+    return opened;
+}
+
+bool CTallyglassDoc::AttachArchiveEntry(CFile& file) {
+    const std::string name = FileNameOf(file.GetFilePath());
+    const auto refuse = [this](const std::string& why) {
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
+        }
+        return false;
+    };
+    const uint64_t length = file.GetLength();
+    if (length > std::numeric_limits<uint32_t>::max()) {
+        // Offsets of 32 bits cannot address more; nothing is read.
+        return refuse(name + " is larger than an archive can be.");
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
+    file.SeekToBegin();
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const size_t n = file.Read(bytes.data() + done, bytes.size() - done);
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    bytes.resize(done);
+    ArchiveSource source;
+    if (source.archive.Load(std::move(bytes)) != CFarArchive::Status::ok) {
+        return refuse(source.archive.DescribeStatus(name));
+    }
+    std::string why;
+    const std::optional<size_t> index = source.archive.FindEntry(*m_pendingEntry, &why);
+    if (!index) {
+        return refuse(name + ": " + why);
+    }
+    const FarEntry& entry = source.archive.GetEntries()[*index];
+    if (!entry.IsReadable()) {
+        return refuse(name + ": the entry \"" + FarDisplayName(entry.name) +
+                      "\" cannot be read: " + entry.problem + ".");
+    }
+    const std::span<const uint8_t> entryBytes = source.archive.EntryBytes(*index);
+    CMemFile entryFile(entryBytes.data(), entryBytes.size());
+    if (m_iff.Attach(entryFile) != entryBytes.size() && !entryBytes.empty()) {
+        return false;  // the reporter has told why
+    }
+    source.index = *index;
+    m_archive = std::move(source);
+    return true;
+}
+
+void CTallyglassDoc::StoreArchive(CFile& file) {
+    CMemFile entry;
+    if (!m_iff.Save(&entry)) {
+        throw CFileException(CFileException::genericException, file.GetFilePath());
+    }
+    std::optional<std::vector<uint8_t>> bytes =
+        m_archive->archive.Rewrite(m_archive->index, entry.ToVector());
+    if (!bytes) {
+        throw CFileException(CFileException::genericException, file.GetFilePath());
+    }
+    // Header, entries and manifest go out as separate writes, so a failure can strike any of them.
+    const std::vector<uint8_t>& out = *bytes;
+    const size_t header = std::min(out.size(), CFarArchive::kHeaderSize);
+    size_t manifest = out.size();
+    if (out.size() >= CFarArchive::kHeaderSize) {
+        manifest = static_cast<size_t>(out[12]) | static_cast<size_t>(out[13]) << 8 |
+                   static_cast<size_t>(out[14]) << 16 | static_cast<size_t>(out[15]) << 24;
+        manifest = std::clamp(manifest, header, out.size());
+    }
+    file.Write(out.data(), header);
+    if (manifest > header) {
+        file.Write(out.data() + header, manifest - header);
+    }
+    if (out.size() > manifest) {
+        file.Write(out.data() + manifest, out.size() - manifest);
+    }
+    m_written = std::move(bytes);
+}
+
+std::string CTallyglassDoc::GetArchiveEntryName() const {
+    return m_archive ? m_archive->archive.GetEntries()[m_archive->index].name : std::string();
+}
+
+bool CTallyglassDoc::SaveEntryAsLooseFile(const std::string& path) {
+    m_bSavingLoose = true;
+    const bool saved = OnSaveDocument(path);
+    m_bSavingLoose = false;
+    if (saved) {
+        m_archive.reset();
+        SetPathName(path);
+    }
+    return saved;
+}
+
+void CTallyglassDoc::SetPathName(const std::string& path) {
+    CDocument::SetPathName(path);
+    if (m_archive) {
+        std::string entry = GetArchiveEntryName();
+        const size_t slash = entry.find_last_of("\\/");
+        if (slash != std::string::npos) {
+            entry.erase(0, slash + 1);
+        }
+        SetTitle(FarDisplayName(entry) + " (" + FileNameOf(path) + ")");
+    }
 }
 
 namespace {
@@ -190,5 +341,6 @@ void CTallyglassDoc::DeleteContents() {
     m_undo.Clear();
     m_iff.Reset();
     m_iff.Close();
+    m_archive.reset();
     m_nOpenError = 0;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "document/ResourceEditor.h"
 #include "document/UndoStack.h"
+#include "far/FarArchive.h"
 #include "framework/doc/Document.h"
 #include "iff/IffFile.h"
 
@@ -12,8 +15,11 @@
 // (m_editor) and their undo history (m_undo), whose saved state the modified mark follows.
 // Opening reads the file once into m_iff's snapshot and indexes it (nothing is read from the
 // file afterwards) and tells the user, through the first view, why a file is not a readable IFF
-// file; saving first stores the working copy, brings every payload into memory, closes the
-// source and only then writes the target (safely, see CDocument::OnSaveDocument).
+// file. The IFF file may also be an entry of a FAR archive (OnOpenArchiveEntry): the document
+// then holds the whole archive in memory, its path is the archive's, and saving writes the
+// archive back with that entry replaced. Saving first stores the working copy, brings every payload
+// into memory, closes the source and only then writes the target (safely, see
+// CDocument::OnSaveDocument).
 class CTallyglassDoc : public CDocument {
 public:
     static constexpr const char* kMsgNotIff = "This file is *not* an IFF file!";
@@ -25,6 +31,9 @@ public:
         "Can't access the opened IFF file.... you did open an IFF file, didn't you?";
     static constexpr const char* kErrorCaption = "Error";
     static constexpr const char* kMsgSaveWithout = "Save without them?";
+    // The open code of an archive entry that could not be reached (no archive, no such entry,
+    // an entry the manifest cannot place).
+    static constexpr int errArchive = 6;
 
     CTallyglassDoc();
     ~CTallyglassDoc() override;
@@ -46,7 +55,30 @@ public:
     // of the previous one.
     void DeleteContents() override;
 
-    // The open code of the last load: 0, or CIffFile's 2, 3, 4 or 5.
+    // Opens the entry of the archive at archivePath that FindEntry picks for entry, as
+    // OnOpenDocument opens a file: the archive is read once into memory, and the entry's bytes
+    // are the IFF file the document holds. When the archive or the entry cannot be read the
+    // first view says why, the open code is errArchive and the document is left without chunks
+    // and without an archive, as after a file that is not an IFF file. False only for a stream
+    // error (reported). The caller sets the path (the archive's) as after OnOpenDocument.
+    bool OnOpenArchiveEntry(const std::string& archivePath, const std::string& entry);
+    // True while the document holds an entry of an archive; saves then write the archive.
+    [[nodiscard]] bool IsArchiveEntry() const { return m_archive.has_value(); }
+    // The archive and the entry's index in it, while IsArchiveEntry.
+    [[nodiscard]] const CFarArchive* GetArchive() const {
+        return m_archive ? &m_archive->archive : nullptr;
+    }
+    [[nodiscard]] size_t GetArchiveEntryIndex() const { return m_archive ? m_archive->index : 0; }
+    // The entry's name as the archive stores it; empty for a plain file.
+    [[nodiscard]] std::string GetArchiveEntryName() const;
+    // Saves the entry alone into path, as a loose IFF file; on success the document is that
+    // file's (path and title set) and no longer the archive's. The archive is left as it is.
+    bool SaveEntryAsLooseFile(const std::string& path);
+    // The title of an archive entry is "Chair.iff (Objects.far)": the entry's file name and the
+    // archive's; other documents take the path's file name.
+    void SetPathName(const std::string& path) override;
+
+    // The open code of the last load: 0, CIffFile's 2, 3, 4 or 5, or errArchive.
     [[nodiscard]] int GetOpenError() const { return m_nOpenError; }
 
     // The consent given in advance (the command line's --drop-unreadable): a save drops the
@@ -64,6 +96,20 @@ public:
     CResourceEditor m_editor{m_iff, m_undo};
 
 private:
+    struct ArchiveSource {
+        CFarArchive archive;
+        size_t index = 0;
+    };
+    // Reads the archive in file and attaches m_iff to the entry m_pendingEntry names; false, with
+    // the reason told, when there is none to attach.
+    bool AttachArchiveEntry(CFile& file);
+    // Writes the archive with the entry replaced by the bytes m_iff saves.
+    void StoreArchive(CFile& file);
+
+    std::optional<ArchiveSource> m_archive;
+    std::optional<std::string> m_pendingEntry;      // the entry OnOpenArchiveEntry is loading
+    bool m_bSavingLoose = false;                    // SaveEntryAsLooseFile is saving
+    std::optional<std::vector<uint8_t>> m_written;  // the archive the current save wrote
     int m_nOpenError = 0;
     bool m_bDropUnreadable = false;
     std::vector<UnreadableChunk> m_dropped;
