@@ -162,18 +162,12 @@ bool CTallyglassDoc::OnOpenArchiveEntry(const std::string& archivePath, const st
     return opened;
 }
 
-bool CTallyglassDoc::AttachArchiveEntry(CFile& file) {
+std::string CTallyglassDoc::LoadArchive(CFile& file, CFarArchive& archive) {
     const std::string name = FileNameOf(file.GetFilePath());
-    const auto refuse = [this](const std::string& why) {
-        if (CView* view = GetFirstView()) {
-            static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
-        }
-        return false;
-    };
     const uint64_t length = file.GetLength();
     if (length > std::numeric_limits<uint32_t>::max()) {
         // Offsets of 32 bits cannot address more; nothing is read.
-        return refuse(name + " is larger than an archive can be.");
+        return name + " is larger than an archive can be.";
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(length));
     file.SeekToBegin();
@@ -186,26 +180,47 @@ bool CTallyglassDoc::AttachArchiveEntry(CFile& file) {
         done += n;
     }
     bytes.resize(done);
-    ArchiveSource source;
-    if (source.archive.Load(std::move(bytes)) != CFarArchive::Status::ok) {
-        return refuse(source.archive.DescribeStatus(name));
+    if (archive.Load(std::move(bytes)) != CFarArchive::Status::ok) {
+        return archive.DescribeStatus(name);
     }
+    return {};
+}
+
+std::string CTallyglassDoc::LoadArchiveEntry(CFile& file, const std::string& entry,
+                                             CFarArchive& archive, size_t& index) {
+    if (std::string why = LoadArchive(file, archive); !why.empty()) {
+        return why;
+    }
+    const std::string name = FileNameOf(file.GetFilePath());
     std::string why;
-    const std::optional<size_t> index = source.archive.FindEntry(*m_pendingEntry, &why);
-    if (!index) {
-        return refuse(name + ": " + why);
+    const std::optional<size_t> found = archive.FindEntry(entry, &why);
+    if (!found) {
+        return name + ": " + why;
     }
-    const FarEntry& entry = source.archive.GetEntries()[*index];
-    if (!entry.IsReadable()) {
-        return refuse(name + ": the entry \"" + FarDisplayName(entry.name) +
-                      "\" cannot be read: " + entry.problem + ".");
+    const FarEntry& record = archive.GetEntries()[*found];
+    if (!record.IsReadable()) {
+        return name + ": the entry \"" + FarDisplayName(record.name) +
+               "\" cannot be read: " + record.problem + ".";
     }
-    const std::span<const uint8_t> entryBytes = source.archive.EntryBytes(*index);
+    index = *found;
+    return {};
+}
+
+bool CTallyglassDoc::AttachArchiveEntry(CFile& file) {
+    ArchiveSource source;
+    if (const std::string why =
+            LoadArchiveEntry(file, *m_pendingEntry, source.archive, source.index);
+        !why.empty()) {
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
+        }
+        return false;
+    }
+    const std::span<const uint8_t> entryBytes = source.archive.EntryBytes(source.index);
     CMemFile entryFile(entryBytes.data(), entryBytes.size());
     if (m_iff.Attach(entryFile) != entryBytes.size() && !entryBytes.empty()) {
         return false;  // the reporter has told why
     }
-    source.index = *index;
     m_archive = std::move(source);
     return true;
 }

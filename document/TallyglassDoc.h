@@ -62,6 +62,14 @@ public:
     // and without an archive, as after a file that is not an IFF file. False only for a stream
     // error (reported). The caller sets the path (the archive's) as after OnOpenDocument.
     bool OnOpenArchiveEntry(const std::string& archivePath, const std::string& entry);
+    // Reads the archive in file (from its start, once) into archive. Returns why it is not a
+    // readable archive (a sentence naming it by its file name), or an empty string; an archive
+    // whose entries have problems is readable. Stream errors pass to the caller.
+    [[nodiscard]] static std::string LoadArchive(CFile& file, CFarArchive& archive);
+    // LoadArchive, then finds the entry FindEntry picks for entry, readable, into index. Returns
+    // why it cannot, or an empty string.
+    [[nodiscard]] static std::string LoadArchiveEntry(CFile& file, const std::string& entry,
+                                                      CFarArchive& archive, size_t& index);
     // True while the document holds an entry of an archive; saves then write the archive.
     [[nodiscard]] bool IsArchiveEntry() const { return m_archive.has_value(); }
     // The archive and the entry's index in it, while IsArchiveEntry.
