@@ -1,5 +1,6 @@
 #include "document/TallyglassDoc.h"
 
+#include "far/FarPath.h"
 #include "framework/doc/Archive.h"
 #include "framework/doc/PathUtil.h"
 #include "framework/doc/View.h"
@@ -84,7 +85,31 @@ bool CTallyglassDoc::OnNewDocument() {
     return CDocument::OnNewDocument();
 }
 
+namespace {
+
+bool EndsWithIff(const std::string& path) {
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string end = path.substr(path.size() - 4);
+    for (char& ch : end) {
+        ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+    }
+    return end == ".iff";
+}
+
+}  // namespace
+
 bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
+    if (m_archive && !m_bSavingLoose && EndsWithIff(path) && path != GetPathName()) {
+        m_bSavingLoose = true;
+        const bool saved = OnSaveDocument(path);
+        m_bSavingLoose = false;
+        if (saved) {
+            m_archive.reset();
+        }
+        return saved;
+    }
     if (std::string why; m_archive && !m_bSavingLoose && !m_archive->archive.CanRewrite(&why)) {
         // A rewrite would lose the entries the manifest cannot place; the entry itself can
         // still be saved as a loose file.
@@ -146,9 +171,62 @@ bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
     return true;
 }
 
+bool CTallyglassDoc::OnOpenDocument(const std::string& path) {
+    if (const std::optional<FarPath> inArchive = SplitFarPath(path)) {
+        return OnOpenArchiveEntry(inArchive->archive, inArchive->entry);
+    }
+    if (!m_entryChooser) {
+        return CDocument::OnOpenDocument(path);
+    }
+    ClearContentsReplaced();
+    try {
+        CFile file(path, CFile::modeRead);
+        char signature[8] = {};
+        if (file.Read(signature, sizeof signature) != sizeof signature ||
+            std::string(signature, sizeof signature) != "FAR!byAZ") {
+            file.Close();
+            return CDocument::OnOpenDocument(path);
+        }
+        CFarArchive archive;
+        if (const std::string why = LoadArchive(file, archive); !why.empty()) {
+            if (CView* view = GetFirstView()) {
+                static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
+            }
+            return false;
+        }
+        const std::optional<size_t> chosen =
+            m_entryChooser(archive, FileNameOf(path), FindIffEntries(archive));
+        if (!chosen || *chosen >= archive.GetEntries().size()) {
+            return false;
+        }
+        return OnOpenArchiveEntry(path, archive.GetEntries()[*chosen].name);
+    } catch (const CFileException&) {
+        // Opening through the base reports the error as every failed open does.
+        return CDocument::OnOpenDocument(path);
+    }
+}
+
+std::vector<size_t> CTallyglassDoc::FindIffEntries(const CFarArchive& archive) {
+    static constexpr char kMagic[] = "IFF FILE 2.";
+    std::vector<size_t> found;
+    for (size_t i = 0; i < archive.GetEntries().size(); ++i) {
+        const std::span<const uint8_t> bytes = archive.EntryBytes(i);
+        if (bytes.size() >= sizeof kMagic - 1 &&
+            std::equal(kMagic, kMagic + sizeof kMagic - 1, bytes.begin())) {
+            found.push_back(i);
+        }
+    }
+    return found;
+}
+
+std::string CTallyglassDoc::GetRecentFileName() const {
+    return m_archive ? GetPathName() + ":" + GetArchiveEntryName() : GetPathName();
+}
+
 bool CTallyglassDoc::OnOpenArchiveEntry(const std::string& archivePath, const std::string& entry) {
     m_pendingEntry = entry;
-    const bool opened = OnOpenDocument(archivePath);
+    // The base's open: the archive is read as a file, Serialize picks the entry out of it.
+    const bool opened = CDocument::OnOpenDocument(archivePath);
     m_pendingEntry.reset();
     if (opened && !m_archive && m_nOpenError == 0) {
         // An empty file is read by nobody: it holds no archive.
@@ -270,7 +348,8 @@ bool CTallyglassDoc::SaveEntryAsLooseFile(const std::string& path) {
 }
 
 void CTallyglassDoc::SetPathName(const std::string& path) {
-    CDocument::SetPathName(path);
+    const std::optional<FarPath> inArchive = m_archive ? SplitFarPath(path) : std::nullopt;
+    CDocument::SetPathName(inArchive ? inArchive->archive : path);
     if (m_archive) {
         std::string entry = GetArchiveEntryName();
         const size_t slash = entry.find_last_of("\\/");

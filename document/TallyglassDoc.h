@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,10 +51,29 @@ public:
     // cannot be read, the first view names them and asks "Save without them?" (Yes/No); only a Yes
     // (or SetDropUnreadableWithoutAsking) drops them from m_iff and goes on; otherwise false and
     // nothing written. A failure that names no chunk shows the "Can't access" message.
+    // For an archive entry the archive is written, unless path ends in ".iff": then the entry
+    // alone, as SaveEntryAsLooseFile does (Save As offers both).
     bool OnSaveDocument(const std::string& path) override;
     // Empties m_iff (chunks and source), so a document opened from an empty file holds nothing
     // of the previous one.
     void DeleteContents() override;
+
+    // Picks the entry to open from an archive opened by its own path: gets the archive, its file
+    // name and the indexes of the entries that are IFF files; returns the index chosen, or
+    // nullopt to cancel the open.
+    using EntryChooser = std::function<std::optional<size_t>(
+        const CFarArchive& archive, const std::string& archiveName,
+        const std::vector<size_t>& iffEntries)>;
+
+    // Opens path as the base does, with two more forms: "ARCHIVE.far:NAME" (SplitFarPath) opens
+    // that entry, and an existing FAR archive opens the entry the chooser picks (without a
+    // chooser, or when it is cancelled, nothing is opened and the document keeps its contents).
+    bool OnOpenDocument(const std::string& path) override;
+    void SetEntryChooser(EntryChooser chooser) { m_entryChooser = std::move(chooser); }
+    // "ARCHIVE.far:NAME" for an archive entry, so that the recent-file list opens it again.
+    [[nodiscard]] std::string GetRecentFileName() const override;
+    // The indexes of the readable entries whose bytes start as an IFF file's.
+    [[nodiscard]] static std::vector<size_t> FindIffEntries(const CFarArchive& archive);
 
     // Opens the entry of the archive at archivePath that FindEntry picks for entry, as
     // OnOpenDocument opens a file: the archive is read once into memory, and the entry's bytes
@@ -83,7 +103,8 @@ public:
     // file's (path and title set) and no longer the archive's. The archive is left as it is.
     bool SaveEntryAsLooseFile(const std::string& path);
     // The title of an archive entry is "Chair.iff (Objects.far)": the entry's file name and the
-    // archive's; other documents take the path's file name.
+    // archive's; other documents take the path's file name. For an archive entry, path may also
+    // be "ARCHIVE.far:NAME": the document's path is then the archive's.
     void SetPathName(const std::string& path) override;
 
     // The open code of the last load: 0, CIffFile's 2, 3, 4 or 5, or errArchive.
@@ -115,8 +136,9 @@ private:
     void StoreArchive(CFile& file);
 
     std::optional<ArchiveSource> m_archive;
-    std::optional<std::string> m_pendingEntry;      // the entry OnOpenArchiveEntry is loading
-    bool m_bSavingLoose = false;                    // SaveEntryAsLooseFile is saving
+    std::optional<std::string> m_pendingEntry;  // the entry OnOpenArchiveEntry is loading
+    bool m_bSavingLoose = false;                // the entry is being saved as a loose file
+    EntryChooser m_entryChooser;
     std::optional<std::vector<uint8_t>> m_written;  // the archive the current save wrote
     int m_nOpenError = 0;
     bool m_bDropUnreadable = false;

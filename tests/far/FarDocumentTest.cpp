@@ -232,3 +232,56 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+TEST_F(FarDocumentTest, AnArchiveOpenedByItsPathOpensTheEntryTheChooserPicks) {
+    std::vector<size_t> offered;
+    std::string offeredName;
+    std::optional<size_t> answer = 3;
+    doc.SetEntryChooser(
+        [&](const CFarArchive&, const std::string& name, const std::vector<size_t>& iffEntries) {
+            offeredName = name;
+            offered = iffEntries;
+            return answer;
+        });
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_EQ(offeredName, "Objects.far");
+    EXPECT_EQ(offered, (std::vector<size_t>{0, 3}));  // the IFF files only
+    ASSERT_TRUE(doc.IsArchiveEntry());
+    EXPECT_EQ(doc.GetArchiveEntryName(), "text/Types.iff");
+    doc.SetPathName(path);
+    EXPECT_EQ(doc.GetTitle(), "Types.iff (Objects.far)");
+    EXPECT_EQ(doc.GetRecentFileName(), path + ":text/Types.iff");
+
+    // The recent-file name opens the same entry again, and the path stays the archive's.
+    const std::string recent = doc.GetRecentFileName();
+    ASSERT_TRUE(doc.OnOpenDocument(recent));
+    doc.SetPathName(recent);
+    EXPECT_EQ(doc.GetPathName(), path);
+    EXPECT_EQ(doc.GetArchiveEntryName(), "text/Types.iff");
+
+    // Cancelled: nothing opened, the document keeps what it holds.
+    answer.reset();
+    EXPECT_FALSE(doc.OnOpenDocument(path));
+    EXPECT_FALSE(doc.LastOpenReplacedContents());
+    EXPECT_TRUE(doc.IsArchiveEntry());
+    EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(FarDocumentTest, SaveAsToAnIffPathWritesTheEntryAloneAndLeavesTheArchive) {
+    OpenAndEdit("Sessel");
+    const std::string loose = dir / "Chair.IFF";
+    ASSERT_TRUE(doc.OnSaveDocument(loose));
+    doc.SetPathName(loose);
+    EXPECT_FALSE(doc.IsArchiveEntry());
+    EXPECT_EQ(doc.GetTitle(), "Chair.IFF");
+    EXPECT_EQ(doc.GetRecentFileName(), loose);
+    EXPECT_EQ(ReadBytes(path), original);
+    CTallyglassDoc reopened;
+    ASSERT_TRUE(reopened.OnOpenDocument(loose));
+    EXPECT_EQ(reopened.GetOpenError(), 0);
+    EXPECT_FALSE(reopened.IsArchiveEntry());
+}
+
+}  // namespace
