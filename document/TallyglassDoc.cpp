@@ -356,7 +356,7 @@ void CTallyglassDoc::SetPathName(const std::string& path) {
         if (slash != std::string::npos) {
             entry.erase(0, slash + 1);
         }
-        SetTitle(FarDisplayName(entry) + " (" + FileNameOf(path) + ")");
+        SetTitle(FarDisplayName(entry) + " (" + FileNameOf(GetPathName()) + ")");
     }
 }
 

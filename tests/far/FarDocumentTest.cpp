@@ -259,6 +259,7 @@ TEST_F(FarDocumentTest, AnArchiveOpenedByItsPathOpensTheEntryTheChooserPicks) {
     ASSERT_TRUE(doc.OnOpenDocument(recent));
     doc.SetPathName(recent);
     EXPECT_EQ(doc.GetPathName(), path);
+    EXPECT_EQ(doc.GetTitle(), "Types.iff (Objects.far)");
     EXPECT_EQ(doc.GetArchiveEntryName(), "text/Types.iff");
 
     // Cancelled: nothing opened, the document keeps what it holds.
