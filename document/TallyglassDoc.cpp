@@ -175,6 +175,12 @@ bool CTallyglassDoc::OnOpenDocument(const std::string& path) {
     if (const std::optional<FarPath> inArchive = SplitFarPath(path)) {
         return OnOpenArchiveEntry(inArchive->archive, inArchive->entry);
     }
+    if (m_archive && IsSameFile(path, GetPathName())) {
+        // The archive of the open entry again (a reload after a change on disk): the same
+        // entry, without asking.
+        const std::string entry = GetArchiveEntryName();
+        return OnOpenArchiveEntry(path, entry);
+    }
     if (!m_entryChooser) {
         return CDocument::OnOpenDocument(path);
     }

@@ -68,6 +68,7 @@ public:
     // Opens path as the base does, with two more forms: "ARCHIVE.far:NAME" (SplitFarPath) opens
     // that entry, and an existing FAR archive opens the entry the chooser picks (without a
     // chooser, or when it is cancelled, nothing is opened and the document keeps its contents).
+    // The archive of the entry the document holds opens that entry again (a reload).
     bool OnOpenDocument(const std::string& path) override;
     void SetEntryChooser(EntryChooser chooser) { m_entryChooser = std::move(chooser); }
     // "ARCHIVE.far:NAME" for an archive entry, so that the recent-file list opens it again.

@@ -127,6 +127,14 @@ TEST_P(FarCli, AnEditThroughTheArchivePathKeepsEveryOtherEntry) {
     for (size_t i = 1; i < 4; ++i) {
         EXPECT_EQ(EntryOf(dir / "Copy.far", i), EntryOf(archive, i)) << i;
     }
+    // An OUT ending in .iff takes the entry alone.
+    const ProgramResult loose =
+        Cli({"set", chair, "--id", "128", "--entry", "1", "--text", "x", "-o", dir / "Chair.iff"});
+    EXPECT_EQ(loose.exitCode, 0) << loose.err;
+    EXPECT_EQ(ReadBytes(archive), before);
+    const ProgramResult looseList = Cli({"list", dir / "Chair.iff"});
+    EXPECT_EQ(looseList.exitCode, 0) << looseList.err;
+    EXPECT_NE(looseList.out.find("Armchair - names"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, FarCli, ::testing::Values(false, true),

@@ -262,11 +262,22 @@ TEST_F(FarDocumentTest, AnArchiveOpenedByItsPathOpensTheEntryTheChooserPicks) {
     EXPECT_EQ(doc.GetTitle(), "Types.iff (Objects.far)");
     EXPECT_EQ(doc.GetArchiveEntryName(), "text/Types.iff");
 
-    // Cancelled: nothing opened, the document keeps what it holds.
+    // A reload of the archive opens the same entry without asking.
+    answer = 0;
+    offered.clear();
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_TRUE(offered.empty());
+    EXPECT_EQ(doc.GetArchiveEntryName(), "text/Types.iff");
+
+    // Another archive, cancelled: nothing opened, the document keeps what it holds.
+    const std::string other = dir / "Other.far";
+    WriteBytes(other, original);
     answer.reset();
-    EXPECT_FALSE(doc.OnOpenDocument(path));
+    EXPECT_FALSE(doc.OnOpenDocument(other));
+    EXPECT_EQ(offered, (std::vector<size_t>{0, 3}));
     EXPECT_FALSE(doc.LastOpenReplacedContents());
-    EXPECT_TRUE(doc.IsArchiveEntry());
+    EXPECT_EQ(doc.GetPathName(), path);
+    EXPECT_EQ(doc.GetArchiveEntryName(), "text/Types.iff");
     EXPECT_TRUE(box.shown.empty());
 }
 
