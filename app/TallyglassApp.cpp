@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/AppIcon.h"
+#include "app/FarEntryDialog.h"
 #include "app/Resource.h"
 #include "document/TallyglassDoc.h"
 #include "framework/doc/CommandLineInfo.h"
@@ -116,6 +117,7 @@ bool CTallyglassApp::EnsureDocument() {
         return false;
     m_pDocumentOwner = std::move(document);
     m_pDocument = tallyglassDoc;
+    m_pDocument->SetEntryChooser(MakeFarEntryChooser(m_pMainFrame.get(), m_services.messages));
     m_pView = qobject_cast<CTallyglassView*>(m_pMainFrame->centralWidget());
 
     m_pDocManager = std::make_unique<CDocManager>(*m_pDocument, m_services.messages,

@@ -1,6 +1,7 @@
 #include "cli/DocSession.h"
 
 #include "cli/Commands.h"
+#include "far/FarPath.h"
 #include "framework/doc/PathUtil.h"
 #include "iff/ChunkTypes.h"
 
@@ -41,8 +42,12 @@ bool IsReadOnlyFile(const std::string& path) {
 
 bool CDocSession::Open(const std::string& path) {
     m_strOpenedAs = path;
-    const std::string normalized = NormalizeOpenPath(path);
-    if (!m_doc.OnOpenDocument(normalized)) {
+    // "Objects.far:Chair.iff": the entry opens as the document, and saves write the archive.
+    const std::optional<FarPath> inArchive = SplitFarPath(path);
+    const std::string normalized = NormalizeOpenPath(inArchive ? inArchive->archive : path);
+    const bool opened = inArchive ? m_doc.OnOpenArchiveEntry(normalized, inArchive->entry)
+                                  : m_doc.OnOpenDocument(normalized);
+    if (!opened) {
         return false;  // the document has reported the file error
     }
     m_doc.SetPathName(normalized);
@@ -63,7 +68,9 @@ bool CDocSession::Save(const std::string& target) {
     // allows whatever the file's own mode says; a file marked read-only is kept as the user
     // marked it.
     if (!m_bForce && IsReadOnlyFile(path)) {
-        PrintError((target.empty() ? m_strOpenedAs : target) + " is read-only.");
+        const std::optional<FarPath> inArchive = SplitFarPath(m_strOpenedAs);
+        const std::string opened = inArchive ? inArchive->archive : m_strOpenedAs;
+        PrintError((target.empty() ? opened : target) + " is read-only.");
         return false;
     }
     return m_doc.OnSaveDocument(path);

@@ -1,14 +1,19 @@
 #include "document/TallyglassDoc.h"
 
+#include "far/FarPath.h"
 #include "framework/doc/Archive.h"
 #include "framework/doc/PathUtil.h"
 #include "framework/doc/View.h"
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
+#include "framework/stream/MemFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <iterator>
+#include <limits>
+#include <tuple>
 
 CTallyglassDoc::CTallyglassDoc() {
     // Attach shows a failed duplicate of the stream as the framework's file-error message.
@@ -20,6 +25,10 @@ CTallyglassDoc::~CTallyglassDoc() = default;
 
 void CTallyglassDoc::Serialize(CArchive& archive) {
     CFile* file = archive.GetFile();
+    if (archive.IsStoring() && m_archive && !m_bSavingLoose && file) {
+        StoreArchive(*file);
+        return;
+    }
     if (archive.IsStoring()) {
         if (!m_iff.Save(file)) {
             // Fail like a stream error, so the safe save discards the half-written file; the
@@ -33,11 +42,18 @@ void CTallyglassDoc::Serialize(CArchive& archive) {
         return;
     }
     m_nOpenError = 0;
-    if (file) {
+    if (m_pendingEntry) {
+        if (!file || !AttachArchiveEntry(*file)) {
+            m_nOpenError = errArchive;
+            SetSaveAsRequired(true);
+            return;
+        }
+    } else if (file) {
         static_cast<void>(m_iff.Attach(*file));
     }
     int code = 0;
     if (!m_iff.Open(&code, false)) {
+        m_archive.reset();
         m_nOpenError = code;
         // The document keeps the file's name, but what it holds is not that file's content:
         // a plain Save must not replace the file with an IFF file without chunks.
@@ -76,7 +92,8 @@ std::string CTallyglassDoc::OpenErrorMessage(int code, const std::string& path) 
 
 bool CTallyglassDoc::CanOpenSource(CFile& file, const std::string& path) {
     const uint64_t length = file.GetLength();
-    if (length == 0) {
+    // An archive's entry is checked once it has been picked out of the archive.
+    if (length == 0 || m_pendingEntry) {
         return true;
     }
     std::array<uint8_t, kFileHeaderSize> header{};
@@ -99,7 +116,39 @@ bool CTallyglassDoc::OnNewDocument() {
     return CDocument::OnNewDocument();
 }
 
+namespace {
+
+bool EndsWithIff(const std::string& path) {
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string end = path.substr(path.size() - 4);
+    for (char& ch : end) {
+        ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+    }
+    return end == ".iff";
+}
+
+}  // namespace
+
 bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
+    if (m_archive && !m_bSavingLoose && EndsWithIff(path) && path != GetPathName()) {
+        m_bSavingLoose = true;
+        const bool saved = OnSaveDocument(path);
+        m_bSavingLoose = false;
+        if (saved) {
+            m_archive.reset();
+        }
+        return saved;
+    }
+    if (std::string why; m_archive && !m_bSavingLoose && !m_archive->archive.CanRewrite(&why)) {
+        // A rewrite would lose the entries the manifest cannot place; the entry itself can
+        // still be saved as a loose file.
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(why, GetAppTitle(), MB_OK | MB_ICONEXCLAMATION));
+        }
+        return false;
+    }
     if (const EditResult stored = m_editor.Store(); !stored.Ok()) {
         // Writing the file without the edits would lose them; they stay in the working copy.
         if (CView* view = GetFirstView()) {
@@ -139,11 +188,213 @@ bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
         }
     }
     m_iff.Close();
+    m_written.reset();
     if (!CDocument::OnSaveDocument(path)) {
+        m_written.reset();
         return false;
+    }
+    if (m_archive && !m_bSavingLoose && m_written) {
+        // What the file now holds is the source of the next save's other entries.
+        std::ignore = m_archive->archive.Load(std::move(*m_written));
+        m_written.reset();
     }
     m_undo.SetClean();
     return true;
+}
+
+bool CTallyglassDoc::OnOpenDocument(const std::string& path) {
+    if (const std::optional<FarPath> inArchive = SplitFarPath(path)) {
+        return OnOpenArchiveEntry(inArchive->archive, inArchive->entry);
+    }
+    if (m_archive && IsSameFile(path, GetPathName())) {
+        // The archive of the open entry again (a reload after a change on disk): the same
+        // entry, without asking.
+        const std::string entry = GetArchiveEntryName();
+        return OnOpenArchiveEntry(path, entry);
+    }
+    if (!m_entryChooser) {
+        return CDocument::OnOpenDocument(path);
+    }
+    ClearContentsReplaced();
+    try {
+        CFile file(path, CFile::modeRead);
+        char signature[8] = {};
+        if (file.Read(signature, sizeof signature) != sizeof signature ||
+            std::string(signature, sizeof signature) != "FAR!byAZ") {
+            file.Close();
+            return CDocument::OnOpenDocument(path);
+        }
+        CFarArchive archive;
+        if (const std::string why = LoadArchive(file, archive); !why.empty()) {
+            if (CView* view = GetFirstView()) {
+                static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
+            }
+            return false;
+        }
+        const std::optional<size_t> chosen =
+            m_entryChooser(archive, FileNameOf(path), FindIffEntries(archive));
+        if (!chosen || *chosen >= archive.GetEntries().size()) {
+            return false;
+        }
+        return OnOpenArchiveEntry(path, archive.GetEntries()[*chosen].name);
+    } catch (const CFileException&) {
+        // Opening through the base reports the error as every failed open does.
+        return CDocument::OnOpenDocument(path);
+    }
+}
+
+std::vector<size_t> CTallyglassDoc::FindIffEntries(const CFarArchive& archive) {
+    static constexpr char kMagic[] = "IFF FILE 2.";
+    std::vector<size_t> found;
+    for (size_t i = 0; i < archive.GetEntries().size(); ++i) {
+        const std::span<const uint8_t> bytes = archive.EntryBytes(i);
+        if (bytes.size() >= sizeof kMagic - 1 &&
+            std::equal(kMagic, kMagic + sizeof kMagic - 1, bytes.begin())) {
+            found.push_back(i);
+        }
+    }
+    return found;
+}
+
+std::string CTallyglassDoc::GetRecentFileName() const {
+    return m_archive ? GetPathName() + ":" + GetArchiveEntryName() : GetPathName();
+}
+
+bool CTallyglassDoc::OnOpenArchiveEntry(const std::string& archivePath, const std::string& entry) {
+    m_pendingEntry = entry;
+    // The base's open: the archive is read as a file, Serialize picks the entry out of it.
+    const bool opened = CDocument::OnOpenDocument(archivePath);
+    m_pendingEntry.reset();
+    if (opened && !m_archive && m_nOpenError == 0) {
+        // An empty file is read by nobody: it holds no archive.
+        m_nOpenError = errArchive;
+        SetSaveAsRequired(true);
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(FileNameOf(archivePath) + " is not a FAR archive.",
+                                               kErrorCaption, MB_OK | MB_ICONSTOP));
+        }
+    }
+    return opened;
+}
+
+std::string CTallyglassDoc::LoadArchive(CFile& file, CFarArchive& archive) {
+    const std::string name = FileNameOf(file.GetFilePath());
+    const uint64_t length = file.GetLength();
+    if (length > std::numeric_limits<uint32_t>::max()) {
+        // Offsets of 32 bits cannot address more; nothing is read.
+        return name + " is larger than an archive can be.";
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
+    file.SeekToBegin();
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const size_t n = file.Read(bytes.data() + done, bytes.size() - done);
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    bytes.resize(done);
+    if (archive.Load(std::move(bytes)) != CFarArchive::Status::ok) {
+        return archive.DescribeStatus(name);
+    }
+    return {};
+}
+
+std::string CTallyglassDoc::LoadArchiveEntry(CFile& file, const std::string& entry,
+                                             CFarArchive& archive, size_t& index) {
+    if (std::string why = LoadArchive(file, archive); !why.empty()) {
+        return why;
+    }
+    const std::string name = FileNameOf(file.GetFilePath());
+    std::string why;
+    const std::optional<size_t> found = archive.FindEntry(entry, &why);
+    if (!found) {
+        return name + ": " + why;
+    }
+    const FarEntry& record = archive.GetEntries()[*found];
+    if (!record.IsReadable()) {
+        return name + ": the entry \"" + FarDisplayName(record.name) +
+               "\" cannot be read: " + record.problem + ".";
+    }
+    index = *found;
+    return {};
+}
+
+bool CTallyglassDoc::AttachArchiveEntry(CFile& file) {
+    ArchiveSource source;
+    if (const std::string why =
+            LoadArchiveEntry(file, *m_pendingEntry, source.archive, source.index);
+        !why.empty()) {
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
+        }
+        return false;
+    }
+    const std::span<const uint8_t> entryBytes = source.archive.EntryBytes(source.index);
+    CMemFile entryFile(entryBytes.data(), entryBytes.size());
+    if (m_iff.Attach(entryFile) != entryBytes.size() && !entryBytes.empty()) {
+        return false;  // the reporter has told why
+    }
+    m_archive = std::move(source);
+    return true;
+}
+
+void CTallyglassDoc::StoreArchive(CFile& file) {
+    CMemFile entry;
+    if (!m_iff.Save(&entry)) {
+        throw CFileException(CFileException::genericException, file.GetFilePath());
+    }
+    std::optional<std::vector<uint8_t>> bytes =
+        m_archive->archive.Rewrite(m_archive->index, entry.ToVector());
+    if (!bytes) {
+        throw CFileException(CFileException::genericException, file.GetFilePath());
+    }
+    // Header, entries and manifest go out as separate writes, so a failure can strike any of them.
+    const std::vector<uint8_t>& out = *bytes;
+    const size_t header = std::min(out.size(), CFarArchive::kHeaderSize);
+    size_t manifest = out.size();
+    if (out.size() >= CFarArchive::kHeaderSize) {
+        manifest = static_cast<size_t>(out[12]) | static_cast<size_t>(out[13]) << 8 |
+                   static_cast<size_t>(out[14]) << 16 | static_cast<size_t>(out[15]) << 24;
+        manifest = std::clamp(manifest, header, out.size());
+    }
+    file.Write(out.data(), header);
+    if (manifest > header) {
+        file.Write(out.data() + header, manifest - header);
+    }
+    if (out.size() > manifest) {
+        file.Write(out.data() + manifest, out.size() - manifest);
+    }
+    m_written = std::move(bytes);
+}
+
+std::string CTallyglassDoc::GetArchiveEntryName() const {
+    return m_archive ? m_archive->archive.GetEntries()[m_archive->index].name : std::string();
+}
+
+bool CTallyglassDoc::SaveEntryAsLooseFile(const std::string& path) {
+    m_bSavingLoose = true;
+    const bool saved = OnSaveDocument(path);
+    m_bSavingLoose = false;
+    if (saved) {
+        m_archive.reset();
+        SetPathName(path);
+    }
+    return saved;
+}
+
+void CTallyglassDoc::SetPathName(const std::string& path) {
+    const std::optional<FarPath> inArchive = m_archive ? SplitFarPath(path) : std::nullopt;
+    CDocument::SetPathName(inArchive ? inArchive->archive : path);
+    if (m_archive) {
+        std::string entry = GetArchiveEntryName();
+        const size_t slash = entry.find_last_of("\\/");
+        if (slash != std::string::npos) {
+            entry.erase(0, slash + 1);
+        }
+        SetTitle(FarDisplayName(entry) + " (" + FileNameOf(GetPathName()) + ")");
+    }
 }
 
 namespace {
@@ -221,5 +472,6 @@ void CTallyglassDoc::DeleteContents() {
     m_undo.Clear();
     m_iff.Reset();
     m_iff.Close();
+    m_archive.reset();
     m_nOpenError = 0;
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "document/ResourceEditor.h"
 #include "document/UndoStack.h"
+#include "far/FarArchive.h"
 #include "framework/doc/Document.h"
 #include "iff/IffFile.h"
 
@@ -12,8 +16,11 @@
 // (m_editor) and their undo history (m_undo), whose saved state the modified mark follows.
 // Opening reads the file once into m_iff's snapshot and indexes it (nothing is read from the
 // file afterwards) and tells the user, through the first view, why a file is not a readable IFF
-// file; saving first stores the working copy, brings every payload into memory, closes the
-// source and only then writes the target (safely, see CDocument::OnSaveDocument).
+// file. The IFF file may also be an entry of a FAR archive (OnOpenArchiveEntry): the document
+// then holds the whole archive in memory, its path is the archive's, and saving writes the
+// archive back with that entry replaced. Saving first stores the working copy, brings every payload
+// into memory, closes the source and only then writes the target (safely, see
+// CDocument::OnSaveDocument).
 class CTallyglassDoc : public CDocument {
 public:
     // %1 is the file's name.
@@ -26,6 +33,9 @@ public:
         "Can't access the opened IFF file.... you did open an IFF file, didn't you?";
     static constexpr const char* kErrorCaption = "Error";
     static constexpr const char* kMsgSaveWithout = "Save without them?";
+    // The open code of an archive entry that could not be reached (no archive, no such entry,
+    // an entry the manifest cannot place).
+    static constexpr int errArchive = 6;
 
     CTallyglassDoc();
     ~CTallyglassDoc() override;
@@ -49,12 +59,64 @@ public:
     // cannot be read, the first view names them and asks "Save without them?" (Yes/No); only a Yes
     // (or SetDropUnreadableWithoutAsking) drops them from m_iff and goes on; otherwise false and
     // nothing written. A failure that names no chunk shows the "Can't access" message.
+    // For an archive entry the archive is written, unless path ends in ".iff": then the entry
+    // alone, as SaveEntryAsLooseFile does (Save As offers both).
     bool OnSaveDocument(const std::string& path) override;
     // Empties m_iff (chunks and source), so a document opened from an empty file holds nothing
     // of the previous one.
     void DeleteContents() override;
 
-    // The open code of the last load: 0, or CIffFile's 2, 3, 4 or 5.
+    // Picks the entry to open from an archive opened by its own path: gets the archive, its file
+    // name and the indexes of the entries that are IFF files; returns the index chosen, or
+    // nullopt to cancel the open.
+    using EntryChooser = std::function<std::optional<size_t>(
+        const CFarArchive& archive, const std::string& archiveName,
+        const std::vector<size_t>& iffEntries)>;
+
+    // Opens path as the base does, with two more forms: "ARCHIVE.far:NAME" (SplitFarPath) opens
+    // that entry, and an existing FAR archive opens the entry the chooser picks (without a
+    // chooser, or when it is cancelled, nothing is opened and the document keeps its contents).
+    // The archive of the entry the document holds opens that entry again (a reload).
+    bool OnOpenDocument(const std::string& path) override;
+    void SetEntryChooser(EntryChooser chooser) { m_entryChooser = std::move(chooser); }
+    // "ARCHIVE.far:NAME" for an archive entry, so that the recent-file list opens it again.
+    [[nodiscard]] std::string GetRecentFileName() const override;
+    // The indexes of the readable entries whose bytes start as an IFF file's.
+    [[nodiscard]] static std::vector<size_t> FindIffEntries(const CFarArchive& archive);
+
+    // Opens the entry of the archive at archivePath that FindEntry picks for entry, as
+    // OnOpenDocument opens a file: the archive is read once into memory, and the entry's bytes
+    // are the IFF file the document holds. When the archive or the entry cannot be read the
+    // first view says why, the open code is errArchive and the document is left without chunks
+    // and without an archive, as after a file that is not an IFF file. False only for a stream
+    // error (reported). The caller sets the path (the archive's) as after OnOpenDocument.
+    bool OnOpenArchiveEntry(const std::string& archivePath, const std::string& entry);
+    // Reads the archive in file (from its start, once) into archive. Returns why it is not a
+    // readable archive (a sentence naming it by its file name), or an empty string; an archive
+    // whose entries have problems is readable. Stream errors pass to the caller.
+    [[nodiscard]] static std::string LoadArchive(CFile& file, CFarArchive& archive);
+    // LoadArchive, then finds the entry FindEntry picks for entry, readable, into index. Returns
+    // why it cannot, or an empty string.
+    [[nodiscard]] static std::string LoadArchiveEntry(CFile& file, const std::string& entry,
+                                                      CFarArchive& archive, size_t& index);
+    // True while the document holds an entry of an archive; saves then write the archive.
+    [[nodiscard]] bool IsArchiveEntry() const { return m_archive.has_value(); }
+    // The archive and the entry's index in it, while IsArchiveEntry.
+    [[nodiscard]] const CFarArchive* GetArchive() const {
+        return m_archive ? &m_archive->archive : nullptr;
+    }
+    [[nodiscard]] size_t GetArchiveEntryIndex() const { return m_archive ? m_archive->index : 0; }
+    // The entry's name as the archive stores it; empty for a plain file.
+    [[nodiscard]] std::string GetArchiveEntryName() const;
+    // Saves the entry alone into path, as a loose IFF file; on success the document is that
+    // file's (path and title set) and no longer the archive's. The archive is left as it is.
+    bool SaveEntryAsLooseFile(const std::string& path);
+    // The title of an archive entry is "Chair.iff (Objects.far)": the entry's file name and the
+    // archive's; other documents take the path's file name. For an archive entry, path may also
+    // be "ARCHIVE.far:NAME": the document's path is then the archive's.
+    void SetPathName(const std::string& path) override;
+
+    // The open code of the last load: 0, CIffFile's 2, 3, 4 or 5, or errArchive.
     [[nodiscard]] int GetOpenError() const { return m_nOpenError; }
 
     // The consent given in advance (the command line's --drop-unreadable): a save drops the
@@ -72,6 +134,21 @@ public:
     CResourceEditor m_editor{m_iff, m_undo};
 
 private:
+    struct ArchiveSource {
+        CFarArchive archive;
+        size_t index = 0;
+    };
+    // Reads the archive in file and attaches m_iff to the entry m_pendingEntry names; false, with
+    // the reason told, when there is none to attach.
+    bool AttachArchiveEntry(CFile& file);
+    // Writes the archive with the entry replaced by the bytes m_iff saves.
+    void StoreArchive(CFile& file);
+
+    std::optional<ArchiveSource> m_archive;
+    std::optional<std::string> m_pendingEntry;  // the entry OnOpenArchiveEntry is loading
+    bool m_bSavingLoose = false;                // the entry is being saved as a loose file
+    EntryChooser m_entryChooser;
+    std::optional<std::vector<uint8_t>> m_written;  // the archive the current save wrote
     int m_nOpenError = 0;
     bool m_bDropUnreadable = false;
     std::vector<UnreadableChunk> m_dropped;

@@ -11,7 +11,7 @@ seedsOnly=false
 cmake --preset coverage > /dev/null
 cmake --build --preset coverage
 rm -rf build-cov/profiles && mkdir -p build-cov/profiles build-cov/coverage
-targets=(fuzz_iff fuzz_strings fuzz_codec)
+targets=(fuzz_iff fuzz_strings fuzz_codec fuzz_far)
 for target in "${targets[@]}"; do
   inputs=("fuzz/seeds/$target")
   if ! $seedsOnly && [ -d "build-fuzz/corpus/$target" ]; then
@@ -20,8 +20,9 @@ for target in "${targets[@]}"; do
   LLVM_PROFILE_FILE="build-cov/profiles/$target.profraw" "build-cov/fuzz/$target" "${inputs[@]}"
 done
 llvm-profdata merge -sparse -o build-cov/fuzz.profdata build-cov/profiles/*.profraw
-objects=(build-cov/fuzz/fuzz_iff -object build-cov/fuzz/fuzz_strings -object build-cov/fuzz/fuzz_codec)
-sources=("$PWD/iff" "$PWD/strings")
+objects=(build-cov/fuzz/fuzz_iff -object build-cov/fuzz/fuzz_strings -object build-cov/fuzz/fuzz_codec
+  -object build-cov/fuzz/fuzz_far)
+sources=("$PWD/iff" "$PWD/strings" "$PWD/far")
 llvm-cov report "${objects[@]}" -instr-profile=build-cov/fuzz.profdata "${sources[@]}"
 llvm-cov show "${objects[@]}" -instr-profile=build-cov/fuzz.profdata -show-branches=count \
   -show-line-counts-or-regions "${sources[@]}" > build-cov/coverage/iff-strings.txt

@@ -20,6 +20,7 @@
 #include "iff/IffFile.h"
 #include "strings/Languages.h"
 #include "strings/StringSet.h"
+#include "tests/support/FarBuilder.h"
 #include "tests/support/IffBuilder.h"
 #include "tests/support/Utf8Payload.h"
 #include "tools/SampleFiles.h"
@@ -341,6 +342,72 @@ void AddCodecSeeds(std::vector<Seed>& seeds) {
     add("utf8-escape-points.txt", ForSlot(kUtf8, {0xF3, 0xB0, 0x80, 0x80, 0xF3, 0xB0, 0x83, 0xBF}));
 }
 
+void AddFarSeeds(std::vector<Seed>& seeds) {
+    const auto add = [&seeds](std::string name, Bytes bytes) {
+        seeds.push_back({"fuzz_far", std::move(name), std::move(bytes)});
+    };
+    Bytes sample, textTypes;
+    for (const SampleFile& file : BuildSampleFiles()) {
+        if (file.path == "sample.iff") {
+            sample = file.bytes;
+        } else if (file.path == "text-types.iff") {
+            textTypes = file.bytes;
+        }
+    }
+    const auto samples = [&](bool shortNames) {
+        FarBuilder far;
+        far.shortNames = shortNames;
+        far.entries = {{"objects\\Chair.iff", sample},
+                       {"empty.bin", {}},
+                       {"odd.bin", {1, 2, 3}},
+                       {"text/Types.iff", textTypes}};
+        return far;
+    };
+    add("samples-1a.far", samples(false).Build());
+    add("samples-1b.far", samples(true).Build());
+    {
+        FarBuilder far = samples(true);
+        far.manifestFirst = true;
+        far.entries[1].gapBefore = 3;
+        add("manifest-first-gaps-1b.far", far.Build());
+    }
+    {
+        FarBuilder far = samples(false);
+        far.trailing = {0xAA, 0xBB};
+        add("trailing-1a.far", far.Build());
+    }
+    add("no-entries.far", FarBuilder().Build());
+    {
+        FarBuilder far;
+        far.version = 3;
+        add("version-3.far", far.Build());
+    }
+    {
+        FarBuilder far;
+        far.count = 0xFFFFFFFF;
+        add("count-ffffffff.far", far.Build());
+    }
+    {
+        FarBuilder far = samples(false);
+        far.entries[0].offset = 0xFFFFFF00;
+        far.entries[2].size = 0x7FFFFFFF;
+        far.entries[3].sizeAgain = 1;
+        add("bad-records-1a.far", far.Build());
+    }
+    {
+        FarBuilder far = samples(true);
+        const Bytes whole = far.Build();
+        add("manifest-cut-1b.far", Bytes(whole.begin(), whole.end() - 5));
+    }
+    {
+        FarBuilder far = samples(false);
+        far.entries[2].offset = static_cast<int64_t>(16 + sample.size() + 3);
+        far.entries[2].size = far.entries[2].sizeAgain = 64;
+        add("overlaps-manifest-1a.far", far.Build());
+    }
+    add("header-only.far", {'F', 'A', 'R', '!', 'b', 'y', 'A', 'Z', 1, 0, 0, 0, 16, 0, 0, 0});
+}
+
 bool ReadFile(const std::filesystem::path& path, Bytes& bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -370,6 +437,7 @@ int main(int argc, char** argv) {
     AddIffSeeds(seeds);
     AddStringSeeds(seeds);
     AddCodecSeeds(seeds);
+    AddFarSeeds(seeds);
 
     int differences = 0;
     for (const Seed& seed : seeds) {

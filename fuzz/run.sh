@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (fuzz preset) and fuzzes one of them for SECONDS (default 600):
-#   fuzz/run.sh fuzz_iff|fuzz_strings|fuzz_codec [SECONDS] [extra libFuzzer flags...]
+#   fuzz/run.sh fuzz_iff|fuzz_strings|fuzz_codec|fuzz_far [SECONDS] [extra libFuzzer flags...]
 # The growing corpus stays in build-fuzz/corpus/TARGET, crashes go to build-fuzz/artifacts/;
 # copy a crash into fuzz/seeds/TARGET/ once it is fixed, so the replay tests keep it.
 set -euo pipefail

@@ -78,7 +78,7 @@ CDocManager::OpenResult CDocManager::OpenNormalized(const std::string& normalize
         return OpenResult::failed;
     }
     m_document.SetPathName(normalized);
-    m_recentFiles.Add(normalized);
+    m_recentFiles.Add(m_document.GetRecentFileName());
     m_document.InitialUpdateAllViews();
     NotifyTitleChanged();
     return OpenResult::opened;
@@ -162,7 +162,7 @@ bool CDocManager::DoSave(const std::string& path) {
         return false;
     }
     m_document.SetPathName(target);
-    m_recentFiles.Add(target);
+    m_recentFiles.Add(m_document.GetRecentFileName());
     NotifyTitleChanged();
     return true;
 }

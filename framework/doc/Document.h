@@ -35,6 +35,9 @@ public:
     virtual void SetPathName(const std::string& path);
     void ClearPathName() { m_strPathName.clear(); }
     [[nodiscard]] const std::string& GetTitle() const { return m_strTitle; }
+    // What the recent-file list keeps for the document, to open it again: its path here; a
+    // document of a part of a file says which part.
+    [[nodiscard]] virtual std::string GetRecentFileName() const { return m_strPathName; }
     virtual void SetTitle(const std::string& title);
 
     [[nodiscard]] virtual bool IsModified() const { return m_bModified; }
@@ -114,6 +117,8 @@ public:
     void SetTargetFactory(TargetFactory factory) { m_targetFactory = std::move(factory); }
 
 protected:
+    // For a derived open that stops before the base's: the previous contents are still there.
+    void ClearContentsReplaced() { m_bContentsReplaced = false; }
     // The stream that OnSaveDocument writes; throws CFileException when it cannot be created.
     [[nodiscard]] virtual std::unique_ptr<CSafeFile> CreateTargetFile(const std::string& path);
     // The stream that OnOpenDocument reads; throws CFileException when the file does not open.

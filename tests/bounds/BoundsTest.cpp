@@ -10,14 +10,18 @@
 #include <cstring>
 #include <functional>
 #include <ostream>
+#include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "far/FarArchive.h"
 #include "framework/stream/MemFile.h"
 #include "iff/ChunkStore.h"
 #include "iff/IffFile.h"
 #include "strings/StringSet.h"
 #include "tests/bounds/AllocationCounter.h"
+#include "tests/support/FarBuilder.h"
 #include "tests/support/IffBuilder.h"
 
 namespace {
@@ -327,5 +331,80 @@ TEST(AllocationScope, SeesNewMallocAndCalloc) {
     EXPECT_EQ(scope.LargestBytes(), 500000u);
     EXPECT_GE(scope.TotalBytes(), 800007u);
 }
+
+}  // namespace
+
+namespace {
+
+// Archives whose manifest claims far more than the file holds: counts, name lengths and sizes.
+struct HostileArchive {
+    const char* name;
+    std::function<Bytes()> build;
+};
+
+Bytes ArchiveHeader(uint32_t count) {
+    FarBuilder far;
+    far.count = count;
+    return far.Build();
+}
+
+class HostileArchiveTest : public ::testing::TestWithParam<HostileArchive> {};
+
+TEST_P(HostileArchiveTest, ReadingFollowsTheBytesNotTheCounts) {
+    ASSERT_TRUE(AllocationScope::IsCounting());
+    const Bytes bytes = GetParam().build();
+    ASSERT_LT(bytes.size(), 1024u);
+    AllocationScope scope;
+    CFarArchive archive;
+    std::ignore = archive.Load(std::span<const uint8_t>(bytes));
+    size_t readable = 0;
+    for (size_t i = 0; i < archive.GetEntries().size(); ++i) {
+        readable += archive.EntryBytes(i).size();
+    }
+    std::string why;
+    std::ignore = archive.CanRewrite(&why);
+    std::ignore = archive.FindEntry("x", &why);
+    ExpectWithin(scope, bytes.size());
+    EXPECT_LE(readable, bytes.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, HostileArchiveTest,
+    ::testing::Values(
+        HostileArchive{"CountFFFFFFFFInTwentyBytes",
+                       [] {
+                           Bytes bytes = ArchiveHeader(0xFFFFFFFF);
+                           EXPECT_EQ(bytes.size(), 20u);
+                           return bytes;
+                       }},
+        HostileArchive{"CountFFFFFFFFOverManyShortRecords",
+                       [] {
+                           FarBuilder far;
+                           far.shortNames = true;
+                           far.count = 0xFFFFFFFF;
+                           for (int i = 0; i < 60; ++i) {
+                               far.entries.push_back({"", {}, 0, 0xFFFFFFFF, 0xFFFFFFFF, 16});
+                           }
+                           return far.Build();
+                       }},
+        HostileArchive{"NameLengthFFFFFFFF",
+                       [] {
+                           FarBuilder far;
+                           far.entries = {{"ab", {1, 2}}};
+                           Bytes bytes = far.Build();
+                           // The record's name length: after the count and three 32-bit fields.
+                           const size_t at = bytes.size() - 2 - 4;
+                           PatchLE32(bytes, at, 0xFFFFFFFF);
+                           return bytes;
+                       }},
+        HostileArchive{"SizesOfFourGigabytes",
+                       [] {
+                           FarBuilder far;
+                           for (int i = 0; i < 20; ++i) {
+                               far.entries.push_back({"e", {1}, 0, 0xFFFFFFFF, 0xFFFFFFFF, -1});
+                           }
+                           return far.Build();
+                       }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
