@@ -59,7 +59,9 @@ void CTallyglassDoc::Serialize(CArchive& archive) {
         // a plain Save must not replace the file with an IFF file without chunks.
         SetSaveAsRequired(true);
     }
-    const std::string message = OpenErrorMessage(code, file ? file->GetFilePath() : std::string());
+    const std::string message = OpenErrorMessage(code, m_pendingEntry ? *m_pendingEntry
+                                                       : file         ? file->GetFilePath()
+                                                                      : std::string());
     if (CView* view = GetFirstView(); view && !message.empty()) {
         static_cast<void>(view->MessageBox(message, kErrorCaption, MB_OK | MB_ICONSTOP));
     }

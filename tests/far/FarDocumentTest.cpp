@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenFailure{"EntryOutside", EntryOutside(), "objects\\Chair.iff",
                                 "lie outside the archive"},
                     OpenFailure{"NotIff", SampleArchive(false).Build(), "odd.bin",
-                                CTallyglassDoc::kMsgNotIff}),
+                                "odd.bin: This file is *not* an IFF file!"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
