@@ -6,6 +6,8 @@
 #include "framework/doc/PathUtil.h"
 #include "framework/doc/RecentFileList.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 std::vector<FileDialogFilter> IffFilters() {
@@ -19,6 +21,12 @@ std::string WithName(const std::string& format, const std::string& name) {
         text.replace(at, 2, name);
     }
     return text;
+}
+
+// A file that exists and may not be written: Save must not replace it behind the user's back.
+bool IsReadOnly(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !IsWritableFile(path);
 }
 
 }  // namespace
@@ -98,6 +106,14 @@ CDocManager::OpenResult CDocManager::OpenRecentFile(int index) {
 
 bool CDocManager::OnFileSave() {
     const std::string path = m_document.GetPathName();
+    if (!path.empty() && !m_document.IsSaveAsRequired() && IsReadOnly(path)) {
+        // Said before the dialog, so that the user knows why it comes up.
+        if (m_messages.Show(WithName(kMsgReadOnly, NameForMessages()), m_document.GetAppTitle(),
+                            MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+            return false;
+        }
+        return DoSave({});
+    }
     if (path.empty() || !IsWritableFile(path) || m_document.IsSaveAsRequired()) {
         return DoSave({});
     }
@@ -151,12 +167,22 @@ bool CDocManager::OnFileSaveAs() {
 
 bool CDocManager::DoSave(const std::string& path) {
     std::string target = path;
-    if (target.empty()) {
-        const auto chosen = m_dialogs.Run(MakeSaveAsRequest(ProposedSaveName()));
+    std::string proposed = ProposedSaveName();
+    while (target.empty()) {
+        const auto chosen = m_dialogs.Run(MakeSaveAsRequest(proposed));
         if (!chosen) {
             return false;
         }
         target = MakeAbsolutePath(*chosen);
+        // A read-only file chosen in the dialog is not replaced either; the user picks again.
+        if (IsReadOnly(target)) {
+            if (m_messages.Show(WithName(kMsgReadOnly, FileNameOf(target)),
+                                m_document.GetAppTitle(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+                return false;
+            }
+            proposed = CopyNameFor(target);
+            target.clear();
+        }
     }
     if (!m_document.OnSaveDocument(target)) {
         return false;
@@ -182,10 +208,21 @@ bool CDocManager::SaveModified() {
 
 std::string CDocManager::ProposedSaveName() const {
     if (!m_document.GetPathName().empty()) {
-        return m_document.GetPathName();
+        const std::string& path = m_document.GetPathName();
+        return IsReadOnly(path) ? CopyNameFor(path) : path;
     }
     const std::string& title = m_document.GetTitle();
     return title.substr(0, title.find_first_of(" #%;/\\")) + ".iff";
+}
+
+std::string CDocManager::CopyNameFor(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= nameStart) {
+        dot = path.size();
+    }
+    return path.substr(0, dot) + " copy" + path.substr(dot);
 }
 
 FileDialogRequest CDocManager::MakeOpenRequest() {

@@ -22,6 +22,8 @@ public:
     // %1 is the file's name.
     static constexpr const char* kMsgChangedOnDisk =
         "%1 has been changed on disk since it was opened. Overwrite it with your version?";
+    static constexpr const char* kMsgReadOnly =
+        "%1 is read-only. Save your changes under another name?";
     static constexpr const char* kMsgReload =
         "%1 has been changed on disk by another program. Reload it? (The document has no "
         "unsaved changes.)";
@@ -85,6 +87,8 @@ public:
     // The name Save As proposes: the path, or the title cut before the first of " #%;/\" followed
     // by ".iff" ("Untitled.iff").
     [[nodiscard]] std::string ProposedSaveName() const;
+    // "name copy.iff" beside a read-only file, the name Save As proposes instead of it.
+    [[nodiscard]] static std::string CopyNameFor(const std::string& path);
     // The request the Open or Save As dialog is run with.
     [[nodiscard]] static FileDialogRequest MakeOpenRequest();
     [[nodiscard]] static FileDialogRequest MakeSaveAsRequest(const std::string& proposedName);

@@ -255,18 +255,38 @@ TEST_F(DocManagerTest, SaveWritesInPlaceWhenTheFileCanBeReplaced) {
     EXPECT_FALSE(doc.IsModified());
 }
 
-TEST_F(DocManagerTest, SaveOnAReadOnlyOrDeletedFileGoesToSaveAs) {
+TEST_F(DocManagerTest, SaveOnAReadOnlyFileSaysSoAndNeverReplacesIt) {
     OpenModifiedA();
     ASSERT_EQ(::chmod((dir / "a.iff").c_str(), 0444), 0);
-    EXPECT_FALSE(manager.OnFileSave());  // the dialog is cancelled
-    ASSERT_EQ(dialogs.requests.size(), 1u);
-    EXPECT_EQ(dialogs.requests[0].proposedName, dir / "a.iff");
-    EXPECT_EQ(ReadText(dir / "a.iff"), "file a");
+    box.Answer({IDNO});
+    EXPECT_FALSE(manager.OnFileSave());
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, "a.iff is read-only. Save your changes under another name?");
+    EXPECT_EQ(box.shown[0].type, MB_YESNO | MB_ICONEXCLAMATION);
+    EXPECT_TRUE(dialogs.requests.empty());
 
+    // Yes: the dialog proposes another name; the same file chosen all the same is refused again.
+    box.Answer({IDYES, IDYES});
+    dialogs.Answer(dir / "a.iff");
+    dialogs.Answer(dir / "b.iff");
+    EXPECT_TRUE(manager.OnFileSave());
+    ASSERT_EQ(dialogs.requests.size(), 2u);
+    EXPECT_EQ(dialogs.requests[0].proposedName, dir / "a copy.iff");
+    EXPECT_EQ(dialogs.requests[1].proposedName, dir / "a copy.iff");
+    EXPECT_EQ(box.shown.size(), 3u);
+    EXPECT_EQ(ReadText(dir / "a.iff"), "file a");
+    EXPECT_EQ(ReadText(dir / "b.iff"), "edited");
+    EXPECT_EQ(doc.GetPathName(), dir / "b.iff");
+    EXPECT_EQ(CDocManager::CopyNameFor("/x.y/readme"), "/x.y/readme copy");
+}
+
+TEST_F(DocManagerTest, SaveOnADeletedFileGoesToSaveAs) {
+    OpenModifiedA();
     ASSERT_EQ(::unlink((dir / "a.iff").c_str()), 0);
     dialogs.Answer(dir / "again.iff");
     EXPECT_TRUE(manager.OnFileSave());
-    EXPECT_EQ(dialogs.requests.size(), 2u);
+    EXPECT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_TRUE(box.shown.empty());
     EXPECT_EQ(ReadText(dir / "again.iff"), "edited");
     EXPECT_EQ(doc.GetPathName(), dir / "again.iff");
 }
