@@ -56,6 +56,12 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
         ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     AddCommand(m_pEditMenu, QStringLiteral("&Replace..."), ID_EDIT_REPLACE)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    m_pEditMenu->addSeparator();
+    QAction* addString = AddCommand(m_pEditMenu, QStringLiteral("&Add String"), ID_EDIT_ADD_STRING);
+    // Insert belongs to the edits everywhere else; the string list takes it (see the view), the
+    // menu only shows it.
+    addString->setShortcut(QKeySequence(Qt::Key_Insert));
+    addString->setShortcutContext(Qt::WidgetShortcut);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     m_pSourceMenu = view->addMenu(QStringLiteral("&Source Language"));
@@ -74,9 +80,14 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
 
     m_pSummary = new QLabel;
     statusBar()->addWidget(m_pSummary);
+    m_pResourceStatus = new QLabel;
+    m_pResourceStatus->setObjectName(QStringLiteral("resourceStatus"));
+    statusBar()->addPermanentWidget(m_pResourceStatus);
 
     // The entries are read when the menu opens, so a change of the current folder shows too.
     connect(m_pFileMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshRecentFileMenu);
+    // A shortened recent-file label shows its whole path when pointed at.
+    m_pFileMenu->setToolTipsVisible(true);
     RefreshRecentFileMenu();
     UpdateFrameTitle(QStringLiteral("Untitled"));
 }
@@ -85,8 +96,18 @@ QString CMainFrame::AppTitle() {
     return QStringLiteral("Tallyglass");
 }
 
-void CMainFrame::UpdateFrameTitle(const QString& documentTitle) {
-    setWindowTitle(documentTitle + QStringLiteral(" - ") + AppTitle());
+void CMainFrame::UpdateFrameTitle(const QString& documentTitle, bool modified) {
+    // The desktop's mark of unsaved changes goes before the name.
+    setWindowTitle((modified ? QStringLiteral("*") : QString()) + documentTitle +
+                   QStringLiteral(" - ") + AppTitle());
+}
+
+void CMainFrame::ShowResourceStatus(const QString& status) {
+    m_pResourceStatus->setText(status);
+}
+
+QString CMainFrame::GetResourceStatus() const {
+    return m_pResourceStatus->text();
 }
 
 void CMainFrame::RecalcLayout() {
@@ -154,9 +175,12 @@ void CMainFrame::RefreshRecentFileMenu() {
         m_recentActions.push_back(placeholder);
         return;
     }
+    const std::vector<QString> paths = m_pHost->GetRecentFilePaths();
     const int count = std::min(static_cast<int>(labels.size()), kRecentFileCount);
     for (int i = 0; i < count; ++i) {
         QAction* action = new QAction(labels[static_cast<size_t>(i)], m_pFileMenu);
+        if (static_cast<size_t>(i) < paths.size())
+            action->setToolTip(paths[static_cast<size_t>(i)]);
         const int id = ID_FILE_MRU_FILE1 + i;
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { m_pHost->OnCommand(id); });

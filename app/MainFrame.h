@@ -23,13 +23,15 @@ public:
     virtual void OnDropFiles(const QStringList& paths) = 0;
     // The menu labels of the recent-file entries, "&1 name" first; empty when the list is.
     [[nodiscard]] virtual std::vector<QString> GetRecentFileLabels() const = 0;
+    // The full paths of those entries, in the same order: the items' tool tips.
+    [[nodiscard]] virtual std::vector<QString> GetRecentFilePaths() const { return {}; }
     // The window has become the active one again (after the event, not inside it).
     virtual void OnFrameActivated() {}
 };
 
 // The main window: a frame that resizes and maximises (never smaller than the form) around the
-// form view, with the File, Edit and Help menus and their keys. It has no tool bar and no status
-// bar.
+// form view, with the File, Edit, View and Help menus and their keys, and a status bar. It has no
+// tool bar.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
@@ -39,8 +41,8 @@ public:
     // The application's window title, the last part of every frame title.
     static QString AppTitle();
 
-    // Shows "<document title> - Tallyglass".
-    void UpdateFrameTitle(const QString& documentTitle);
+    // Shows "<document title> - Tallyglass", "*<document title> - Tallyglass" while modified.
+    void UpdateFrameTitle(const QString& documentTitle, bool modified = false);
 
     // Fixes the frame's size to show the whole central form, never lower than 438 pixels.
     void RecalcLayout();
@@ -56,6 +58,9 @@ public:
     // The status bar's text: the translation summary of the view.
     void ShowSummary(const QString& summary);
     [[nodiscard]] QString GetSummary() const;
+    // The status bar's right part: the layout, the entry count and the code page shown.
+    void ShowResourceStatus(const QString& status);
+    [[nodiscard]] QString GetResourceStatus() const;
     // Undo and Redo as the history allows: greyed without a step, named after it ("Undo
     // Typing") with one.
     void UpdateEditCommands(const QString& undoText, const QString& redoText);
@@ -82,6 +87,7 @@ private:
     QMenu* m_pEditMenu;
     QMenu* m_pSourceMenu;
     class QLabel* m_pSummary;
+    class QLabel* m_pResourceStatus;
     bool m_bSized = false;  // RecalcLayout has given the frame its size once
     QAction* m_pUndo;
     QAction* m_pRedo;

@@ -11,6 +11,7 @@ inline constexpr int ID_EDIT_FIND = 57636;
 inline constexpr int ID_EDIT_REPEAT = 57637;  // Find Next
 inline constexpr int ID_EDIT_REPLACE = 57641;
 inline constexpr int ID_EDIT_FIND_PREVIOUS = 33300;
+inline constexpr int ID_EDIT_ADD_STRING = 33301;
 inline constexpr int ID_EDIT_UNDO = 57643;
 inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_APP_ABOUT = 57664;

@@ -130,7 +130,10 @@ bool CTallyglassApp::EnsureDocument() {
     if (m_pView != nullptr) {
         connect(m_pView, &CTallyglassView::SummaryChanged, m_pMainFrame.get(),
                 &CMainFrame::ShowSummary);
+        connect(m_pView, &CTallyglassView::ResourceStatusChanged, m_pMainFrame.get(),
+                &CMainFrame::ShowResourceStatus);
     }
+    m_pDocument->SetModifiedChangedHandler([this](bool) { UpdateFrame(); });
     m_pDocument->m_undo.SetChangedHandler([this] {
         const CUndoStack& stack = m_pDocument->m_undo;
         m_pMainFrame->UpdateEditCommands(QString::fromStdString(stack.GetUndoText()),
@@ -214,6 +217,10 @@ void CTallyglassApp::OnCommand(int id) {
             if (m_pView != nullptr)
                 m_pView->OnEditFind(id == ID_EDIT_REPLACE);
             return;
+        case ID_EDIT_ADD_STRING:
+            if (m_pView != nullptr)
+                m_pView->OnAddString();
+            return;
         case ID_EDIT_REPEAT:
         case ID_EDIT_FIND_PREVIOUS:
             if (m_pView != nullptr)
@@ -253,6 +260,13 @@ std::vector<QString> CTallyglassApp::GetRecentFileLabels() const {
     for (const std::string& label : m_recentFiles.GetMenuLabels(CurrentFolder()))
         labels.push_back(QFile::decodeName(QByteArray::fromStdString(label)));
     return labels;
+}
+
+std::vector<QString> CTallyglassApp::GetRecentFilePaths() const {
+    std::vector<QString> paths;
+    for (int i = 0; i < m_recentFiles.GetSize() && !m_recentFiles.GetEntry(i).empty(); ++i)
+        paths.push_back(QFile::decodeName(QByteArray::fromStdString(m_recentFiles.GetEntry(i))));
+    return paths;
 }
 
 bool CTallyglassApp::OnQueryEndSession() {
@@ -335,7 +349,8 @@ void CTallyglassApp::UpdateFrame() {
     if (m_pMainFrame == nullptr || m_pDocument == nullptr)
         return;
     m_pMainFrame->UpdateFrameTitle(
-        QFile::decodeName(QByteArray::fromStdString(m_pDocument->GetTitle())));
+        QFile::decodeName(QByteArray::fromStdString(m_pDocument->GetTitle())),
+        m_pDocument->IsModified());
     m_pMainFrame->RecalcLayout();
     m_pMainFrame->RefreshRecentFileMenu();
 }

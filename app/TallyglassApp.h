@@ -73,6 +73,7 @@ public:
     [[nodiscard]] bool CanCloseFrame() override;
     void OnDropFiles(const QStringList& paths) override;
     [[nodiscard]] std::vector<QString> GetRecentFileLabels() const override;
+    [[nodiscard]] std::vector<QString> GetRecentFilePaths() const override;
     // Offers to reload a file changed on disk while the document has no unsaved changes.
     void OnFrameActivated() override;
 

@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QTextCursor>
@@ -192,6 +193,10 @@ void CTallyglassView::ConnectControls() {
             &CTallyglassView::OnItemchangedStringList);
     connect(m_pUseDescriptions, &QCheckBox::clicked, this, &CTallyglassView::OnUseDescriptions);
     connect(m_pBasicMode, &QCheckBox::clicked, this, &CTallyglassView::OnBasicMode);
+    // Insert adds a string while the string list has the focus (Edit > Add String elsewhere).
+    auto* addString = new QShortcut(QKeySequence(Qt::Key_Insert), m_pStringList);
+    addString->setContext(Qt::WidgetShortcut);
+    connect(addString, &QShortcut::activated, this, &CTallyglassView::OnAddString);
     connect(m_pResourceList, &QListWidget::currentRowChanged, this,
             &CTallyglassView::OnSelchangeResourceList);
     // A click on the entry that is already selected reloads it, as a change of selection does.
@@ -409,6 +414,7 @@ void CTallyglassView::RefreshPanel() {
                  m_pDescription, m_pUseDescriptions, m_pText}) {
             control->setEnabled(false);
         }
+        UpdateSummary();
         return;
     }
 
@@ -924,6 +930,39 @@ void CTallyglassView::UpdateSummary() {
         m_strSummary = summary;
         emit SummaryChanged(summary);
     }
+    const QString status = ResourceStatus();
+    if (status != m_strResourceStatus) {
+        m_strResourceStatus = status;
+        emit ResourceStatusChanged(status);
+    }
+}
+
+QString CTallyglassView::ResourceStatus() const {
+    if (!IsLoaded())
+        return {};
+    QString layout;
+    switch (Strings().GetLayout()) {
+        case StringLayout::basic:
+            layout = QStringLiteral("Basic");
+            break;
+        case StringLayout::plain:
+            layout = QStringLiteral("Texts only");
+            break;
+        case StringLayout::described:
+            layout = QStringLiteral("Texts and descriptions");
+            break;
+        case StringLayout::multilingual:
+            layout = QStringLiteral("Multilingual");
+            break;
+        case StringLayout::utf8:
+            layout = QStringLiteral("Multilingual, UTF-8");
+            break;
+    }
+    const size_t count = Strings().GetCount();
+    return QStringLiteral("%1 \u00B7 %2 \u00B7 %3")
+        .arg(layout,
+             count == 1 ? QStringLiteral("1 string") : QStringLiteral("%1 strings").arg(count),
+             QString::fromLatin1(CurrentCodec().Name()));
 }
 
 void CTallyglassView::MarkEmptyLanguages() {

@@ -165,9 +165,15 @@ public:
     bool m_bUseLanguages = false;
     bool m_bUseDescriptions = false;
 
+    // "Multilingual · 42 strings · windows-1250": the loaded resource's layout, its entry count
+    // and the code page of the language shown; empty without a resource.
+    [[nodiscard]] QString ResourceStatus() const;
+
 signals:
     // The translation summary changed (it may have become empty).
     void SummaryChanged(const QString& summary);
+    // ResourceStatus() changed.
+    void ResourceStatusChanged(const QString& status);
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -249,6 +255,7 @@ private:
     int m_nCountedSource = -2;
     bool m_bRecount = true;
     QString m_strSummary;
+    QString m_strResourceStatus;
     // Set by FillStringList when it rebuilt the rows (the selection is then gone).
     bool m_bRowsRebuilt = false;
     // The resource-list row under the mouse before a press, to tell a click on the entry that is

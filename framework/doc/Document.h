@@ -41,7 +41,17 @@ public:
     virtual void SetTitle(const std::string& title);
 
     [[nodiscard]] virtual bool IsModified() const { return m_bModified; }
-    virtual void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    // Tells the handler (the title's mark) when the flag changes.
+    virtual void SetModifiedFlag(bool modified = true) {
+        const bool changed = modified != m_bModified;
+        m_bModified = modified;
+        if (changed && m_modifiedChanged) {
+            m_modifiedChanged(modified);
+        }
+    }
+    void SetModifiedChangedHandler(std::function<void(bool)> handler) {
+        m_modifiedChanged = std::move(handler);
+    }
 
     // Views. A view belongs to at most one document; AddView moves it here.
     void AddView(CView* view);
@@ -132,6 +142,7 @@ private:
     std::string m_strTitle;
     std::string m_strAppTitle = "Tallyglass";
     bool m_bModified = false;
+    std::function<void(bool)> m_modifiedChanged;
     bool m_bContentsReplaced = false;
     bool m_bSaveAsRequired = false;
     std::vector<CView*> m_views;

@@ -104,12 +104,28 @@ std::vector<std::string> CRecentFileList::GetMenuLabels(const std::string& curre
     return labels;
 }
 
+std::string CRecentFileList::ShortenInTheMiddle(const std::string& name, size_t maxLength) {
+    const size_t length = Utf8Length(name);
+    if (length <= maxLength) {
+        return name;
+    }
+    if (maxLength == 0) {
+        return {};
+    }
+    // The end (the extension) matters as much as the start: both stay, "…" marks the cut.
+    const size_t tail = (maxLength - 1) / 2;
+    const size_t head = maxLength - 1 - tail;
+    const std::string start = Utf8Left(name, head);
+    const std::string withoutEnd = Utf8Left(name, length - tail);
+    return start + "\u2026" + name.substr(withoutEnd.size());
+}
+
 std::string CRecentFileList::AbbreviatePath(const std::string& path, size_t maxLength) {
     if (Utf8Length(path) <= maxLength) {
         return path;
     }
     const std::string name = FileNameOf(path);
-    const std::string bareName = Utf8Left(name, maxLength);
+    const std::string bareName = ShortenInTheMiddle(name, maxLength);
     // The volume is the root with the first folder; it needs a folder after it to stand for.
     const size_t firstStart = path.find_first_not_of('/');
     const size_t firstEnd =

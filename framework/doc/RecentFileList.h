@@ -44,8 +44,11 @@ public:
 
     // Shortens an absolute path to at most maxLength characters: the root with the first folder,
     // "/...", then as many trailing folders as fit and the file name ("/home/user/a/b/c/f.iff"
-    // to 20: "/home/.../c/f.iff"). When not even that fits, the bare file name, cut to maxLength.
+    // to 20: "/home/.../c/f.iff"). When not even that fits, the bare file name, shortened in the
+    // middle when it is longer than maxLength.
     [[nodiscard]] static std::string AbbreviatePath(const std::string& path, size_t maxLength);
+    // A name of more than maxLength characters as its start, "…" and its end, maxLength in all.
+    [[nodiscard]] static std::string ShortenInTheMiddle(const std::string& name, size_t maxLength);
     // Doubles every '&' so that a menu shows it as itself.
     [[nodiscard]] static std::string EscapeAmpersands(const std::string& text);
 

@@ -183,7 +183,7 @@ TEST_P(AppExitTest, AsksBeforeLosingChanges) {
     }
     if (!c.ends) {
         EXPECT_TRUE(m_pApp->GetDocument()->IsModified());
-        EXPECT_EQ(Title(), QStringLiteral("a.iff - Tallyglass"));
+        EXPECT_EQ(Title(), QStringLiteral("*a.iff - Tallyglass"));
     }
 }
 

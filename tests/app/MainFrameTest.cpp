@@ -95,7 +95,11 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
          {"&Find...", ID_EDIT_FIND, QKeySequence(Qt::CTRL | Qt::Key_F), true},
          {"Find &Next", ID_EDIT_REPEAT, QKeySequence(Qt::Key_F3), true},
          {"Find &Previous", ID_EDIT_FIND_PREVIOUS, QKeySequence(Qt::SHIFT | Qt::Key_F3), true},
-         {"&Replace...", ID_EDIT_REPLACE, QKeySequence(Qt::CTRL | Qt::Key_H), true}});
+         {"&Replace...", ID_EDIT_REPLACE, QKeySequence(Qt::CTRL | Qt::Key_H), true},
+         {"", 0, {}, true},
+         {"&Add String", ID_EDIT_ADD_STRING, QKeySequence(Qt::Key_Insert), true}});
+    // Insert is the string list's; in the edits it stays the edits' own key.
+    EXPECT_EQ(frame->FindAction(ID_EDIT_ADD_STRING)->shortcutContext(), Qt::WidgetShortcut);
     EXPECT_EQ(frame->FindAction(ID_EDIT_REDO)->shortcuts().value(1),
               QKeySequence(Qt::CTRL | Qt::Key_Y));
     ExpectItems(frame->HelpMenu(), {{"&About Tallyglass...", ID_APP_ABOUT, {}, true}});
@@ -139,6 +143,40 @@ TEST_F(AppFrameTest, UndoAndRedoFollowTheDocumentsHistory) {
     EXPECT_EQ(std::string(view->Strings().GetSlot(0, 0).text), first + "xy");
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(view->GetTextEdit()->toPlainText(), QString::fromStdString(first + "xy"));
+}
+
+// The title marks unsaved changes: on with an edit, off when it is undone to the saved state,
+// on again with the redo, off after Save; the status bar tells the layout, count and code page.
+TEST_F(AppFrameTest, TheTitleMarksUnsavedChangesAndTheStatusBarDescribesTheResource) {
+    const std::string path = WriteIffFile("a.iff");
+    ASSERT_TRUE(Start({path}));
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    CTallyglassView* view = m_pApp->GetView();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.iff - Tallyglass"));
+    EXPECT_EQ(frame->GetResourceStatus(),
+              QStringLiteral("Texts only \u00B7 2 strings \u00B7 windows-1252"));
+
+    view->GetStringList()->selectRow(0);
+    view->GetTextEdit()->setPlainText(QStringLiteral("changed"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("*a.iff - Tallyglass"));
+    Command(ID_EDIT_UNDO);
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.iff - Tallyglass"));
+    Command(ID_EDIT_REDO);
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("*a.iff - Tallyglass"));
+    Command(ID_FILE_SAVE);
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.iff - Tallyglass"));
+
+    // Insert in the string list adds a string; the status bar counts it.
+    view->GetStringList()->setFocus();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    view->GetStringList()->setFocus();
+    QTest::keyClick(view->GetStringList(), Qt::Key_Insert);
+    EXPECT_EQ(view->Strings().GetCount(), 3u);
+    EXPECT_EQ(frame->GetResourceStatus(),
+              QStringLiteral("Texts only \u00B7 3 strings \u00B7 windows-1252"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("*a.iff - Tallyglass"));
+    EXPECT_EQ(frame->FindAction(ID_EDIT_UNDO)->text(), QStringLiteral("&Undo Add String"));
 }
 
 TEST_F(AppFrameTest, KeysRunTheirCommands) {

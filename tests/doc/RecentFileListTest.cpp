@@ -136,15 +136,16 @@ INSTANTIATE_TEST_SUITE_P(
                     AbbreviationRow{"/home/user/a/b/c/file.iff", 18, "/home/.../file.iff"},
                     // Not even root, "/..." and the name fit: the bare name.
                     AbbreviationRow{"/home/user/a/b/c/file.iff", 17, "file.iff"},
-                    // A name longer than the limit is cut.
-                    AbbreviationRow{"/x/averyveryverylongfilename.iff", 10, "averyveryv"},
+                    // A name longer than the limit keeps its start and end around a mark.
+                    AbbreviationRow{"/x/averyveryverylongfilename.iff", 10, "avery\u2026.iff"},
+                    AbbreviationRow{"/x/averyveryverylongfilename.iff", 2, "a\u2026"},
                     // A file right below the first folder has nothing to shorten.
                     AbbreviationRow{"/averyveryverylongfolder/f.iff", 20, "f.iff"},
                     // Characters, not bytes: each 'é' is one character.
                     AbbreviationRow{"/dir/\xC3\xA9\xC3\xA9\xC3\xA9.iff", 12,
                                     "/dir/\xC3\xA9\xC3\xA9\xC3\xA9.iff"},
                     AbbreviationRow{"/dir/\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9.iff", 6,
-                                    "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9."}));
+                                    "\xC3\xA9\xC3\xA9\xC3\xA9\u2026ff"}));
 
 TEST(RecentFileList, DisplayNameIsTheBareNameOnlyInTheCurrentFolder) {
     CRecentFileList list;
