@@ -97,6 +97,34 @@ TEST_F(AppFileCommandsTest, RecentFilesOutsideTheCurrentFolderShowTheirShortened
     // The menu shows an ampersand of the name as itself.
     EXPECT_NE(labels[0].find("x&&y.iff"), std::string::npos) << labels[0];
     EXPECT_LE(labels[0].size() - 3, 30U + 1) << labels[0];
+    // The whole path is the item's tool tip.
+    EXPECT_EQ(m_pApp->GetMainFrame()->FindAction(ID_FILE_MRU_FILE1)->toolTip().toStdString(), deep);
+}
+
+// File > Open of a file that is not an IFF file after a good one: the message names it, the
+// document, its title and the recent list stay, and a following save never touches that file.
+TEST_F(AppFileCommandsTest, AFailedOpenLeavesTheOpenDocumentAsItWas) {
+    const std::string good = WriteIffFile("a.iff");
+    const std::string bad = WriteFile("notes.iff", {'h', 'e', 'l', 'l', 'o', '\n'});
+    ASSERT_TRUE(Start({good}));
+    m_pApp->GetView()->GetStringList()->selectRow(0);
+    m_pApp->GetView()->GetTextEdit()->setPlainText(QStringLiteral("changed"));
+    m_messages.Answer({IDNO});  // "Save changes to a.iff?"
+    OpenViaDialog(bad);
+    EXPECT_EQ(m_messages.Texts(),
+              (std::vector<std::string>{"Save changes to a.iff?",
+                                        "notes.iff: This file is *not* an IFF file!"}));
+    EXPECT_EQ(Title(), QStringLiteral("*a.iff - Tallyglass"));
+    EXPECT_EQ(RecentEntries()[0], good);
+    EXPECT_EQ(RecentEntries()[1], "");
+    EXPECT_EQ(m_pApp->GetView()->GetResourceList()->count(), 2);
+    EXPECT_EQ(std::string(m_pApp->GetView()->Strings().GetSlot(0, 0).text), "changed");
+
+    Command(ID_FILE_SAVE);
+    EXPECT_TRUE(m_dialogs.requests.size() == 1u);  // only the Open dialog
+    EXPECT_EQ(ReadFile(bad), (std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o', '\n'}));
+    EXPECT_TRUE(StartsWith(ReadFile(good), "IFF FILE 2.5"));
+    EXPECT_EQ(Title(), QStringLiteral("a.iff - Tallyglass"));
 }
 
 TEST_F(AppFileCommandsTest, SaveOnAnUntitledDocumentGoesToSaveAs) {
