@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     RegisterContainerCommands(app, exitCode);
     RegisterStringsCommand(app, exitCode);
     RegisterEditCommands(app, exitCode);
+    RegisterExchangeCommands(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
