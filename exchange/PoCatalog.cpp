@@ -223,9 +223,11 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                 unit.comment = Text(po_message_extracted_comments(message));
                 unit.translatorComment = Text(po_message_comments(message));
                 unit.fuzzy = po_message_is_fuzzy(message) != 0;
-                if (po_filepos_t pos = po_message_filepos(message, 0)) {
-                    unit.reference = Text(po_filepos_file(pos));
-                    // The library reads a trailing ":digits" as a line number.
+                // A unit has one reference, which the library splits at spaces (a file name
+                // may hold them): the pieces are joined again. It also reads a trailing
+                // ":digits" as a line number, which goes back on.
+                for (int i = 0; po_filepos_t pos = po_message_filepos(message, i); ++i) {
+                    unit.reference += (i == 0 ? "" : " ") + Text(po_filepos_file(pos));
                     if (const size_t line = po_filepos_start_line(pos);
                         line != static_cast<size_t>(-1)) {
                         unit.reference += ":" + std::to_string(line);

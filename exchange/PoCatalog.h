@@ -14,7 +14,8 @@
                                   const std::vector<TranslationUnit>& units, std::string& error);
 
 // Reads the units of a PO file (the header and obsolete messages are none). The file must be
-// UTF-8 or name its charset in the header; texts come back UTF-8. False, with error set, when
-// it cannot be read or has syntax errors; units and info are then untouched.
+// UTF-8 or name its charset in the header; texts come back UTF-8, a unit's references as one.
+// False, with error set, when it cannot be read or has syntax errors; units and info are then
+// untouched.
 [[nodiscard]] bool ReadPoCatalog(const std::string& path, CatalogInfo& info,
                                  std::vector<TranslationUnit>& units, std::string& error);

@@ -168,7 +168,9 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
     const std::string language = LanguageOf(options.targetSlot);
     for (const TranslationUnit& unit : units) {
         const std::optional<UnitKey> parsed = ParseUnitKey(unit.context, nullptr);
-        const std::string& key = unit.context;
+        // A unit without a key is named by the start of its source text.
+        const std::string key =
+            !unit.context.empty() ? unit.context : "(no key) \"" + unit.source.substr(0, 40) + "\"";
         if (!parsed) {
             Report(plan, key, UnitOutcome::unknown, "not a key of a text resource");
             continue;
