@@ -80,7 +80,12 @@ bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputF
 
 // Opens a file argument as a document: every command opens its inputs here and only here.
 bool OpenInput(CDocSession& session, const InputFile& input) {
-    return session.Open(input.path);
+    if (!session.Open(input.path)) {
+        // The document's message does not name the file, which among many must be told.
+        PrintError(input.path + ": the file is skipped.");
+        return false;
+    }
+    return true;
 }
 
 // A bar on stderr while files are worked through, drawn only when stderr is a terminal.
