@@ -616,7 +616,13 @@ EditResult CResourceEditor::ApplyChanges(const std::vector<TextChange>& changes,
             RememberOriginal();
         }
     }
-    m_stack.Push(std::make_unique<CReplaceAllCommand>(*this, std::move(sets), text));
+    auto command = std::make_unique<CReplaceAllCommand>(*this, std::move(sets), text);
+    const EditPlace place = command->GetPlace();
+    m_stack.Push(std::move(command));
+    // The caller is not the view, which must show the resource the step has selected.
+    if (m_showHandler) {
+        m_showHandler(place);
+    }
     return {};
 }
 

@@ -152,7 +152,7 @@ public:
     [[nodiscard]] ChunkType GetType() const { return m_nType; }
     [[nodiscard]] uint16_t GetId() const { return m_nId; }
 
-    // Called after an undo or redo with where it happened.
+    // Called after an undo or redo, and after ApplyChanges, with where it happened.
     void SetShowHandler(std::function<void(const EditPlace&)> handler) {
         m_showHandler = std::move(handler);
     }

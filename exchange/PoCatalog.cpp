@@ -95,6 +95,16 @@ std::string Text(const char* text) {
     return text != nullptr ? text : "";
 }
 
+// The comments of a message: the library joins its lines into a new string, ours to free, but
+// answers "" (a literal) when there are none.
+std::string Comments(const char* joined) {
+    std::string out = Text(joined);
+    if (joined != nullptr && *joined != '\0') {
+        std::free(const_cast<char*>(joined));
+    }
+    return out;
+}
+
 std::string HeaderField(const char* header, const char* field) {
     char* value = po_header_field(header, field);
     std::string out = Text(value);
@@ -137,6 +147,14 @@ std::string Header(const CatalogInfo& info) {
 }
 
 }  // namespace
+
+// libgettextpo keeps some strings of every message it reads or is given (contexts, reference
+// lists) past po_file_free, and formats the messages of syntax errors with vasprintf without
+// freeing them; LeakSanitizer is told so, in programs built with it.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libgettextpo\nleak:vasprintf\n";
+}
 
 bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
                     const std::vector<TranslationUnit>& units, std::string& error) {
@@ -205,9 +223,11 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                 problems.first = path + ": " + std::strerror(errno);
             }
         } else if (!problems.failed) {
+            // The header comes as a copy of its own, which is ours to free.
             if (const char* header = po_file_domain_header(file.get(), nullptr)) {
                 readInfo.language = HeaderField(header, "Language");
                 readInfo.sourceLanguage = HeaderField(header, "X-Source-Language");
+                std::free(const_cast<char*>(header));
             }
             const PoIteratorPtr iterator(po_message_iterator(file.get(), nullptr));
             while (po_message_t message = po_next_message(iterator.get())) {
@@ -220,8 +240,8 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                 unit.context = Text(po_message_msgctxt(message));
                 unit.source = msgid;
                 unit.target = Text(po_message_msgstr(message));
-                unit.comment = Text(po_message_extracted_comments(message));
-                unit.translatorComment = Text(po_message_comments(message));
+                unit.comment = Comments(po_message_extracted_comments(message));
+                unit.translatorComment = Comments(po_message_comments(message));
                 unit.fuzzy = po_message_is_fuzzy(message) != 0;
                 // A unit has one reference, which the library splits at spaces (a file name
                 // may hold them): the pieces are joined again. It also reads a trailing
