@@ -271,10 +271,11 @@ EditResult ApplyImport(CTallyglassDoc& doc, const ImportPlan& plan) {
 }
 
 std::string FormatImportSummary(const ImportPlan& plan) {
-    std::string out;
+    // A refused import applies nothing: its count of applicable units says so.
+    std::string out = plan.refused ? "refused, nothing applied: " : "";
     for (size_t i = 0; i < kOutcomeCount; ++i) {
         out += (i == 0 ? "" : ", ") + std::to_string(plan.counts[i]) + " " +
-               OutcomeName(static_cast<UnitOutcome>(i));
+               (i == 0 && plan.refused ? "would apply" : OutcomeName(static_cast<UnitOutcome>(i)));
     }
     out += "\n";
     for (const UnitReport& report : plan.reports) {

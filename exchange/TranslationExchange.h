@@ -73,7 +73,8 @@ struct ImportPlan {
 // Applies a plan that is not refused as one step of the document's history ("Import
 // Translation"); nothing for a refused plan or one without changes.
 EditResult ApplyImport(CTallyglassDoc& doc, const ImportPlan& plan);
-// The summary: a line of counts, then each unit not applied and each warning, one a line.
+// The summary: a line of counts (of a refused import: "refused, nothing applied: N would
+// apply, ..."), then each unit not applied and each warning, one a line.
 [[nodiscard]] std::string FormatImportSummary(const ImportPlan& plan);
 
 struct LanguageCoverage {

@@ -337,6 +337,10 @@ TEST_F(ImportRules, AnUnencodableTextRefusesTheWholeImportUnlessSkipped) {
         "refused STR#:128:0: \xE2\x80\x9C\xC5\x82\xE2\x80\x9D cannot be stored in French text\n"
         "refused CTSS:2000:2: \xE2\x80\x9C\xE6\xA4\x85\xE2\x80\x9D cannot be stored in French "
         "text\n");
+    const std::string summary = FormatImportSummary(plan);
+    EXPECT_EQ(summary.substr(0, summary.find('\n')),
+              "refused, nothing applied: 1 would apply, 0 unchanged, 0 untranslated, 0 fuzzy, "
+              "0 outdated, 0 unknown, 2 refused");
     EXPECT_TRUE(ApplyImport(m_file.m_doc, plan).Ok());
     EXPECT_FALSE(m_file.m_doc.m_undo.CanUndo());
     EXPECT_EQ(m_file.Text(kTypeStrings, 128, 3, kFrench), "");
