@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -75,6 +76,19 @@ bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputF
                   [](const InputFile& a, const InputFile& b) { return a.name < b.name; });
         inputs.insert(inputs.end(), found.begin(), found.end());
     }
+    // Catalogs name files by these names: two alike would write over each other's catalog.
+    std::vector<InputFile> unique;
+    std::set<std::string> names;
+    for (const InputFile& input : inputs) {
+        if (!names.insert(input.name).second) {
+            PrintError(input.path + ": another file given is named " + input.name +
+                       " too; the file is skipped.");
+            ok = false;
+        } else {
+            unique.push_back(input);
+        }
+    }
+    inputs = std::move(unique);
     return ok;
 }
 
