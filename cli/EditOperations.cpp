@@ -231,8 +231,13 @@ int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot) {
         }
         indexes.push_back(static_cast<uint16_t>(entry));
     }
-    if (!Done(editor.CopyToAll(std::move(indexes), slot))) {
+    std::vector<CopySkip> skipped;
+    if (!Done(editor.CopyToAll(std::move(indexes), slot, &skipped))) {
         return 1;
+    }
+    // Not a failure: the other languages are copied, and the user learns which were not.
+    if (!skipped.empty()) {
+        PrintError(DescribeCopySkips(skipped));
     }
     return Finish(session, target);
 }

@@ -93,14 +93,17 @@ constexpr int kTypingId = 1;
 class CSetStringCommand : public CResourceCommand {
 public:
     CSetStringCommand(CResourceEditor& editor, uint16_t entry, int slot, int part,
-                      std::string before, std::string after, bool appends)
-        : CResourceCommand(editor, "Typing", entry, slot),
+                      std::string before, std::string after, bool appends,
+                      const char* text = "Typing")
+        : CResourceCommand(editor, text, entry, slot),
           m_nPart(part),
           m_strBefore(std::move(before)),
           m_strAfter(std::move(after)),
-          m_bAppends(appends) {}
+          m_bAppends(appends),
+          m_bAdds(std::string_view(text) != "Typing") {}
 
-    [[nodiscard]] int GetId() const override { return kTypingId; }
+    // "Add String" is a step of its own: typing into the new entry does not merge into it.
+    [[nodiscard]] int GetId() const override { return m_bAdds ? -1 : kTypingId; }
     [[nodiscard]] bool MergeWith(const CUndoCommand& next) override {
         const auto& other = static_cast<const CSetStringCommand&>(next);
         if (other.m_key != m_key || other.m_nEntry != m_nEntry || other.m_nSlot != m_nSlot ||
@@ -130,6 +133,7 @@ private:
     std::string m_strBefore;
     std::string m_strAfter;
     bool m_bAppends;
+    bool m_bAdds;
 };
 
 // A change of the whole working copy (layout, "Set for all"): the set before and after.
@@ -285,6 +289,24 @@ EditResult CResourceEditor::SetString(uint16_t entry, int slot, int part, std::s
     return {};
 }
 
+EditResult CResourceEditor::AddString(int slot) {
+    if (EditResult loaded = CheckLoaded(); !loaded.Ok()) {
+        return loaded;
+    }
+    const size_t count = m_strings.GetCount();
+    if (count >= CStringSet::kMaxRecords) {
+        return Refuse(EditStatus::tooLarge, kAddTooMany);
+    }
+    if (slot < 0 || slot >= kSlotCount || (slot != 0 && !HasLanguages(m_strings))) {
+        slot = 0;
+    }
+    RememberOriginal();
+    m_stack.Push(std::make_unique<CSetStringCommand>(*this, static_cast<uint16_t>(count), slot, 0,
+                                                     std::string(), std::string(), true,
+                                                     "Add String"));
+    return {};
+}
+
 EditResult CResourceEditor::SetLayout(bool basic, bool languages, bool descriptions) {
     if (EditResult loaded = CheckLoaded(); !loaded.Ok()) {
         return loaded;
@@ -318,7 +340,11 @@ EditResult CResourceEditor::LeaveUtf8() {
     return {};
 }
 
-EditResult CResourceEditor::CopyToAll(std::vector<uint16_t> entries, int slot) {
+EditResult CResourceEditor::CopyToAll(std::vector<uint16_t> entries, int slot,
+                                      std::vector<CopySkip>* skipped) {
+    if (skipped != nullptr) {
+        skipped->clear();
+    }
     if (EditResult loaded = CheckLoaded(); !loaded.Ok()) {
         return loaded;
     }
@@ -334,22 +360,89 @@ EditResult CResourceEditor::CopyToAll(std::vector<uint16_t> entries, int slot) {
                               std::to_string(m_strings.GetCount()) + " entries.");
         }
     }
-    CStringSet after = m_strings;
+    const CTextCodec& from = m_strings.GetSlotCodec(slot);
+    // The source texts once, as text: entry by entry, text then description.
+    std::vector<std::u16string> decoded;
+    decoded.reserve(entries.size() * 2);
     for (const uint16_t entry : entries) {
-        std::string text;
-        std::string description;
-        std::ignore = after.GetString(entry, static_cast<uint16_t>(slot), 0, text);
-        std::ignore = after.GetString(entry, static_cast<uint16_t>(slot), 1, description);
-        for (uint16_t to = 0; to < kSlotCount; ++to) {
-            std::ignore = after.SetString(entry, to, 0, text);
-            std::ignore = after.SetString(entry, to, 1, description);
+        const StringSlot source = m_strings.GetSlot(entry, static_cast<size_t>(slot));
+        decoded.push_back(from.Decode(source.text));
+        decoded.push_back(from.Decode(source.description));
+    }
+    CStringSet after = m_strings;
+    bool changed = false;
+    std::vector<std::string> encoded(decoded.size());
+    for (int to = 0; to < kSlotCount; ++to) {
+        if (to == slot) {
+            continue;
         }
+        const CTextCodec& codec = m_strings.GetSlotCodec(to);
+        // Every text of the language is converted before any is set, so a language that cannot
+        // hold one keeps all it had.
+        bool fits = true;
+        for (size_t i = 0; i < entries.size() && fits; ++i) {
+            if (to == kSlotWithoutName &&
+                m_strings.GetSlot(entries[i], kSlotWithoutName).IsEmpty()) {
+                continue;
+            }
+            for (size_t part = 0; part < 2 && fits; ++part) {
+                const std::u16string& text = decoded[i * 2 + part];
+                size_t bad = 0;
+                encoded[i * 2 + part].clear();
+                if (!codec.Encode(text, encoded[i * 2 + part], &bad)) {
+                    fits = false;
+                    if (skipped != nullptr) {
+                        skipped->push_back({to, DescribeCharacter(text, bad)});
+                    }
+                }
+            }
+        }
+        if (!fits) {
+            continue;
+        }
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const StringSlot old = m_strings.GetSlot(entries[i], static_cast<size_t>(to));
+            if (to == kSlotWithoutName && old.IsEmpty()) {
+                continue;
+            }
+            for (int part = 0; part < 2; ++part) {
+                std::string& value = encoded[i * 2 + static_cast<size_t>(part)];
+                if ((part == 0 ? old.text : old.description) != value) {
+                    std::ignore = after.SetString(entries[i], static_cast<uint16_t>(to), part,
+                                                  std::move(value));
+                    changed = true;
+                }
+            }
+        }
+    }
+    if (!changed) {
+        return {};
     }
     RememberOriginal();
     m_stack.Push(std::make_unique<CWholeSetCommand>(*this, "Set for All",
                                                     entries.empty() ? 0 : entries.front(), slot,
                                                     m_strings, std::move(after)));
     return {};
+}
+
+std::string DescribeCopySkips(const std::vector<CopySkip>& skipped) {
+    std::vector<std::pair<std::string, std::string>> sentences;  // character, languages
+    for (const CopySkip& skip : skipped) {
+        auto it = std::find_if(sentences.begin(), sentences.end(), [&](const auto& sentence) {
+            return sentence.first == skip.character;
+        });
+        if (it == sentences.end()) {
+            sentences.emplace_back(skip.character, ReadableLanguageName(skip.slot));
+        } else {
+            it->second += ", " + ReadableLanguageName(skip.slot);
+        }
+    }
+    std::string text;
+    for (const auto& [character, languages] : sentences) {
+        text += (text.empty() ? "" : " ") + std::string("Not copied into ") + languages +
+                ": \u201C" + character + "\u201D cannot be stored.";
+    }
+    return text;
 }
 
 EditResult CResourceEditor::Store() {

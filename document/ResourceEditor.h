@@ -69,6 +69,17 @@ struct TextChange {
     std::string bytes;
 };
 
+// A language that "Set for All" left as it was: its code page cannot hold a character of the
+// copied text (UTF-8, or "byte 0xNN" for the escape of a byte).
+struct CopySkip {
+    int slot = 0;
+    std::string character;
+};
+
+// "Not copied into Japanese, Korean: “è” cannot be stored." (one sentence per character);
+// empty when nothing was skipped.
+[[nodiscard]] std::string DescribeCopySkips(const std::vector<CopySkip>& skipped);
+
 // Where an undone or redone step took place, so that a view can show it.
 struct EditPlace {
     ChunkType type = 0;
@@ -91,6 +102,8 @@ public:
     static constexpr const char* kStoreTooLargeUtf8 =
         "The changes to this resource cannot be stored: each language of a UTF-8 resource holds "
         "at most 65,535 strings.";
+    static constexpr const char* kAddTooMany =
+        "No string can be added: a text resource holds at most 65,535 strings.";
 
     // Edits the chunks of iff; steps go on stack. Both outlive the editor.
     CResourceEditor(CIffFile& iff, CUndoStack& stack);
@@ -107,13 +120,21 @@ public:
     // Sets the text (part 0) or description (part 1) of an entry in a slot; entry == count
     // appends one. Consecutive changes of the same string merge into one step ("Typing").
     EditResult SetString(uint16_t entry, int slot, int part, std::string bytes);
+    // Appends an empty entry (one step, "Add String"), shown in slot (0 when the layout has no
+    // languages). Entries are never removed one by one: other resources refer to them by index.
+    EditResult AddString(int slot = 0);
     // Sets the three layout flags as the check boxes do (one step, "Change Layout"); leaving the
     // UTF-8 layout converts every text or is refused naming the first that does not fit.
     EditResult SetLayout(bool basic, bool languages, bool descriptions);
     // Converts a UTF-8 resource to the multilingual layout (the command line's "multilingual").
     EditResult LeaveUtf8();
-    // Copies the text and description of the entries in slot into every slot ("Set for All").
-    EditResult CopyToAll(std::vector<uint16_t> entries, int slot);
+    // Copies the text and description of the entries in slot into every other slot as text
+    // ("Set for All"): decoded from the slot's code page, encoded into each other's. A language
+    // whose code page cannot hold a character of them keeps what it had and is listed in
+    // *skipped (in slot order). The slot without a name changes only in entries where it holds
+    // something already. No step when nothing changes.
+    EditResult CopyToAll(std::vector<uint16_t> entries, int slot,
+                         std::vector<CopySkip>* skipped = nullptr);
     // Stores a changed working copy into its chunk (in memory). Fails, with the copy kept,
     // when it holds more records than fit or the chunk refuses it.
     EditResult Store();

@@ -105,3 +105,14 @@ int LanguageIndexOfSlot(int slot) {
     }
     return slot < kSlotWithoutName ? slot : slot - 1;
 }
+
+std::string ReadableLanguageName(int slot) {
+    if (slot == 0) {
+        return "US English";
+    }
+    if (slot == 1) {
+        return "UK English";
+    }
+    const char* name = LanguageName(slot);
+    return name != nullptr ? std::string(name) : "slot " + std::to_string(slot);
+}

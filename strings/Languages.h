@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // Language slots 0-15 hold codes 1-7, 9, 14-21; slots 16-20 hold the further codes 8, 10, 11, 12
@@ -20,6 +21,9 @@ inline constexpr int kNamedLanguageCount = 20;
 // The name of a slot's language ("USEnglish", "Simplified Chinese"); null for slot 15 and for
 // slots out of range.
 [[nodiscard]] const char* LanguageName(int slot);
+// The name as a sentence shows it: "US English" and "UK English", the others as LanguageName;
+// "slot 15" for the slot without a name.
+[[nodiscard]] std::string ReadableLanguageName(int slot);
 // The slot of a language name, case ignored; the old misspelling "Spanian" still names Spanish.
 // -1 for a name no slot has.
 [[nodiscard]] int SlotOfLanguageName(std::string_view name);

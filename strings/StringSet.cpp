@@ -97,7 +97,8 @@ uint8_t* PutVarint(uint8_t* p, size_t value) {
     return p;
 }
 
-// A refused character as a message shows it: itself in UTF-8, or the byte an escape stands for.
+}  // namespace
+
 std::string DescribeCharacter(std::u16string_view text, size_t index) {
     if (index >= text.size()) {
         return "?";
@@ -120,7 +121,37 @@ std::string DescribeCharacter(std::u16string_view text, size_t index) {
     return utf8;
 }
 
+namespace {
+
+// "1 string", "42 strings".
+std::string Counted(size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 }  // namespace
+
+std::string DescribeLayoutLoss(const LayoutLoss& loss) {
+    std::vector<std::string> parts;
+    if (loss.otherLanguages != 0) {
+        parts.push_back(Counted(loss.otherLanguages, "other language", "other languages") + " of " +
+                        Counted(loss.stringsInOthers, "string", "strings"));
+    }
+    if (loss.descriptions != 0) {
+        parts.push_back((loss.descriptions == 1 ? "the description of " : "the descriptions of ") +
+                        Counted(loss.descriptions, "string", "strings"));
+    }
+    if (loss.longTexts != 0) {
+        parts.push_back("the end of " + Counted(loss.longTexts, "text longer than 255 bytes",
+                                                "texts longer than 255 bytes"));
+    }
+    std::string list;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        list += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    }
+    return std::string("This keeps only the US English texts") +
+           (loss.keepsDescriptions ? " and descriptions" : "") + ": " + list +
+           " will be removed when the resource is stored. Continue?";
+}
 
 std::string DescribeLayoutSwitchError(const LayoutSwitchError& error) {
     const char* language = LanguageName(error.slot);
@@ -203,35 +234,94 @@ bool CStringSet::SetLayoutFlags(bool basic, bool languages, bool descriptions,
     return true;
 }
 
+LayoutLoss CStringSet::LossOfLayout(bool basic, bool languages, bool descriptions) const {
+    CStringSet flags;
+    flags.m_bBasic = basic;
+    flags.m_bLanguages = languages;
+    flags.m_bDescriptions = descriptions;
+    const StringLayout layout = flags.GetLayout();
+    const StringLayout now = GetLayout();
+    LayoutLoss loss;
+    loss.keepsDescriptions = layout != StringLayout::basic && layout != StringLayout::plain;
+    // Only what the current layout would still store counts: the rest is not stored already.
+    const bool dropsLanguages = layout != StringLayout::multilingual &&
+                                (now == StringLayout::multilingual || now == StringLayout::utf8);
+    const bool dropsDescriptions =
+        !loss.keepsDescriptions && now != StringLayout::basic && now != StringLayout::plain;
+    const bool cutsTexts = layout == StringLayout::basic && now != StringLayout::basic;
+    if (!dropsLanguages && !dropsDescriptions && !cutsTexts) {
+        return loss;
+    }
+    uint32_t others = 0;
+    for (size_t index = 0; index < m_entries.size(); ++index) {
+        bool inOthers = false;
+        for (uint32_t c = m_entries[index].firstCell; c != kNoCell; c = m_cells[c].next) {
+            const Cell& cell = m_cells[c];
+            if (cell.text.length == 0 && cell.description.length == 0) {
+                continue;
+            }
+            if (cell.slot != 0) {
+                if (dropsLanguages) {
+                    others |= uint32_t{1} << cell.slot;
+                    inOthers = true;
+                }
+                continue;
+            }
+            if (dropsDescriptions && cell.description.length != 0) {
+                ++loss.descriptions;
+            }
+            if (cutsTexts && cell.text.length > kMaxBasicLength) {
+                ++loss.longTexts;
+            }
+        }
+        loss.stringsInOthers += inOthers ? 1 : 0;
+    }
+    loss.otherLanguages = static_cast<size_t>(std::popcount(others));
+    return loss;
+}
+
+bool CStringSet::ConvertFromUtf8(std::vector<Converted>* converted,
+                                 LayoutSwitchError* error) const {
+    if (converted != nullptr) {
+        converted->reserve(m_cells.size());
+    }
+    Converted out;
+    for (size_t index = 0; index < m_entries.size(); ++index) {
+        for (uint32_t c = m_entries[index].firstCell; c != kNoCell; c = m_cells[c].next) {
+            const Cell& cell = m_cells[c];
+            const CTextCodec& codec = CTextCodec::ForSlot(cell.slot);
+            out = {static_cast<uint16_t>(index), cell.slot, {}, {}};
+            for (int part = 0; part < 2; ++part) {
+                const std::u16string text =
+                    CTextCodec::Utf8().Decode(View(part == 0 ? cell.text : cell.description));
+                size_t bad = 0;
+                if (!codec.Encode(text, part == 0 ? out.text : out.description, &bad)) {
+                    if (error != nullptr) {
+                        *error = {index, cell.slot, part, DescribeCharacter(text, bad)};
+                    }
+                    return false;
+                }
+            }
+            if (converted != nullptr) {
+                converted->push_back(std::move(out));
+            }
+        }
+    }
+    return true;
+}
+
+bool CStringSet::CanSetLayoutFlags(bool basic, bool languages, bool descriptions,
+                                   LayoutSwitchError* error) const {
+    const bool staysUtf8 = !basic && languages && descriptions;
+    return !m_bUtf8 || staysUtf8 || ConvertFromUtf8(nullptr, error);
+}
+
 bool CStringSet::LeaveUtf8(LayoutSwitchError* error) {
     if (m_bUtf8) {
         // Every text is converted before anything changes, so a refusal leaves the set whole.
-        struct Converted {
-            uint16_t index;
-            uint8_t slot;
-            std::string text;
-            std::string description;
-        };
         std::vector<Converted> converted;
-        converted.reserve(m_cells.size());
-        for (size_t index = 0; index < m_entries.size(); ++index) {
-            for (uint32_t c = m_entries[index].firstCell; c != kNoCell; c = m_cells[c].next) {
-                const Cell& cell = m_cells[c];
-                const CTextCodec& codec = CTextCodec::ForSlot(cell.slot);
-                Converted out{static_cast<uint16_t>(index), cell.slot, {}, {}};
-                for (int part = 0; part < 2; ++part) {
-                    const std::u16string text =
-                        CTextCodec::Utf8().Decode(View(part == 0 ? cell.text : cell.description));
-                    size_t bad = 0;
-                    if (!codec.Encode(text, part == 0 ? out.text : out.description, &bad)) {
-                        if (error != nullptr) {
-                            *error = {index, cell.slot, part, DescribeCharacter(text, bad)};
-                        }
-                        return false;
-                    }
-                }
-                converted.push_back(std::move(out));
-            }
+        if (!ConvertFromUtf8(&converted, error)) {
+            return false;
         }
         m_bUtf8 = false;
         m_utf8Pairs.fill(0);

@@ -45,6 +45,28 @@ struct LayoutSwitchError {
     std::string character;  // UTF-8: the character, or "byte 0xNN" for an escape
 };
 
+// What storing a set under another layout would leave out of it, counted from its content.
+struct LayoutLoss {
+    size_t otherLanguages = 0;       // language slots other than US English that hold text
+    size_t stringsInOthers = 0;      // entries holding text in one of them
+    size_t descriptions = 0;         // entries whose US English description would go
+    size_t longTexts = 0;            // US English texts cut to the basic layout's 255 bytes
+    bool keepsDescriptions = false;  // the new layout stores US English descriptions
+
+    [[nodiscard]] bool Any() const {
+        return otherLanguages != 0 || descriptions != 0 || longTexts != 0;
+    }
+};
+
+// The question that tells the user what a layout switch drops: "This keeps only the US English
+// texts: 13 other languages of 42 strings will be removed when the resource is stored.
+// Continue?"
+[[nodiscard]] std::string DescribeLayoutLoss(const LayoutLoss& loss);
+
+// A character as a message names it: itself in UTF-8, or "byte 0xNN" for the escape of a byte;
+// index is a UTF-16 index into text.
+[[nodiscard]] std::string DescribeCharacter(std::u16string_view text, size_t index);
+
 // The codec the texts of a slot are held in under a layout: UTF-8 in the UTF-8 layout, the slot's
 // code page in the multilingual one, windows-1252 in the others (whose text is slot 0's).
 [[nodiscard]] const CTextCodec& CodecOfLayout(StringLayout layout, int slot);
@@ -116,6 +138,13 @@ public:
     // with *error (when given) naming it, and nothing changes.
     [[nodiscard]] bool SetLayoutFlags(bool basic, bool languages, bool descriptions,
                                       LayoutSwitchError* error = nullptr);
+    // What storing the set with these flags would drop that storing it with its current flags
+    // would keep (nothing is changed).
+    [[nodiscard]] LayoutLoss LossOfLayout(bool basic, bool languages, bool descriptions) const;
+    // Whether SetLayoutFlags would accept these flags; when not, *error names the text that
+    // cannot be converted. Nothing changes.
+    [[nodiscard]] bool CanSetLayoutFlags(bool basic, bool languages, bool descriptions,
+                                         LayoutSwitchError* error = nullptr) const;
     // Converts a set in the UTF-8 layout to the multilingual one, every text to its slot's code
     // page; true at once for a set in another layout. False, with *error, when a text cannot be
     // converted; nothing changes then.
@@ -159,6 +188,16 @@ private:
     // Sets both parts of a slot to pool spans; adds no cell for two empty spans.
     void PutSpans(size_t index, size_t slot, Span text, Span description);
     [[nodiscard]] Span Append(std::string_view bytes);
+    // A text of an entry's slot converted out of UTF-8 into the slot's code page.
+    struct Converted {
+        uint16_t index = 0;
+        uint8_t slot = 0;
+        std::string text;
+        std::string description;
+    };
+    // Converts every text into converted (when given); false, with *error, at the first that
+    // its code page cannot hold.
+    bool ConvertFromUtf8(std::vector<Converted>* converted, LayoutSwitchError* error) const;
     bool DecodeUtf8Sets(const uint8_t* bytes, size_t size);
     [[nodiscard]] bool EncodeUtf8Sets(std::vector<uint8_t>& out) const;
     // Pairs the UTF-8 layout writes for a slot: as many as were read, and more when a later

@@ -10,6 +10,7 @@
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
 #include "view/FindDialog.h"
+#include "view/ResourceList.h"
 #include "view/StringListModel.h"
 
 #include <QCheckBox>
@@ -40,23 +41,12 @@ constexpr int kColumnWidths[] = {50, 205, 105};
 
 // A resource-list entry, sorted by its label in case-insensitive order ("#1000:" before "#128:"
 // before "#99:"). QString's case-insensitive compare folds case without asking the locale.
-class CResourceItem : public QListWidgetItem {
-public:
-    using QListWidgetItem::QListWidgetItem;
-
-    bool operator<(const QListWidgetItem& other) const override {
-        return text().compare(other.text(), Qt::CaseInsensitive) < 0;
-    }
-};
-
 QString FromAscii(const char* text) {
     return QString::fromLatin1(text);
 }
 
-// The resource-list item data: type and id together, as two chunks of different types may share
-// an id.
 qulonglong ResourceKey(ChunkType type, uint16_t id) {
-    return (static_cast<qulonglong>(type) << 16) | id;
+    return CResourceList::ResourceKey(type, id);
 }
 
 }  // namespace
@@ -144,7 +134,7 @@ void CTallyglassView::CreateControls() {
                    QStringLiteral("editingGroup")),
     };
 
-    m_pResourceList = AddControl(new QListWidget, IDC_RESOURCE_LIST, QRect(7, 25, 114, 281),
+    m_pResourceList = AddControl(new CResourceList, IDC_RESOURCE_LIST, QRect(7, 25, 114, 281),
                                  QStringLiteral("resourceList"));
     m_pResourceList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pResourceList->setUniformItemSizes(true);
@@ -275,10 +265,8 @@ void CTallyglassView::OnInitialUpdate() {
                     const CChunkRecord* record = store.Resolve(doc->m_iff.GetNextOfType(pos));
                     if (record == nullptr)
                         continue;
-                    auto* item =
-                        new CResourceItem(FormatResourceLabel(record->id, record->name, type));
-                    item->setData(Qt::UserRole, ResourceKey(type, record->id));
-                    m_pResourceList->addItem(item);
+                    m_pResourceList->AddResource(
+                        type, record->id, FormatResourceLabel(record->id, record->name, type));
                 }
             }
         }
@@ -339,6 +327,7 @@ EditResult CTallyglassView::LoadResourceAt(int index) {
 }
 
 void CTallyglassView::OnSelchangeResourceList() {
+    const std::vector<int> rows = SelectedRows();
     const EditResult selected = LoadResourceAt(m_pResourceList->currentRow());
     if (selected.status == EditStatus::tooLarge || selected.status == EditStatus::storeFailed) {
         // The changes stay where the user can still turn them into something storable.
@@ -349,6 +338,11 @@ void CTallyglassView::OnSelchangeResourceList() {
     if (selected.Ok())
         ShowLoadedFlags();
     RefreshPanel();
+    if (selected.Ok() && !rows.empty()) {
+        // The rows of the same entries, where the resource has them.
+        SelectRows(rows);
+        RefreshPanel();
+    }
 }
 
 void CTallyglassView::FillStringList() {
@@ -632,6 +626,19 @@ void CTallyglassView::SwitchLayout(bool basic, bool languages, bool descriptions
     CResourceEditor* editor = Editor();
     if (editor == nullptr)
         return;
+    // A switch that would be refused is told as such, without asking first what it drops.
+    if (LayoutSwitchError error;
+        !Strings().CanSetLayoutFlags(basic, languages, descriptions, &error)) {
+        MessageBox(DescribeLayoutSwitchError(error), std::string(), MB_OK);
+        ShowLoadedFlags();
+        return;
+    }
+    if (const LayoutLoss loss = Strings().LossOfLayout(basic, languages, descriptions);
+        loss.Any() && MessageBox(DescribeLayoutLoss(loss), std::string(),
+                                 MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        ShowLoadedFlags();
+        return;
+    }
     if (const EditResult switched = editor->SetLayout(basic, languages, descriptions);
         !switched.Ok()) {
         // The texts stay as they are and the check box goes back to what the layout still is.
@@ -639,27 +646,84 @@ void CTallyglassView::SwitchLayout(bool basic, bool languages, bool descriptions
         ShowLoadedFlags();
         return;
     }
-    m_nLanguage = 0;
-    m_bRecount = true;
-    UpdateData(false);
+    ShowLoadedFlags();
     RefreshPanel();
 }
 
+QString CTallyglassView::SetForAllQuestion(int slot, size_t count) {
+    return QStringLiteral("Copy the %1 text and description of %2 into every other language?")
+        .arg(QString::fromStdString(ReadableLanguageName(slot)),
+             count == 1 ? QStringLiteral("1 string") : QStringLiteral("%1 strings").arg(count));
+}
+
+QString CTallyglassView::SetForAllEmptyQuestion(int slot) {
+    return QStringLiteral(
+               "The selected strings have no %1 text or description: this clears "
+               "those strings in all languages. Continue?")
+        .arg(QString::fromStdString(ReadableLanguageName(slot)));
+}
+
 void CTallyglassView::OnSetForAll() {
-    if (!UpdateData(true))
-        return;
-    if (MessageBox(kSetForAllQuestion, std::string(), MB_YESNO) == IDNO)
+    CResourceEditor* editor = Editor();
+    if (!UpdateData(true) || editor == nullptr)
         return;
     std::vector<uint16_t> entries;
+    bool allEmpty = true;
+    const uint16_t slot = CurrentSlot();
     for (const int row : SelectedRows()) {
         if (row > 0xFFFF)
             break;
         entries.push_back(static_cast<uint16_t>(row));
+        allEmpty = allEmpty && Strings().GetSlot(static_cast<size_t>(row), slot).IsEmpty();
     }
-    if (CResourceEditor* editor = Editor())
-        std::ignore = editor->CopyToAll(std::move(entries), CurrentSlot());
+    if (entries.empty())
+        return;
+    if (MessageBox(SetForAllQuestion(slot, entries.size()).toStdString(), std::string(),
+                   MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    if (allEmpty && MessageBox(SetForAllEmptyQuestion(slot).toStdString(), std::string(),
+                               MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return;
+    std::vector<CopySkip> skipped;
+    const EditResult copied = editor->CopyToAll(std::move(entries), slot, &skipped);
     m_bRecount = true;
     FillStringList();
+    if (!copied.Ok())
+        MessageBox(copied.reason, std::string(), MB_OK);
+    else if (!skipped.empty())
+        MessageBox(DescribeCopySkips(skipped), std::string(), MB_OK | MB_ICONINFORMATION);
+}
+
+void CTallyglassView::OnAddString() {
+    CResourceEditor* editor = Editor();
+    if (!UpdateData(true) || editor == nullptr || !IsLoaded())
+        return;
+    if (const EditResult added = editor->AddString(CurrentSlot()); !added.Ok()) {
+        MessageBox(added.reason, std::string(), MB_OK);
+        return;
+    }
+    m_bRecount = true;
+    FillStringList();
+    SelectRows({static_cast<int>(Strings().GetCount()) - 1});
+    RefreshPanel();
+    if (m_pText->isEnabled())
+        m_pText->setFocus();
+}
+
+void CTallyglassView::SelectRows(const std::vector<int>& rows) {
+    QItemSelection selection;
+    const int count = m_pStringModel->rowCount();
+    for (const int row : rows) {
+        if (row >= 0 && row < count)
+            selection.select(m_pStringModel->index(row, 0),
+                             m_pStringModel->index(row, m_pStringModel->columnCount() - 1));
+    }
+    m_pStringList->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!selection.isEmpty()) {
+        const QModelIndex first = selection.first().topLeft();
+        m_pStringList->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+        m_pStringList->scrollTo(first);
+    }
 }
 
 void CTallyglassView::OnEditUndo() {
@@ -822,9 +886,7 @@ void CTallyglassView::ShowPlace(const EditPlace& place) {
     // The step may have selected another resource: the list, the flags and the language follow.
     SelectLoadedResource();
     const int language = LanguageIndexOfSlot(place.slot);
-    m_bUseLanguages = Strings().m_bLanguages;
-    m_bUseDescriptions = Strings().m_bDescriptions;
-    m_bBasicMode = Strings().m_bBasic;
+    ShowLayoutFlags();
     const StringLayout layout = Strings().GetLayout();
     const bool languages = layout == StringLayout::multilingual || layout == StringLayout::utf8;
     m_nLanguage = languages && language >= 0 ? language : 0;
@@ -887,11 +949,21 @@ void CTallyglassView::MarkEmptyLanguages() {
 
 void CTallyglassView::ShowLoadedFlags() {
     m_bRecount = true;
-    m_bUseLanguages = Strings().m_bLanguages;
-    m_bUseDescriptions = Strings().m_bDescriptions;
-    m_bBasicMode = Strings().m_bBasic;
-    m_nLanguage = 0;
+    ShowLayoutFlags();
+    // The chosen language stays while the layout has languages to choose from.
+    const StringLayout layout = Strings().GetLayout();
+    if (m_nLanguage < 0 || (layout != StringLayout::multilingual && layout != StringLayout::utf8))
+        m_nLanguage = 0;
     UpdateData(false);
+}
+
+void CTallyglassView::ShowLayoutFlags() {
+    // The boxes show the layout a store writes: Basic mode stores neither descriptions nor
+    // languages, and a layout without descriptions stores no languages either.
+    const CStringSet& strings = Strings();
+    m_bBasicMode = strings.m_bBasic;
+    m_bUseDescriptions = !strings.m_bBasic && strings.m_bDescriptions;
+    m_bUseLanguages = m_bUseDescriptions && strings.m_bLanguages;
 }
 
 void CTallyglassView::SelectLoadedResource() {

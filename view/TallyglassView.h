@@ -5,6 +5,7 @@
 #include "framework/ui/FormView.h"
 #include "strings/Languages.h"
 #include "strings/StringSet.h"
+#include "view/ResourceList.h"
 
 #include <QString>
 
@@ -57,8 +58,6 @@ public:
 
     static constexpr const char* kNoItemSelected = "No item selected";
     static constexpr const char* kMultipleItemsSelected = "Multiple items selected";
-    static constexpr const char* kSetForAllQuestion =
-        "Do you want to set the contents of the selected items to all other languages?";
     static constexpr const char* kStoreFailed = CResourceEditor::kStoreTooLarge;
     static constexpr const char* kStoreFailedUtf8 = CResourceEditor::kStoreTooLargeUtf8;
     // A resource-list label holds at most this many characters.
@@ -93,6 +92,14 @@ public:
     void OnUseLanguages();
     void OnUseDescriptions();
     void OnSetForAll();
+    // "Copy the US English text and description of 3 strings into every other language?", and
+    // the second question when every selected string is empty in that language.
+    [[nodiscard]] static QString SetForAllQuestion(int slot, size_t count);
+    [[nodiscard]] static QString SetForAllEmptyQuestion(int slot);
+    // Edit > Add String: appends an empty entry, selects it and puts the caret in its text.
+    void OnAddString();
+    // Selects the rows that exist of rows (whole rows), the first one current and shown.
+    void SelectRows(const std::vector<int>& rows);
     // The language whose texts the string list shows beside the chosen one's (slot; US English
     // at first): a "Source" column when the two differ, rows still to translate muted, and a
     // summary of the progress.
@@ -128,7 +135,7 @@ public:
                                                      ChunkType type = kTypeStrings);
 
     // The controls.
-    [[nodiscard]] QListWidget* GetResourceList() const { return m_pResourceList; }
+    [[nodiscard]] CResourceList* GetResourceList() const { return m_pResourceList; }
     [[nodiscard]] QTableView* GetStringList() const { return m_pStringList; }
     [[nodiscard]] CStringListModel* GetStringListModel() const { return m_pStringModel; }
     [[nodiscard]] QComboBox* GetLanguageBox() const { return m_pLanguage; }
@@ -197,8 +204,11 @@ private:
     // Sets the working copy's layout flags; a refused switch out of the UTF-8 layout is told to
     // the user and puts the check boxes back.
     void SwitchLayout(bool basic, bool languages, bool descriptions);
-    // Copies the working copy's flags into the check values, selects USEnglish, transfers.
+    // Copies the working copy's flags into the check values, keeps the chosen language when the
+    // layout has languages (USEnglish otherwise), transfers.
     void ShowLoadedFlags();
+    // The check values of the layout a store would write.
+    void ShowLayoutFlags();
     // The document's editing model; null without a document.
     [[nodiscard]] CResourceEditor* Editor() const;
     // Shows the resource, language and entry where an undone or redone step took place.
@@ -216,7 +226,7 @@ private:
     QPlainTextEdit* m_pText = nullptr;
     QPlainTextEdit* m_pDescription = nullptr;
     QLabel* m_pStatus = nullptr;
-    QListWidget* m_pResourceList = nullptr;
+    CResourceList* m_pResourceList = nullptr;
     // Marks the languages of the language box that hold no text in the resource.
     void MarkEmptyLanguages();
     // The summary anew, told when it changed.

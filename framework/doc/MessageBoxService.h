@@ -7,7 +7,9 @@ inline constexpr unsigned MB_OK = 0x00;
 inline constexpr unsigned MB_YESNOCANCEL = 0x03;
 inline constexpr unsigned MB_YESNO = 0x04;
 inline constexpr unsigned MB_ICONSTOP = 0x10;
+inline constexpr unsigned MB_ICONQUESTION = 0x20;
 inline constexpr unsigned MB_ICONEXCLAMATION = 0x30;
+inline constexpr unsigned MB_ICONINFORMATION = 0x40;
 inline constexpr unsigned MB_BUTTONMASK = 0x0F;
 inline constexpr unsigned MB_ICONMASK = 0xF0;
 

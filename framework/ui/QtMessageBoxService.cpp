@@ -26,10 +26,10 @@ std::unique_ptr<QMessageBox> CQtMessageBoxService::CreateBox(const std::string& 
         case MB_ICONEXCLAMATION:
             box->setIcon(QMessageBox::Warning);
             break;
-        case 0x20:
+        case MB_ICONQUESTION:
             box->setIcon(QMessageBox::Question);
             break;
-        case 0x40:
+        case MB_ICONINFORMATION:
             box->setIcon(QMessageBox::Information);
             break;
         default:

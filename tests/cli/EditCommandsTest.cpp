@@ -10,6 +10,7 @@
 #include "framework/stream/File.h"
 #include "iff/ChunkStore.h"
 #include "iff/IffFile.h"
+#include "strings/Languages.h"
 #include "strings/StringSet.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/IffPayloads.h"
@@ -281,11 +282,30 @@ TEST_F(EditCommands, CopyToAllFillsEverySlotOfTheGivenEntries) {
     const CStringSet strings = Decode(ChangedPayload(path, 300));
     for (uint16_t slot = 0; slot < 21; ++slot) {
         SCOPED_TRACE(slot);
-        EXPECT_EQ(Get(strings, 1, slot), "B");
-        EXPECT_EQ(Get(strings, 1, slot, 1), "b");
+        // The slot without a name is filled only where it holds something already.
+        EXPECT_EQ(Get(strings, 1, slot), slot == kSlotWithoutName ? "" : "B");
+        EXPECT_EQ(Get(strings, 1, slot, 1), slot == kSlotWithoutName ? "" : "b");
     }
     EXPECT_EQ(Get(strings, 0, 2), "F");  // entry 0 is not touched
     EXPECT_EQ(Get(strings, 0, 1), "");
+}
+
+TEST_F(EditCommands, CopyToAllConvertsTheTextAndListsTheLanguagesLeftAlone) {
+    ASSERT_EQ(Cli({"set", path, "--id", "300", "--entry", "0", "--text", "tr\xC3\xA8s caf\xC3\xA9"})
+                  .exitCode,
+              0);
+    const ProgramResult result =
+        Cli({"copy-to-all", path, "--id", "300", "--entries", "0", "--lang", "USEnglish"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err.rfind("tallyglass-cli: Not copied into Japanese, Polish, ", 0), 0u)
+        << result.err;
+    EXPECT_NE(result.err.find(": \xE2\x80\x9C\xC3\xA8\xE2\x80\x9D cannot be stored."),
+              std::string::npos);
+    const CStringSet strings = Decode(ChangedPayload(path, 300));
+    EXPECT_EQ(Get(strings, 0, 2), "tr\xE8s caf\xE9");           // French, windows-1252
+    EXPECT_EQ(Get(strings, 0, 11), "tr\xA8\xA8s caf\xA8\xA6");  // Simplified Chinese
+    EXPECT_EQ(Get(strings, 0, 9), "");                          // Japanese left alone
+    EXPECT_EQ(Get(strings, 0, kSlotWithoutName), "");
 }
 
 TEST_F(EditCommands, CopyToAllFromAnotherLanguage) {

@@ -1,4 +1,5 @@
 // The editing panel: enabled states, the edits, the check boxes and "Set for all".
+#include "tests/support/IffPayloads.h"
 #include "tests/view/ViewFixture.h"
 
 #include <QTest>
@@ -156,11 +157,17 @@ TEST_F(ViewTest, ChoosingALanguageShowsItsTextsAndMarksNothing) {
     EXPECT_TRUE(m_view.GetStringList()->selectionModel()->isRowSelected(0));
 }
 
-TEST_F(ViewTest, BasicModeDisablesTheRestAndReturnsToUSEnglish) {
+TEST_F(ViewTest, BasicModeShowsTheOtherBoxesUntickedAndGreyedAndReturnsToUSEnglish) {
     Open({StrChunk(1, "r", PayloadOf(Layout::multilingual))});
     SelectRows({0});
     ChooseLanguage(3);
+    m_messages.Answer({IDYES});
     m_view.GetBasicModeBox()->click();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_EQ(m_messages.shown[0].text,
+              "This keeps only the US English texts: the descriptions of 3 strings will be "
+              "removed when the resource is stored. Continue?");
+    EXPECT_EQ(m_messages.shown[0].type, MB_YESNO | MB_ICONEXCLAMATION);
     EXPECT_TRUE(m_view.Strings().m_bBasic);
     EXPECT_EQ(m_view.GetLanguageBox()->currentIndex(), 0);
     EXPECT_FALSE(m_view.GetUseDescriptionsBox()->isEnabled());
@@ -169,52 +176,146 @@ TEST_F(ViewTest, BasicModeDisablesTheRestAndReturnsToUSEnglish) {
     EXPECT_FALSE(m_view.GetSetForAllButton()->isEnabled());
     EXPECT_FALSE(m_view.GetDescriptionEdit()->isEnabled());
     EXPECT_TRUE(m_view.GetTextEdit()->isEnabled());
-    // A disabled box keeps its state.
-    EXPECT_TRUE(m_view.GetUseLanguagesBox()->isChecked());
+    // The boxes show the layout a store writes: neither descriptions nor languages.
+    EXPECT_FALSE(m_view.GetUseLanguagesBox()->isChecked());
+    EXPECT_FALSE(m_view.GetUseDescriptionsBox()->isChecked());
     EXPECT_TRUE(m_view.IsChanged());
     EXPECT_TRUE(m_doc.IsModified());
+
+    // Unticked again, the working copy's layout comes back whole, boxes and descriptions.
+    m_view.GetBasicModeBox()->click();
+    EXPECT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_TRUE(m_view.GetUseLanguagesBox()->isChecked());
+    EXPECT_TRUE(m_view.GetUseDescriptionsBox()->isChecked());
+    EXPECT_EQ(Stored(2, 0, 1), "d2");
 }
 
-TEST_F(ViewTest, UncheckingDescriptionsKeepsTheLanguagesBoxChecked) {
+TEST_F(ViewTest, UncheckingDescriptionsShowsTheLanguagesBoxUntickedAndGreyed) {
     Open({StrChunk(1, "r", PayloadOf(Layout::multilingual))});
     SelectRows({0});
+    m_messages.Answer({IDYES});
     m_view.GetUseDescriptionsBox()->click();
     EXPECT_FALSE(m_view.Strings().m_bDescriptions);
     EXPECT_FALSE(m_view.GetUseLanguagesBox()->isEnabled());
-    EXPECT_TRUE(m_view.GetUseLanguagesBox()->isChecked());
+    EXPECT_FALSE(m_view.GetUseLanguagesBox()->isChecked());
     EXPECT_FALSE(m_view.GetLanguageBox()->isEnabled());
     EXPECT_FALSE(m_view.GetSetForAllButton()->isEnabled());
     EXPECT_FALSE(m_view.GetDescriptionEdit()->isEnabled());
 
     m_view.GetUseDescriptionsBox()->click();
     EXPECT_TRUE(m_view.GetUseLanguagesBox()->isEnabled());
+    EXPECT_TRUE(m_view.GetUseLanguagesBox()->isChecked());
     EXPECT_TRUE(m_view.GetLanguageBox()->isEnabled());
     EXPECT_TRUE(m_view.GetSetForAllButton()->isEnabled());
     EXPECT_TRUE(m_view.GetDescriptionEdit()->isEnabled());
 }
 
-TEST_F(ViewTest, AfterAStoreInBasicModeDescriptionsTakeTwoClicks) {
+TEST_F(ViewTest, AfterAStoreInBasicModeTheBoxesShowWhatWasStored) {
     Open({StrChunk(1, "r", PayloadOf(Layout::described))});
     SelectRows({0});
+    m_messages.Answer({IDYES});
     m_view.GetBasicModeBox()->click();
     ASSERT_TRUE(m_doc.OnSaveDocument(m_strPath));
-    // Storing in the basic layout cleared the descriptions flag; the box still shows it.
+    // Storing in the basic layout cleared the descriptions flag.
     EXPECT_FALSE(m_view.Strings().m_bDescriptions);
-    EXPECT_TRUE(m_view.GetUseDescriptionsBox()->isChecked());
+    EXPECT_FALSE(m_view.GetUseDescriptionsBox()->isChecked());
 
     m_view.GetBasicModeBox()->click();
     EXPECT_TRUE(m_view.GetUseDescriptionsBox()->isEnabled());
-    EXPECT_TRUE(m_view.GetUseDescriptionsBox()->isChecked());
+    EXPECT_FALSE(m_view.GetUseDescriptionsBox()->isChecked());
     EXPECT_FALSE(m_view.GetDescriptionEdit()->isEnabled());
     EXPECT_FALSE(m_view.GetUseLanguagesBox()->isEnabled());
 
-    m_view.GetUseDescriptionsBox()->click();
-    EXPECT_FALSE(m_view.GetDescriptionEdit()->isEnabled());
+    // One click brings the descriptions back, as the box says.
     m_view.GetUseDescriptionsBox()->click();
     EXPECT_TRUE(m_view.GetDescriptionEdit()->isEnabled());
     EXPECT_TRUE(m_view.GetUseLanguagesBox()->isEnabled());
     // The languages flag was cleared by the store as well.
+    EXPECT_FALSE(m_view.GetUseLanguagesBox()->isChecked());
     EXPECT_FALSE(m_view.GetLanguageBox()->isEnabled());
+}
+
+// Each switch that drops what the working copy holds asks first; No leaves everything as it was,
+// Yes switches, and the store writes the layout without it.
+struct LossCase {
+    const char* name;
+    int box;  // the check box clicked
+    const char* question;
+    std::vector<uint8_t> stored;  // the payload after Yes and a save
+};
+
+class LayoutLossTest : public ViewTest, public ::testing::WithParamInterface<LossCase> {};
+
+std::vector<Record> TwoLanguages() {
+    return {{1, "e0", "d0"}, {1, "e1", ""}, {3, "f0", ""}, {3, "f1", "g1"}, {5, "i1", ""}};
+}
+
+TEST_P(LayoutLossTest, AsksAndNoKeepsEverything) {
+    const LossCase& c = GetParam();
+    const std::vector<uint8_t> payload = MultilingualPayload(TwoLanguages());
+    Open({StrChunk(1, "r", payload)});
+    ChooseLanguage(2);
+    SelectRows({1});
+    QCheckBox* box = static_cast<QCheckBox*>(m_view.GetDlgItem(c.box));
+    const bool checked = box->isChecked();
+
+    m_messages.Answer({IDNO});
+    box->click();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_EQ(m_messages.shown[0].text, c.question);
+    EXPECT_EQ(box->isChecked(), checked);
+    EXPECT_EQ(m_view.Strings().GetLayout(), StringLayout::multilingual);
+    EXPECT_EQ(m_view.GetLanguageBox()->currentIndex(), 2);
+    EXPECT_FALSE(m_doc.IsModified());
+    ASSERT_TRUE(m_doc.OnSaveDocument(m_strPath));
+    EXPECT_EQ(ReadPayloads(m_strPath).at({kTypeStrings, 1}), payload);
+
+    m_messages.Answer({IDYES});
+    box->click();
+    EXPECT_EQ(box->isChecked(), !checked);
+    EXPECT_TRUE(m_doc.IsModified());
+    ASSERT_TRUE(m_doc.OnSaveDocument(m_strPath));
+    EXPECT_EQ(ReadPayloads(m_strPath).at({kTypeStrings, 1}), c.stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, LayoutLossTest,
+    ::testing::Values(
+        LossCase{"languagesOff", View::IDC_USE_LANGUAGES,
+                 "This keeps only the US English texts and descriptions: 2 other languages of 2 "
+                 "strings will be removed when the resource is stored. Continue?",
+                 DescribedPayload({{0, "e0", "d0"}, {0, "e1", ""}})},
+        LossCase{"descriptionsOff", View::IDC_USE_DESCRIPTIONS,
+                 "This keeps only the US English texts: 2 other languages of 2 strings and the "
+                 "description of 1 string will be removed when the resource is stored. Continue?",
+                 MakePlainPayload({"e0", "e1"})},
+        LossCase{"basic", View::IDC_BASIC_MODE,
+                 "This keeps only the US English texts: 2 other languages of 2 strings and the "
+                 "description of 1 string will be removed when the resource is stored. Continue?",
+                 BasicPayload({"e0", "e1"})}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ViewTest, BasicModeCountsTextsItWouldCut) {
+    Open({StrChunk(1, "r", MakePlainPayload({std::string(256, 'x'), std::string(255, 'y'), "z"}))});
+    m_messages.Answer({IDNO});
+    m_view.GetBasicModeBox()->click();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_EQ(m_messages.shown[0].text,
+              "This keeps only the US English texts: the end of 1 text longer than 255 bytes "
+              "will be removed when the resource is stored. Continue?");
+    EXPECT_FALSE(m_view.GetBasicModeBox()->isChecked());
+    EXPECT_FALSE(m_view.Strings().m_bBasic);
+}
+
+TEST_F(ViewTest, SwitchesThatDropNothingAskNothing) {
+    // Only US English texts without descriptions: turning languages off and back loses nothing.
+    Open({StrChunk(1, "r", MultilingualPayload({{1, "e0", ""}, {1, "e1", ""}}))});
+    m_view.GetUseLanguagesBox()->click();
+    m_view.GetUseLanguagesBox()->click();
+    m_view.GetUseDescriptionsBox()->click();
+    m_view.GetBasicModeBox()->click();
+    EXPECT_TRUE(m_messages.shown.empty());
+    EXPECT_TRUE(m_view.Strings().m_bBasic);
 }
 
 TEST_F(ViewTest, SetForAllCopiesTheSelectedEntriesIntoEveryLanguage) {
@@ -230,20 +331,22 @@ TEST_F(ViewTest, SetForAllCopiesTheSelectedEntriesIntoEveryLanguage) {
     m_messages.Answer({IDYES});
     m_view.GetSetForAllButton()->click();
     ASSERT_EQ(m_messages.shown.size(), 1u);
-    EXPECT_EQ(m_messages.shown[0].text, View::kSetForAllQuestion);
+    EXPECT_EQ(m_messages.shown[0].text,
+              "Copy the French text and description of 2 strings into every other language?");
     EXPECT_EQ(m_messages.shown[0].caption, "Tallyglass");
-    EXPECT_EQ(m_messages.shown[0].type, MB_YESNO);
+    EXPECT_EQ(m_messages.shown[0].type, MB_YESNO | MB_ICONQUESTION);
     for (int slot = 0; slot < kSlotCount; ++slot) {
         SCOPED_TRACE(slot);
-        EXPECT_EQ(Stored(0, slot, 0), "f0");
-        EXPECT_EQ(Stored(0, slot, 1), "g0");
-        EXPECT_EQ(Stored(2, slot, 0), "f2");
+        // The slot no language list names stays empty where it was.
+        EXPECT_EQ(Stored(0, slot, 0), slot == kSlotWithoutName ? "" : "f0");
+        EXPECT_EQ(Stored(0, slot, 1), slot == kSlotWithoutName ? "" : "g0");
+        EXPECT_EQ(Stored(2, slot, 0), slot == kSlotWithoutName ? "" : "f2");
     }
     EXPECT_EQ(Stored(1, 0), "e1");
     EXPECT_TRUE(m_view.IsChanged());
     EXPECT_TRUE(m_doc.IsModified());
 
-    // The store writes every language block, slot 15 and the further languages among them.
+    // The store writes every language block, the further languages among them.
     ASSERT_TRUE(m_doc.OnSaveDocument(m_strPath));
     CTallyglassDoc reopened;
     ASSERT_TRUE(reopened.OnOpenDocument(m_strPath));
@@ -252,7 +355,7 @@ TEST_F(ViewTest, SetForAllCopiesTheSelectedEntriesIntoEveryLanguage) {
     CStringSet saved;
     ASSERT_TRUE(saved.Load(reopened.m_iff, handle));
     std::string text;
-    ASSERT_TRUE(saved.GetString(0, 15, 0, text));
+    ASSERT_TRUE(saved.GetString(0, 14, 0, text));
     EXPECT_EQ(text, "f0");
     ASSERT_TRUE(saved.GetString(2, 20, 0, text));
     EXPECT_EQ(text, "f2");
@@ -269,14 +372,15 @@ TEST_F(ViewTest, SetForAllAnsweredNoChangesNothing) {
     EXPECT_FALSE(m_doc.IsModified());
 }
 
-TEST_F(ViewTest, SetForAllWithoutRowsStillMarksTheDocument) {
+TEST_F(ViewTest, SetForAllWithoutRowsAsksNothingAndChangesNothing) {
     Open({StrChunk(1, "r", PayloadOf(Layout::multilingual))});
     SelectRows({});
     m_messages.Answer({IDYES});
     m_view.GetSetForAllButton()->click();
+    EXPECT_TRUE(m_messages.shown.empty());
     EXPECT_EQ(Stored(0, 5), "");
-    EXPECT_TRUE(m_view.IsChanged());
-    EXPECT_TRUE(m_doc.IsModified());
+    EXPECT_FALSE(m_view.IsChanged());
+    EXPECT_FALSE(m_doc.IsModified());
 }
 
 }  // namespace

@@ -107,8 +107,12 @@ TEST_F(ViewTest, LeavingUtf8IsRefusedWhenACodePageCannotHoldAText) {
     ChooseLanguage(2);
     SelectRows({0});
     m_view.GetTextEdit()->setPlainText(QStringLiteral("\u00E0 la carte"));
+    m_messages.Answer({IDYES});
     m_view.GetBasicModeBox()->click();
-    EXPECT_EQ(m_messages.shown.size(), 1u);
+    ASSERT_EQ(m_messages.shown.size(), 2u);
+    EXPECT_EQ(m_messages.shown[1].text,
+              "This keeps only the US English texts: 1 other language of 1 string will be "
+              "removed when the resource is stored. Continue?");
     EXPECT_EQ(m_view.Strings().GetLayout(), StringLayout::basic);
     EXPECT_EQ(Stored(0, 0), "caf\xE9");
     EXPECT_EQ(Stored(0, 2), "\xE0 la carte");
