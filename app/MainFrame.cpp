@@ -35,6 +35,9 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     QAction* saveAs = AddCommand(m_pFileMenu, QStringLiteral("Save &As..."), ID_FILE_SAVE_AS);
     saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    m_pFileMenu->addSeparator();
+    AddCommand(m_pFileMenu, QStringLiteral("&Export Translation..."), ID_FILE_EXPORT_TRANSLATION);
+    AddCommand(m_pFileMenu, QStringLiteral("&Import Translation..."), ID_FILE_IMPORT_TRANSLATION);
     m_pRecentBegin = m_pFileMenu->addSeparator();
     m_pRecentEnd = m_pFileMenu->addSeparator();
     QAction* exit = AddCommand(m_pFileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);

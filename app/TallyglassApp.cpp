@@ -4,6 +4,7 @@
 #include "app/AppIcon.h"
 #include "app/FarEntryDialog.h"
 #include "app/Resource.h"
+#include "app/TranslationCommands.h"
 #include "document/TallyglassDoc.h"
 #include "framework/doc/CommandLineInfo.h"
 #include "framework/doc/DocManager.h"
@@ -203,6 +204,15 @@ void CTallyglassApp::OnCommand(int id) {
             return;
         case ID_APP_ABOUT:
             OnAppAbout();
+            return;
+        case ID_FILE_EXPORT_TRANSLATION:
+        case ID_FILE_IMPORT_TRANSLATION:
+            if (m_pDocument != nullptr) {
+                const TranslationServices services{m_services.messages, m_services.dialogs,
+                                                   m_services.runModal, m_pMainFrame.get()};
+                (id == ID_FILE_EXPORT_TRANSLATION ? OnExportTranslation : OnImportTranslation)(
+                    services, *m_pDocument);
+            }
             return;
         case ID_EDIT_UNDO:
             if (m_pView != nullptr)

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     RegisterStringsCommand(app, exitCode);
     RegisterEditCommands(app, exitCode);
     RegisterFarCommands(app, exitCode);
+    RegisterExchangeCommands(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

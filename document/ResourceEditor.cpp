@@ -162,7 +162,7 @@ private:
 
 }  // namespace
 
-// Replace All: the sets before and after in every resource it changed, one step.
+// Replace All or an import: the sets before and after in every resource it changed, one step.
 class CReplaceAllCommand : public CEditorCommand {
 public:
     struct Change {
@@ -173,8 +173,9 @@ public:
         int slot;
     };
 
-    CReplaceAllCommand(CResourceEditor& editor, std::vector<Change> changes)
-        : CEditorCommand("Replace All"), m_editor(editor), m_changes(std::move(changes)) {}
+    CReplaceAllCommand(CResourceEditor& editor, std::vector<Change> changes,
+                       std::string text = "Replace All")
+        : CEditorCommand(std::move(text)), m_editor(editor), m_changes(std::move(changes)) {}
 
     [[nodiscard]] bool Touches(const CResourceEditor::Key& key) const override {
         for (const Change& change : m_changes) {
@@ -644,6 +645,77 @@ EditResult CResourceEditor::ReplaceAll(const CTextSearch& search, std::u16string
         }
     }
     m_stack.Push(std::make_unique<CReplaceAllCommand>(*this, std::move(changes)));
+    return {};
+}
+
+EditResult CResourceEditor::ApplyChanges(const std::vector<TextChange>& changes,
+                                         const std::string& text) {
+    std::vector<CReplaceAllCommand::Change> sets;
+    std::vector<bool> changed;    // beside sets: some text of it differs now
+    std::map<Key, size_t> index;  // key -> its place in sets
+    for (const TextChange& change : changes) {
+        const Key key(change.type, change.id);
+        auto found = index.find(key);
+        if (found == index.end()) {
+            CStringSet holder;
+            const CStringSet* strings = Content(key, holder);
+            if (strings == nullptr) {
+                return Refuse(EditStatus::noSuchResource,
+                              ChunkTypeName(key.first) + " resource " + std::to_string(key.second) +
+                                  " does not exist in the file or cannot be read.");
+            }
+            found = index.emplace(key, sets.size()).first;
+            sets.push_back({key, *strings, *strings, change.entry, change.slot});
+            changed.push_back(false);
+        }
+        CStringSet& after = sets[found->second].after;
+        const std::string where =
+            ResourceLabelPrefix(key.first, key.second) + "string #" + std::to_string(change.entry);
+        if (change.entry >= after.GetCount()) {
+            return Refuse(EditStatus::badEntry, where + " does not exist.");
+        }
+        const StringLayout layout = after.GetLayout();
+        if (change.slot < 0 || change.slot >= kSlotCount ||
+            (change.slot != 0 && !HasLanguages(after))) {
+            return Refuse(EditStatus::badSlot, where + ": the resource has no such language.");
+        }
+        if (change.part != 0 &&
+            (change.part != 1 || layout == StringLayout::basic || layout == StringLayout::plain)) {
+            return Refuse(EditStatus::noDescriptions,
+                          where + ": the resource's layout stores no descriptions.");
+        }
+        std::string current;
+        std::ignore =
+            after.GetString(change.entry, static_cast<uint16_t>(change.slot), change.part, current);
+        if (current != change.bytes) {
+            std::ignore = after.SetString(change.entry, static_cast<uint16_t>(change.slot),
+                                          change.part, change.bytes);
+            changed[found->second] = true;
+        }
+    }
+    // A resource whose every text stays as it was is no part of the step.
+    std::vector<CReplaceAllCommand::Change> kept;
+    for (size_t i = 0; i < sets.size(); ++i) {
+        if (changed[i]) {
+            kept.push_back(std::move(sets[i]));
+        }
+    }
+    sets = std::move(kept);
+    if (sets.empty()) {
+        return {};
+    }
+    for (const CReplaceAllCommand::Change& set : sets) {
+        if (Reach(set.key)) {
+            RememberOriginal();
+        }
+    }
+    auto command = std::make_unique<CReplaceAllCommand>(*this, std::move(sets), text);
+    const EditPlace place = command->GetPlace();
+    m_stack.Push(std::move(command));
+    // The caller is not the view, which must show the resource the step has selected.
+    if (m_showHandler) {
+        m_showHandler(place);
+    }
     return {};
 }
 

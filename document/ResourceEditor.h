@@ -58,6 +58,17 @@ struct EditResult {
     [[nodiscard]] bool Ok() const { return status == EditStatus::done; }
 };
 
+// One text (part 0) or description (part 1) to set in an existing entry, as the bytes its
+// slot's code page stores.
+struct TextChange {
+    ChunkType type = 0;
+    uint16_t id = 0;
+    uint16_t entry = 0;
+    int slot = 0;
+    int part = 0;
+    std::string bytes;
+};
+
 // A language that "Set for All" left as it was: its code page cannot hold a character of the
 // copied text (UTF-8, or "byte 0xNN" for the escape of a byte).
 struct CopySkip {
@@ -141,6 +152,16 @@ public:
     EditResult ReplaceAll(const CTextSearch& search, std::u16string_view replacement,
                           const SearchScope& scope, const std::vector<Key>& order, size_t& count);
 
+    // Sets every change, in any number of resources, as one step named text (an import of a
+    // translation). Each must name an existing entry, and a slot and part its resource's layout
+    // holds; otherwise nothing changes and the reason names the first that does not. Changes
+    // that leave every text as it was push no step.
+    EditResult ApplyChanges(const std::vector<TextChange>& changes, const std::string& text);
+
+    // The content of a resource as the editor holds it: the working copy when it is the one
+    // selected, else a copy loaded from its chunk into holder. Null when it cannot be read.
+    [[nodiscard]] const CStringSet* Content(const Key& key, CStringSet& holder);
+
     // Undo or redo one step of the stack, selecting its resource first.
     EditResult Undo();
     EditResult Redo();
@@ -152,7 +173,7 @@ public:
     [[nodiscard]] ChunkType GetType() const { return m_nType; }
     [[nodiscard]] uint16_t GetId() const { return m_nId; }
 
-    // Called after an undo or redo with where it happened.
+    // Called after an undo or redo, and after ApplyChanges, with where it happened.
     void SetShowHandler(std::function<void(const EditPlace&)> handler) {
         m_showHandler = std::move(handler);
     }
@@ -161,9 +182,6 @@ private:
     friend class CResourceCommand;
     friend class CReplaceAllCommand;
 
-    // The content of a resource: the working copy when it is the one selected, else a copy
-    // loaded from its chunk into holder. Null when it cannot be read.
-    const CStringSet* Content(const Key& key, CStringSet& holder);
     // The matches of one resource, in entry, slot, part and position order.
     [[nodiscard]] std::vector<SearchHit> HitsOf(const Key& key, const CStringSet& strings,
                                                 const CTextSearch& search,

@@ -83,6 +83,9 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
          {"&Save\tCtrl+S", ID_FILE_SAVE, ctrlS, true},
          {"Save &As...", ID_FILE_SAVE_AS, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), true},
          {"", 0, {}, true},
+         {"&Export Translation...", ID_FILE_EXPORT_TRANSLATION, {}, true},
+         {"&Import Translation...", ID_FILE_IMPORT_TRANSLATION, {}, true},
+         {"", 0, {}, true},
          {"Recent File", ID_FILE_MRU_FILE1, {}, false},
          {"", 0, {}, true},
          {"E&xit", ID_APP_EXIT, QKeySequence(Qt::CTRL | Qt::Key_Q), true}});

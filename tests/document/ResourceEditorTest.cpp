@@ -383,4 +383,41 @@ TEST_F(ResourceEditorTest, ReplaceAllIsOneStepOrNothingAtAll) {
     }
 }
 
+TEST_F(ResourceEditorTest, ApplyChangesIsOneStepOverResourcesOrRefusedWhole) {
+    const std::vector<TextChange> bad[] = {
+        {{kTypeStrings, 2, 0, 2, 0, "Fauteuil"}, {kTypeStrings, 2, 9, 2, 0, "x"}},  // no entry
+        {{kTypeStrings, 2, 0, 2, 0, "Fauteuil"}, {kTypeStrings, 1, 0, 2, 0, "x"}},  // no languages
+        {{kTypeStrings, 1, 0, 0, 1, "x"}},  // no descriptions
+        {{kTypeStrings, 7, 0, 0, 0, "x"}},  // no resource
+    };
+    for (const auto& changes : bad) {
+        EXPECT_FALSE(m_editor.ApplyChanges(changes, "Import Translation").Ok());
+        EXPECT_EQ(m_stack.GetCount(), 0u);
+    }
+    // Texts equal to what they hold change nothing and push nothing.
+    ASSERT_TRUE(m_editor.ApplyChanges({{kTypeStrings, 2, 0, 2, 0, "Chaise"}}, "Import").Ok());
+    EXPECT_EQ(m_stack.GetCount(), 0u);
+
+    const auto before = State();
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
+    ASSERT_TRUE(m_editor
+                    .ApplyChanges({{kTypeStrings, 2, 1, 2, 0, "Assieds-toi"},
+                                   {kTypeCatalogStrings, 2, 0, 2, 1, "Donne de la lumi\xC3\xA8re"},
+                                   {kTypeStrings, 2, 0, 2, 0, "Chaise"}},
+                                  "Import Translation")
+                    .Ok());
+    EXPECT_EQ(m_stack.GetCount(), 1u);
+    EXPECT_EQ(m_stack.GetUndoText(), "Import Translation");
+    EXPECT_EQ(m_editor.GetId(), 2u);  // the first resource it changed is selected
+    EXPECT_EQ(m_editor.Strings().GetSlot(1, 2).text, "Assieds-toi");
+    ASSERT_TRUE(m_editor.Select(kTypeCatalogStrings, 2).Ok());
+    EXPECT_EQ(m_editor.Strings().GetSlot(0, 2).description, "Donne de la lumi\xC3\xA8re");
+    ASSERT_TRUE(m_editor.Undo().Ok());
+    EXPECT_EQ(State(), before);
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
+    for (const Key& key : {Key{kTypeStrings, 2}, Key{kTypeCatalogStrings, 2}}) {
+        EXPECT_EQ(Payload(key), m_originals.at(key)) << key.second;
+    }
+}
+
 }  // namespace

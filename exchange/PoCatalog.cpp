@@ -1,0 +1,280 @@
+#include "exchange/PoCatalog.h"
+
+#include <gettext-po.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <stdexcept>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kGenerator = "Tallyglass";
+
+// What libgettextpo reported while one call ran. The library's handler is a pair of plain
+// functions without a user pointer, so the record is per thread.
+struct Problems {
+    std::string first;  // the first error, with its place
+    bool failed = false;
+};
+thread_local Problems* t_problems = nullptr;
+
+// A fatal error must not return into the library, which would go on in a broken state; it is
+// thrown through the library's frames (which hold no locks) to the call below.
+struct FatalPoError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string Describe(const char* filename, size_t line, const char* text) {
+    std::string out;
+    if (filename != nullptr) {
+        out += filename;
+        if (line != static_cast<size_t>(-1)) {
+            out += ":" + std::to_string(line);
+        }
+        out += ": ";
+    }
+    out += text != nullptr ? text : "error";
+    while (!out.empty() && out.back() == '\n') {
+        out.pop_back();
+    }
+    return out;
+}
+
+void Record(int severity, const char* filename, size_t line, const char* text) {
+    if (severity == PO_SEVERITY_WARNING || t_problems == nullptr) {
+        return;
+    }
+    if (!t_problems->failed) {
+        t_problems->first = Describe(filename, line, text);
+    }
+    t_problems->failed = true;
+    if (severity == PO_SEVERITY_FATAL_ERROR) {
+        throw FatalPoError(t_problems->first);
+    }
+}
+
+void OnError(int severity, po_message_t, const char* filename, size_t line, size_t, int,
+             const char* text) {
+    Record(severity, filename, line, text);
+}
+
+void OnError2(int severity, po_message_t, const char* filename1, size_t line1, size_t, int,
+              const char* text1, po_message_t, const char*, size_t, size_t, int, const char*) {
+    Record(severity, filename1, line1, text1);
+}
+
+const po_xerror_handler kHandler = {OnError, OnError2};
+
+// Sets t_problems for the lifetime of the guard.
+class CProblemScope {
+public:
+    explicit CProblemScope(Problems& problems) { t_problems = &problems; }
+    ~CProblemScope() { t_problems = nullptr; }
+    CProblemScope(const CProblemScope&) = delete;
+    CProblemScope& operator=(const CProblemScope&) = delete;
+};
+
+struct PoFileDeleter {
+    void operator()(struct po_file* file) const { po_file_free(file); }
+};
+using PoFilePtr = std::unique_ptr<struct po_file, PoFileDeleter>;
+
+struct PoIteratorDeleter {
+    void operator()(struct po_message_iterator* iterator) const {
+        po_message_iterator_free(iterator);
+    }
+};
+using PoIteratorPtr = std::unique_ptr<struct po_message_iterator, PoIteratorDeleter>;
+
+std::string Text(const char* text) {
+    return text != nullptr ? text : "";
+}
+
+// The comments of a message: the library joins its lines into a new string, ours to free, but
+// answers "" (a literal) when there are none.
+std::string Comments(const char* joined) {
+    std::string out = Text(joined);
+    if (joined != nullptr && *joined != '\0') {
+        std::free(const_cast<char*>(joined));
+    }
+    return out;
+}
+
+std::string HeaderField(const char* header, const char* field) {
+    char* value = po_header_field(header, field);
+    std::string out = Text(value);
+    std::free(value);
+    return out;
+}
+
+// The time now as PO headers write it: "2026-05-01 14:03+0000".
+std::string Now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M+0000", &utc);
+    return text;
+}
+
+std::string Header(const CatalogInfo& info) {
+    const std::string now = Now();
+    std::string header =
+        "Project-Id-Version: \n"
+        "POT-Creation-Date: " +
+        now +
+        "\n"
+        "PO-Revision-Date: " +
+        now +
+        "\n"
+        "Last-Translator: \n"
+        "Language-Team: \n"
+        "MIME-Version: 1.0\n"
+        "Content-Type: text/plain; charset=UTF-8\n"
+        "Content-Transfer-Encoding: 8bit\n"
+        "Language: " +
+        info.language + "\n";
+    if (!info.sourceLanguage.empty()) {
+        header += "X-Source-Language: " + info.sourceLanguage + "\n";
+    }
+    header += std::string("X-Generator: ") + kGenerator + "\n";
+    return header;
+}
+
+}  // namespace
+
+// libgettextpo keeps some strings of every message it reads or is given (contexts, reference
+// lists) past po_file_free, and formats the messages of syntax errors with vasprintf without
+// freeing them; LeakSanitizer is told so, in programs built with it.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libgettextpo\nleak:vasprintf\n";
+}
+// Without a list of the suppressions used on stderr, which the command line's tests read.
+extern "C" const char* __lsan_default_options();
+extern "C" const char* __lsan_default_options() {
+    return "print_suppressions=0";
+}
+
+bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
+                    const std::vector<TranslationUnit>& units, std::string& error) {
+    Problems problems;
+    const CProblemScope scope(problems);
+    try {
+        const PoFilePtr file(po_file_create());
+        {
+            const PoIteratorPtr iterator(po_message_iterator(file.get(), nullptr));
+            po_message_t header = po_message_create();
+            po_message_set_msgid(header, "");
+            po_message_set_msgstr(header, Header(info).c_str());
+            po_message_insert(iterator.get(), header);
+            for (const TranslationUnit& unit : units) {
+                po_message_t message = po_message_create();
+                po_message_set_msgctxt(message, unit.context.c_str());
+                po_message_set_msgid(message, unit.source.c_str());
+                po_message_set_msgstr(message, unit.target.c_str());
+                if (!unit.comment.empty()) {
+                    po_message_set_extracted_comments(message, unit.comment.c_str());
+                }
+                if (!unit.translatorComment.empty()) {
+                    po_message_set_comments(message, unit.translatorComment.c_str());
+                }
+                if (!unit.reference.empty()) {
+                    // No line: the reference is a key, which the library would otherwise split.
+                    po_message_add_filepos(message, unit.reference.c_str(),
+                                           static_cast<size_t>(-1));
+                }
+                po_message_set_fuzzy(message, unit.fuzzy ? 1 : 0);
+                po_message_insert(iterator.get(), message);
+            }
+        }
+        if (po_file_write(file.get(), path.c_str(), &kHandler) == nullptr && !problems.failed) {
+            problems.failed = true;
+            problems.first = path + ": " + std::strerror(errno);
+        }
+    } catch (const FatalPoError&) {
+        // problems holds the message
+    }
+    if (problems.failed) {
+        error = problems.first.empty() ? path + ": cannot be written" : problems.first;
+        return false;
+    }
+    return true;
+}
+
+bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<TranslationUnit>& units,
+                   std::string& error) {
+    // The library opens the file with fopen and returns nothing on failure, errno set.
+    if (FILE* probe = std::fopen(path.c_str(), "r")) {
+        std::fclose(probe);
+    } else {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    Problems problems;
+    const CProblemScope scope(problems);
+    CatalogInfo readInfo;
+    std::vector<TranslationUnit> read;
+    try {
+        const PoFilePtr file(po_file_read(path.c_str(), &kHandler));
+        if (file == nullptr) {
+            if (!problems.failed) {
+                problems.failed = true;
+                problems.first = path + ": " + std::strerror(errno);
+            }
+        } else if (!problems.failed) {
+            // The header comes as a copy of its own, which is ours to free.
+            if (const char* header = po_file_domain_header(file.get(), nullptr)) {
+                readInfo.language = HeaderField(header, "Language");
+                readInfo.sourceLanguage = HeaderField(header, "X-Source-Language");
+                std::free(const_cast<char*>(header));
+            }
+            const PoIteratorPtr iterator(po_message_iterator(file.get(), nullptr));
+            while (po_message_t message = po_next_message(iterator.get())) {
+                const std::string msgid = Text(po_message_msgid(message));
+                if (po_message_is_obsolete(message) ||
+                    (msgid.empty() && po_message_msgctxt(message) == nullptr)) {
+                    continue;
+                }
+                TranslationUnit unit;
+                unit.context = Text(po_message_msgctxt(message));
+                unit.source = msgid;
+                unit.target = Text(po_message_msgstr(message));
+                unit.comment = Comments(po_message_extracted_comments(message));
+                unit.translatorComment = Comments(po_message_comments(message));
+                unit.fuzzy = po_message_is_fuzzy(message) != 0;
+                // A unit has one reference, which the library splits at spaces (a file name
+                // may hold them): the pieces are joined again. It also reads a trailing
+                // ":digits" as a line number, which goes back on.
+                for (int i = 0; po_filepos_t pos = po_message_filepos(message, i); ++i) {
+                    unit.reference += (i == 0 ? "" : " ") + Text(po_filepos_file(pos));
+                    if (const size_t line = po_filepos_start_line(pos);
+                        line != static_cast<size_t>(-1)) {
+                        unit.reference += ":" + std::to_string(line);
+                    }
+                }
+                // Comments come back with the newline the library ends each line with.
+                for (std::string* comment : {&unit.comment, &unit.translatorComment}) {
+                    if (!comment->empty() && comment->back() == '\n') {
+                        comment->pop_back();
+                    }
+                }
+                read.push_back(std::move(unit));
+            }
+        }
+    } catch (const FatalPoError&) {
+        // problems holds the message
+    }
+    if (problems.failed) {
+        error = problems.first;
+        return false;
+    }
+    info = std::move(readInfo);
+    units = std::move(read);
+    return true;
+}

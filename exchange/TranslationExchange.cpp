@@ -1,0 +1,331 @@
+#include "exchange/TranslationExchange.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <set>
+
+#include "document/TallyglassDoc.h"
+#include "iff/ChunkStore.h"
+#include "strings/Languages.h"
+#include "strings/StringSet.h"
+#include "strings/TextCodec.h"
+#include "strings/TextResources.h"
+
+namespace {
+
+constexpr const char* kImportStep = "Import Translation";
+
+bool HasLanguages(const CStringSet& strings) {
+    const StringLayout layout = strings.GetLayout();
+    return layout == StringLayout::multilingual || layout == StringLayout::utf8;
+}
+
+// A stored text as catalogs hold it: UTF-8, each CR LF one '\n'; bytes the code page cannot
+// decode stay escapes, so that they come back as they were.
+std::string CatalogText(const CTextCodec& codec, std::string_view bytes) {
+    return ToUtf8(CTextCodec::ToDisplay(codec.Decode(bytes)));
+}
+
+std::string LanguageOf(int slot) {
+    const char* name = LanguageName(slot);
+    return name != nullptr ? name : "slot " + std::to_string(slot);
+}
+
+// Calls visit(key, strings) for every text resource of the document in type and chunk order,
+// with the texts as the editor holds them; unreadable receives those that cannot be read.
+void ForEachResource(
+    CTallyglassDoc& doc, std::vector<std::string>& unreadable,
+    const std::function<void(const CResourceEditor::Key&, const CStringSet&)>& visit) {
+    const CChunkStore& store = CChunkStore::Instance();
+    for (const ChunkType type : kTextResourceTypes) {
+        std::vector<uint16_t> ids;
+        for (POSITION pos = doc.m_iff.FindFirstOfType(type); pos != 0;) {
+            if (const CChunkRecord* record = store.Resolve(doc.m_iff.GetNextOfType(pos))) {
+                ids.push_back(record->id);
+            }
+        }
+        std::sort(ids.begin(), ids.end());
+        for (const uint16_t id : ids) {
+            const CResourceEditor::Key key(type, id);
+            CStringSet holder;
+            const CStringSet* strings = doc.m_editor.Content(key, holder);
+            if (strings == nullptr) {
+                unreadable.push_back(ChunkTypeName(type) + " " + std::to_string(id));
+                continue;
+            }
+            visit(key, *strings);
+        }
+    }
+}
+
+size_t CountLineBreaks(const std::string& text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+bool IsAsciiAlpha(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsAsciiAlnum(char c) {
+    return IsAsciiAlpha(c) || (c >= '0' && c <= '9');
+}
+
+// The character at a UTF-16 index of text, as UTF-8.
+std::string CharacterAt(const std::u16string& text, size_t index) {
+    if (index >= text.size()) {
+        return {};
+    }
+    const size_t length =
+        index + 1 < text.size() && text[index] >= 0xD800 && text[index] < 0xDC00 ? 2 : 1;
+    return ToUtf8(std::u16string_view(text).substr(index, length));
+}
+
+void Report(ImportPlan& plan, const std::string& key, UnitOutcome outcome,
+            std::string reason = {}) {
+    ++plan.counts[static_cast<size_t>(outcome)];
+    if (outcome != UnitOutcome::applied) {
+        plan.reports.push_back({key, outcome, std::move(reason)});
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> GameTokens(const std::string& text) {
+    std::vector<std::string> tokens;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '$' || i + 1 >= text.size() || !IsAsciiAlpha(text[i + 1])) {
+            continue;
+        }
+        size_t end = i + 1;
+        while (end < text.size() && IsAsciiAlpha(text[end])) {
+            ++end;
+        }
+        // Arguments: ':' and letters or digits, as many as follow.
+        while (end + 1 < text.size() && text[end] == ':' && IsAsciiAlnum(text[end + 1])) {
+            ++end;
+            while (end < text.size() && IsAsciiAlnum(text[end])) {
+                ++end;
+            }
+        }
+        tokens.push_back(text.substr(i, end - i));
+        i = end - 1;
+    }
+    return tokens;
+}
+
+const char* OutcomeName(UnitOutcome outcome) {
+    static const char* const kNames[kOutcomeCount] = {
+        "applied", "unchanged", "untranslated", "fuzzy", "outdated", "unknown", "refused"};
+    return kNames[static_cast<size_t>(outcome)];
+}
+
+ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
+    ExportResult result;
+    ForEachResource(
+        doc, result.unreadable, [&](const CResourceEditor::Key& key, const CStringSet& strings) {
+            if (!HasLanguages(strings)) {
+                return;
+            }
+            const CTextCodec& sourceCodec = strings.GetSlotCodec(options.sourceSlot);
+            const CTextCodec& targetCodec = strings.GetSlotCodec(options.targetSlot);
+            for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
+                const StringSlot source =
+                    strings.GetSlot(entry, static_cast<size_t>(options.sourceSlot));
+                const StringSlot target =
+                    strings.GetSlot(entry, static_cast<size_t>(options.targetSlot));
+                for (int part = 0; part < (options.descriptions ? 2 : 1); ++part) {
+                    const std::string_view sourceBytes =
+                        part == 0 ? source.text : source.description;
+                    if (sourceBytes.empty()) {
+                        continue;
+                    }
+                    const std::string key_ =
+                        FormatUnitKey({key.first, key.second, static_cast<uint16_t>(entry), part});
+                    TranslationUnit unit;
+                    unit.context = options.keyByFile ? options.fileName + ":" + key_ : key_;
+                    unit.reference = options.fileName + ":" + key_;
+                    unit.source = CatalogText(sourceCodec, sourceBytes);
+                    unit.target =
+                        CatalogText(targetCodec, part == 0 ? target.text : target.description);
+                    if (!options.keepCopies && unit.target == unit.source) {
+                        unit.target.clear();
+                    }
+                    if (part == 0 && !source.description.empty()) {
+                        unit.comment = CatalogText(sourceCodec, source.description);
+                    }
+                    result.units.push_back(std::move(unit));
+                }
+            }
+        });
+    return result;
+}
+
+ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& units,
+                      const ImportOptions& options) {
+    ImportPlan plan;
+    std::set<std::pair<CResourceEditor::Key, std::pair<uint16_t, int>>> seen;
+    const std::string language = LanguageOf(options.targetSlot);
+    for (const TranslationUnit& unit : units) {
+        const std::optional<UnitKey> parsed = ParseUnitKey(unit.context, nullptr);
+        // A unit without a key is named by the start of its source text.
+        const std::string key =
+            !unit.context.empty() ? unit.context : "(no key) \"" + unit.source.substr(0, 40) + "\"";
+        if (!parsed) {
+            Report(plan, key, UnitOutcome::unknown, "not a key of a text resource");
+            continue;
+        }
+        const CResourceEditor::Key resource(parsed->type, parsed->id);
+        CStringSet holder;
+        const CStringSet* strings = doc.m_editor.Content(resource, holder);
+        if (strings == nullptr) {
+            Report(plan, key, UnitOutcome::unknown, "no such resource in the file");
+            continue;
+        }
+        if (!HasLanguages(*strings)) {
+            Report(plan, key, UnitOutcome::unknown, "the resource has no languages");
+            continue;
+        }
+        if (parsed->entry >= strings->GetCount()) {
+            Report(plan, key, UnitOutcome::unknown, "no such entry in the resource");
+            continue;
+        }
+        if (!seen.insert({resource, {parsed->entry, parsed->part}}).second) {
+            Report(plan, key, UnitOutcome::refused, "a second unit for this key");
+            continue;
+        }
+        if (unit.target.empty()) {
+            Report(plan, key, UnitOutcome::untranslated);
+            continue;
+        }
+        if (unit.fuzzy && !options.fuzzy) {
+            Report(plan, key, UnitOutcome::fuzzy);
+            continue;
+        }
+        const StringSlot source =
+            strings->GetSlot(parsed->entry, static_cast<size_t>(options.sourceSlot));
+        const std::string sourceText =
+            CatalogText(strings->GetSlotCodec(options.sourceSlot),
+                        parsed->part == 0 ? source.text : source.description);
+        if (unit.source != sourceText && !options.force) {
+            Report(plan, key, UnitOutcome::outdated, "the source text has changed since");
+            continue;
+        }
+        const CTextCodec& codec = strings->GetSlotCodec(options.targetSlot);
+        const std::optional<std::u16string> display = FromUtf8(unit.target);
+        std::string bytes;
+        size_t bad = 0;
+        if (!display) {
+            Report(plan, key, UnitOutcome::refused, "the translation is not UTF-8");
+            plan.refused = plan.refused || !options.skipUnencodable;
+            continue;
+        }
+        if (!codec.EncodeDisplay(*display, bytes, &bad)) {
+            Report(plan, key, UnitOutcome::refused,
+                   "\u201C" + CharacterAt(*display, bad) + "\u201D cannot be stored in " +
+                       language + " text");
+            plan.refused = plan.refused || !options.skipUnencodable;
+            continue;
+        }
+        std::vector<std::string> wanted = GameTokens(sourceText);
+        std::vector<std::string> given = GameTokens(unit.target);
+        std::sort(wanted.begin(), wanted.end());
+        std::sort(given.begin(), given.end());
+        std::string mismatch;
+        if (wanted != given) {
+            mismatch = "the $-tokens differ from the source's";
+        } else if (CountLineBreaks(sourceText) != CountLineBreaks(unit.target)) {
+            mismatch = "the source has " + std::to_string(CountLineBreaks(sourceText)) +
+                       " line breaks, the translation " +
+                       std::to_string(CountLineBreaks(unit.target));
+        }
+        if (!mismatch.empty()) {
+            if (options.strict) {
+                Report(plan, key, UnitOutcome::refused, mismatch);
+                plan.refused = true;
+                continue;
+            }
+            plan.warnings.push_back(key + ": " + mismatch);
+        }
+        const StringSlot target =
+            strings->GetSlot(parsed->entry, static_cast<size_t>(options.targetSlot));
+        if (bytes == (parsed->part == 0 ? target.text : target.description)) {
+            Report(plan, key, UnitOutcome::unchanged);
+            continue;
+        }
+        Report(plan, key, UnitOutcome::applied);
+        plan.changes.push_back({parsed->type, parsed->id, parsed->entry, options.targetSlot,
+                                parsed->part, std::move(bytes)});
+    }
+    if (plan.refused) {
+        plan.changes.clear();
+    }
+    return plan;
+}
+
+EditResult ApplyImport(CTallyglassDoc& doc, const ImportPlan& plan) {
+    if (plan.refused || plan.changes.empty()) {
+        return {};
+    }
+    return doc.m_editor.ApplyChanges(plan.changes, kImportStep);
+}
+
+std::string FormatImportSummary(const ImportPlan& plan) {
+    // A refused import applies nothing: its count of applicable units says so.
+    std::string out = plan.refused ? "refused, nothing applied: " : "";
+    for (size_t i = 0; i < kOutcomeCount; ++i) {
+        out += (i == 0 ? "" : ", ") + std::to_string(plan.counts[i]) + " " +
+               (i == 0 && plan.refused ? "would apply" : OutcomeName(static_cast<UnitOutcome>(i)));
+    }
+    out += "\n";
+    for (const UnitReport& report : plan.reports) {
+        out += std::string(OutcomeName(report.outcome)) + ": " + report.key;
+        if (!report.reason.empty()) {
+            out += ": " + report.reason;
+        }
+        out += "\n";
+    }
+    for (const std::string& warning : plan.warnings) {
+        out += "warning: " + warning + "\n";
+    }
+    return out;
+}
+
+FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot) {
+    FileCoverage coverage;
+    for (int index = 0; index < kNamedLanguageCount; ++index) {
+        const int slot = SlotOfLanguageIndex(index);
+        if (slot != sourceSlot) {
+            coverage.languages.push_back({slot, 0, 0, 0});
+        }
+    }
+    ForEachResource(
+        doc, coverage.unreadable, [&](const CResourceEditor::Key&, const CStringSet& strings) {
+            if (!HasLanguages(strings)) {
+                return;
+            }
+            const CTextCodec& sourceCodec = strings.GetSlotCodec(sourceSlot);
+            for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
+                const std::string_view source =
+                    strings.GetSlot(entry, static_cast<size_t>(sourceSlot)).text;
+                if (source.empty()) {
+                    continue;
+                }
+                ++coverage.units;
+                const std::string sourceText = CatalogText(sourceCodec, source);
+                for (LanguageCoverage& language : coverage.languages) {
+                    const std::string_view target =
+                        strings.GetSlot(entry, static_cast<size_t>(language.slot)).text;
+                    if (target.empty()) {
+                        ++language.empty;
+                    } else if (CatalogText(strings.GetSlotCodec(language.slot), target) ==
+                               sourceText) {
+                        ++language.identical;
+                    } else {
+                        ++language.translated;
+                    }
+                }
+            }
+        });
+    return coverage;
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "document/ResourceEditor.h"
+#include "exchange/TranslationUnit.h"
+
+class CTallyglassDoc;
+
+// Translation units out of a document's text resources and back in, through its editing model.
+// Only resources whose layout holds languages take part: in the others one text stands for
+// every language, and a translation would replace the source.
+
+struct ExportOptions {
+    int sourceSlot = 0;
+    int targetSlot = 2;
+    bool descriptions = false;  // descriptions as units of their own
+    bool keepCopies = false;    // a target equal to its source exported as translated
+    std::string fileName;       // the file as references name it
+    bool keyByFile = false;     // the file name in front of every key too (one catalog, many files)
+};
+
+struct ExportResult {
+    std::vector<TranslationUnit> units;
+    // Text resources that could not be read ("CTSS 2000"); their texts are missing from units.
+    std::vector<std::string> unreadable;
+};
+
+// One unit per entry (and, with descriptions, per description) whose source text is not empty,
+// in type, chunk and entry order, as the editor currently holds the texts.
+[[nodiscard]] ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options);
+
+enum class UnitOutcome { applied, unchanged, untranslated, fuzzy, outdated, unknown, refused };
+inline constexpr size_t kOutcomeCount = 7;
+
+// The name of an outcome as the summary shows it ("applied").
+[[nodiscard]] const char* OutcomeName(UnitOutcome outcome);
+
+struct ImportOptions {
+    int sourceSlot = 0;
+    int targetSlot = 2;
+    bool fuzzy = false;            // apply fuzzy units
+    bool force = false;            // apply units whose source text has changed since
+    bool skipUnencodable = false;  // skip texts the code page cannot hold instead of refusing all
+    bool strict = false;           // refuse the import on a token or line-break mismatch
+};
+
+struct UnitReport {
+    std::string key;
+    UnitOutcome outcome = UnitOutcome::applied;
+    std::string reason;  // empty for plain outcomes
+};
+
+// What an import would do: every unit's outcome, the changes, and whether it is refused.
+struct ImportPlan {
+    std::array<size_t, kOutcomeCount> counts{};
+    std::vector<UnitReport> reports;    // each unit not applied, with its key
+    std::vector<std::string> warnings;  // token and line-break mismatches
+    std::vector<TextChange> changes;
+    bool refused = false;  // the import as a whole: nothing may be applied
+
+    [[nodiscard]] size_t Count(UnitOutcome outcome) const {
+        return counts[static_cast<size_t>(outcome)];
+    }
+};
+
+// Plans the import of units into the document's target slot; changes nothing.
+[[nodiscard]] ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& units,
+                                    const ImportOptions& options);
+// Applies a plan that is not refused as one step of the document's history ("Import
+// Translation"); nothing for a refused plan or one without changes.
+EditResult ApplyImport(CTallyglassDoc& doc, const ImportPlan& plan);
+// The summary: a line of counts (of a refused import: "refused, nothing applied: N would
+// apply, ..."), then each unit not applied and each warning, one a line.
+[[nodiscard]] std::string FormatImportSummary(const ImportPlan& plan);
+
+struct LanguageCoverage {
+    int slot = 0;
+    size_t translated = 0;  // a text that differs from the source
+    size_t identical = 0;   // the source's text pasted in
+    size_t empty = 0;
+};
+
+struct FileCoverage {
+    size_t units = 0;                         // texts of the source language that are not empty
+    std::vector<LanguageCoverage> languages;  // every named language but the source
+    std::vector<std::string> unreadable;
+};
+
+[[nodiscard]] FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot);
+
+// The $-tokens of a text ("$Me", "$Local:0", "$DynamicStringLocal:2:1"), in order.
+[[nodiscard]] std::vector<std::string> GameTokens(const std::string& text);

@@ -1,0 +1,151 @@
+#include "exchange/TranslationUnit.h"
+
+#include "strings/TextCodec.h"
+#include "strings/TextResources.h"
+
+namespace {
+
+constexpr std::string_view kDescriptionSuffix = ":description";
+
+std::optional<uint16_t> ParseU16(std::string_view text) {
+    if (text.empty() || text.size() > 5) {
+        return std::nullopt;
+    }
+    uint32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (value > 0xFFFF || (text.size() > 1 && text[0] == '0')) {
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(value);
+}
+
+// Splits off the last ':'-separated field of text.
+bool TakeLast(std::string_view& text, std::string_view& field) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos) {
+        field = text;
+        text = {};
+        return false;
+    }
+    field = text.substr(colon + 1);
+    text = text.substr(0, colon);
+    return true;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string FormatUnitKey(const UnitKey& key) {
+    std::string text =
+        ChunkTypeName(key.type) + ":" + std::to_string(key.id) + ":" + std::to_string(key.entry);
+    if (key.part == 1) {
+        text += kDescriptionSuffix;
+    }
+    return text;
+}
+
+std::optional<UnitKey> ParseUnitKey(std::string_view text, std::string* file) {
+    UnitKey key;
+    if (text.size() >= kDescriptionSuffix.size() &&
+        text.substr(text.size() - kDescriptionSuffix.size()) == kDescriptionSuffix) {
+        key.part = 1;
+        text.remove_suffix(kDescriptionSuffix.size());
+    }
+    std::string_view entry;
+    std::string_view id;
+    std::string_view type;
+    if (!TakeLast(text, entry) || !TakeLast(text, id)) {
+        return std::nullopt;
+    }
+    const bool hasFile = TakeLast(text, type);
+    const std::optional<uint16_t> entryValue = ParseU16(entry);
+    const std::optional<uint16_t> idValue = ParseU16(id);
+    const std::optional<ChunkType> typeValue = ParseTextResourceType(type);
+    if (!entryValue || !idValue || !typeValue || (hasFile && text.empty())) {
+        return std::nullopt;
+    }
+    key.type = *typeValue;
+    key.id = *idValue;
+    key.entry = *entryValue;
+    if (file != nullptr) {
+        *file = hasFile ? std::string(text) : std::string();
+    }
+    return key;
+}
+
+std::string FileOfUnit(const TranslationUnit& unit) {
+    std::string file;
+    if (ParseUnitKey(unit.context, &file) && !file.empty()) {
+        return file;
+    }
+    if (ParseUnitKey(unit.reference, &file)) {
+        return file;
+    }
+    return {};
+}
+
+std::string ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::optional<std::u16string> FromUtf8(std::string_view text) {
+    if (CTextCodec::FindInvalidUtf8(text) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1   ? lead
+                     : length == 2 ? lead & 0x1F
+                     : length == 3 ? lead & 0x0F
+                                   : lead & 0x07;
+        for (size_t k = 1; k < length; ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        i += length;
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}

@@ -1,0 +1,126 @@
+// File > Export Translation and Import Translation, driven with scripted dialogs: the catalog
+// written, the summary asked about before anything changes, one undo step, and a refusal that
+// changes nothing.
+#include "tests/app/AppFixture.h"
+
+#include "app/Resource.h"
+#include "app/TranslationCommands.h"
+#include "document/TallyglassDoc.h"
+#include "exchange/PoCatalog.h"
+#include "framework/doc/MessageBoxService.h"
+#include "tests/support/IffBytes.h"
+
+#include <QComboBox>
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kFrench = 2;
+
+// STR# 128, multilingual: English "Chair" and "Table", French "Chaise" for the first only.
+std::vector<uint8_t> MultilingualFile() {
+    std::vector<uint8_t> payload = {0xFD, 0xFF, 3, 0};
+    for (const auto& [code, text] :
+         std::vector<std::pair<uint8_t, std::string>>{{1, "Chair"}, {1, "Table"}, {3, "Chaise"}}) {
+        payload.push_back(code);
+        payload.insert(payload.end(), text.begin(), text.end());
+        payload.insert(payload.end(), {0, 0});
+    }
+    return MakeIffFile({MakeChunk("STR#", 128, payload, "names")});
+}
+
+class TranslationCommandsTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        m_strFile = WriteFile("chair.iff", MultilingualFile());
+        ASSERT_TRUE(Start({m_strFile}));
+        // Every dialog is accepted with French as the translation.
+        m_runModal = [this](QDialog& dialog) {
+            if (auto* translation = dynamic_cast<CTranslationDialog*>(&dialog)) {
+                translation->m_pTarget->setCurrentIndex(kFrench);
+                ++m_nDialogs;
+                dialog.accept();
+            }
+        };
+    }
+    [[nodiscard]] std::string French(size_t entry) const {
+        CStringSet holder;
+        const CStringSet* strings =
+            m_pApp->GetDocument()->m_editor.Content({kTypeStrings, 128}, holder);
+        return strings != nullptr ? std::string(strings->GetSlot(entry, kFrench).text) : "?";
+    }
+    void WriteTranslation(const std::string& path, const std::string& second) {
+        std::vector<TranslationUnit> units(2);
+        units[0] = {"STR#:128:0", "chair.iff:STR#:128:0", "Chair", "Chaise", "", "", false};
+        units[1] = {"STR#:128:1", "chair.iff:STR#:128:1", "Table", second, "", "", false};
+        std::string error;
+        ASSERT_TRUE(WritePoCatalog(path, {"fr", "en_US"}, units, error)) << error;
+    }
+
+    std::string m_strFile;
+    int m_nDialogs = 0;
+};
+
+TEST_F(TranslationCommandsTest, ExportWritesTheCatalogOfTheChosenLanguage) {
+    const std::string po = Path("chair.fr.po");
+    m_dialogs.Answer(po);
+    Command(ID_FILE_EXPORT_TRANSLATION);
+    EXPECT_EQ(m_nDialogs, 1);
+    ASSERT_EQ(m_dialogs.requests.size(), 1u);
+    EXPECT_EQ(m_dialogs.requests[0].proposedName, "chair.iff.fr.po");
+    CatalogInfo info;
+    std::vector<TranslationUnit> units;
+    std::string error;
+    ASSERT_TRUE(ReadPoCatalog(po, info, units, error)) << error;
+    EXPECT_EQ(info.language, "fr");
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[0].target, "Chaise");
+    EXPECT_EQ(units[1].target, "");
+    EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(TranslationCommandsTest, ImportShowsTheSummaryAndAppliesOneUndoableStep) {
+    const std::string po = Path("in.po");
+    WriteTranslation(po, "Tableau");
+    // Declined first: nothing changes.
+    m_dialogs.Answer(po);
+    m_messages.Answer({IDNO});
+    Command(ID_FILE_IMPORT_TRANSLATION);
+    ASSERT_NE(m_messages.Last(), nullptr);
+    EXPECT_EQ(m_messages.Last()->text.rfind("1 applied, 1 unchanged, 0 untranslated", 0), 0u)
+        << m_messages.Last()->text;
+    EXPECT_EQ(French(1), "");
+    EXPECT_FALSE(m_pApp->GetDocument()->IsModified());
+
+    m_dialogs.Answer(po);
+    m_messages.Answer({IDYES});
+    Command(ID_FILE_IMPORT_TRANSLATION);
+    EXPECT_EQ(French(1), "Tableau");
+    EXPECT_TRUE(m_pApp->GetDocument()->IsModified());
+    EXPECT_EQ(m_pApp->GetDocument()->m_undo.GetUndoText(), "Import Translation");
+    Command(ID_EDIT_UNDO);
+    EXPECT_EQ(French(1), "");
+    EXPECT_FALSE(m_pApp->GetDocument()->IsModified());
+}
+
+TEST_F(TranslationCommandsTest, ARefusedImportIsShownAndChangesNothing) {
+    const std::string po = Path("in.po");
+    WriteTranslation(po, "Sto\xC5\x82");
+    m_dialogs.Answer(po);
+    Command(ID_FILE_IMPORT_TRANSLATION);
+    ASSERT_NE(m_messages.Last(), nullptr);
+    EXPECT_NE(m_messages.Last()->text.find("refused; nothing was changed"), std::string::npos);
+    EXPECT_NE(m_messages.Last()->text.find("\xE2\x80\x9C\xC5\x82\xE2\x80\x9D cannot be stored in "
+                                           "French text"),
+              std::string::npos)
+        << m_messages.Last()->text;
+    EXPECT_EQ(m_messages.Last()->type & MB_BUTTONMASK, MB_OK);
+    EXPECT_EQ(French(1), "");
+    EXPECT_FALSE(m_pApp->GetDocument()->IsModified());
+}
+
+}  // namespace
