@@ -162,17 +162,6 @@ int RunList(const std::string& path) {
     return 0;
 }
 
-// Runs a command, turning a stream error into its message and the exit status 1.
-template <typename Command>
-int Guarded(Command command) {
-    try {
-        return command();
-    } catch (const CFileException& e) {
-        PrintError(e.GetErrorMessage());
-        return 1;
-    }
-}
-
 }  // namespace
 
 void RegisterContainerCommands(CLI::App& app, int& exitCode) {

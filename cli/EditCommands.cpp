@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/EditOperations.h"
 #include "framework/stream/FileException.h"
@@ -51,17 +52,6 @@ void AddTargetOptions(CLI::App* command, EditOptions& options) {
     command->add_option("-o,--output", options.target.output,
                         "file to save to instead of FILE (FILE stays untouched)");
     command->add_flag("--force", options.target.force, "replace the file even if it is read-only");
-}
-
-// Runs an operation, turning an escaped stream error into its message and the status 1.
-template <typename Operation>
-int Guarded(Operation operation) {
-    try {
-        return operation();
-    } catch (const CFileException& e) {
-        PrintError(e.GetErrorMessage());
-        return 1;
-    }
 }
 
 }  // namespace

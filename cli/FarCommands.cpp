@@ -1,5 +1,6 @@
 // The archive commands: far list shows an archive's manifest, far extract writes its entries
 // into a folder and nowhere else.
+#include "cli/CliText.h"
 #include "cli/Commands.h"
 
 #include "document/TallyglassDoc.h"
@@ -230,16 +231,6 @@ int RunExtract(const std::string& path, const std::vector<std::string>& names,
     }
     ::close(root);
     return status;
-}
-
-template <typename Command>
-int Guarded(Command command) {
-    try {
-        return command();
-    } catch (const CFileException& e) {
-        PrintError(e.GetErrorMessage());
-        return 1;
-    }
 }
 
 }  // namespace

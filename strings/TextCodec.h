@@ -29,6 +29,9 @@
 //
 // The conversion tables are built once from ICU's converters when a code page is first used;
 // conversions afterwards are table look-ups without ICU.
+// Appends code point c to out as UTF-8 (c a scalar value; nothing checks it).
+void AppendUtf8(std::string& out, char32_t c);
+
 class CTextCodec {
 public:
     static constexpr char32_t kEscapeBase = 0xF0000;
