@@ -230,6 +230,8 @@ FileDialogRequest CDocManager::MakeOpenRequest() {
     request.kind = FileDialogRequest::open;
     request.title = "Open";
     request.filters = IffFilters();
+    // An IFF file inside an archive opens through a chooser of its entries.
+    request.filters.insert(request.filters.begin() + 1, {"FAR Archives (*.far)", "*.far"});
     request.defaultExtension = "iff";
     return request;
 }

@@ -218,11 +218,13 @@ TEST_F(DocManagerTest, OpenDialogRequestAndCancel) {
     const auto& request = dialogs.requests[0];
     EXPECT_EQ(request.kind, FileDialogRequest::open);
     EXPECT_EQ(request.title, "Open");
-    ASSERT_EQ(request.filters.size(), 2u);
+    ASSERT_EQ(request.filters.size(), 3u);
     EXPECT_EQ(request.filters[0].name, "IFF Files (*.iff)");
     EXPECT_EQ(request.filters[0].pattern, "*.iff");
-    EXPECT_EQ(request.filters[1].name, "All Files (*.*)");
-    EXPECT_EQ(request.filters[1].pattern, "*.*");
+    EXPECT_EQ(request.filters[1].name, "FAR Archives (*.far)");
+    EXPECT_EQ(request.filters[1].pattern, "*.far");
+    EXPECT_EQ(request.filters[2].name, "All Files (*.*)");
+    EXPECT_EQ(request.filters[2].pattern, "*.*");
     EXPECT_EQ(request.defaultExtension, "iff");
     dialogs.Answer(dir / "b.iff");
     EXPECT_EQ(manager.OnFileOpen(), OpenResult::opened);
