@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <iterator>
 #include <limits>
+#include <span>
 #include <tuple>
 
 CTallyglassDoc::CTallyglassDoc() {
@@ -94,8 +95,10 @@ std::string CTallyglassDoc::OpenErrorMessage(int code, const std::string& path) 
 
 bool CTallyglassDoc::CanOpenSource(CFile& file, const std::string& path) {
     const uint64_t length = file.GetLength();
-    // An archive's entry is checked once it has been picked out of the archive.
-    if (length == 0 || m_pendingEntry) {
+    if (m_pendingEntry) {
+        return CanOpenArchiveEntry(file, path);
+    }
+    if (length == 0) {
         return true;
     }
     std::array<uint8_t, kFileHeaderSize> header{};
@@ -323,11 +326,42 @@ std::string CTallyglassDoc::LoadArchiveEntry(CFile& file, const std::string& ent
     return {};
 }
 
+bool CTallyglassDoc::CanOpenArchiveEntry(CFile& file, const std::string& path) {
+    m_checkedArchive.reset();
+    ArchiveSource source;
+    std::string why;
+    int code = errArchive;
+    if (file.GetLength() == 0) {
+        why = FileNameOf(path) + " is not a FAR archive.";
+    } else {
+        why = LoadArchiveEntry(file, *m_pendingEntry, source.archive, source.index);
+    }
+    if (why.empty()) {
+        // An empty entry opens as an empty file does: a document without chunks.
+        const std::span<const uint8_t> bytes = source.archive.EntryBytes(source.index);
+        code = bytes.empty() ? 0 : CIffFile::CheckHeader(bytes.data(), bytes.size(), bytes.size());
+        why = OpenErrorMessage(code, *m_pendingEntry);
+    }
+    file.SeekToBegin();
+    if (!why.empty()) {
+        m_nOpenError = code;
+        if (CView* view = GetFirstView()) {
+            static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
+        }
+        return false;
+    }
+    m_checkedArchive = std::move(source);
+    return true;
+}
+
 bool CTallyglassDoc::AttachArchiveEntry(CFile& file) {
     ArchiveSource source;
-    if (const std::string why =
-            LoadArchiveEntry(file, *m_pendingEntry, source.archive, source.index);
-        !why.empty()) {
+    if (m_checkedArchive) {
+        source = std::move(*m_checkedArchive);
+        m_checkedArchive.reset();
+    } else if (const std::string why =
+                   LoadArchiveEntry(file, *m_pendingEntry, source.archive, source.index);
+               !why.empty()) {
         if (CView* view = GetFirstView()) {
             static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
         }

@@ -141,12 +141,17 @@ private:
     // Reads the archive in file and attaches m_iff to the entry m_pendingEntry names; false, with
     // the reason told, when there is none to attach.
     bool AttachArchiveEntry(CFile& file);
+    // Before an entry's open replaces anything: the archive read, the entry found and its header
+    // checked; a refusal is told and leaves the document as it was.
+    bool CanOpenArchiveEntry(CFile& file, const std::string& path);
     // Writes the archive with the entry replaced by the bytes m_iff saves.
     void StoreArchive(CFile& file);
 
     std::optional<ArchiveSource> m_archive;
     std::optional<std::string> m_pendingEntry;  // the entry OnOpenArchiveEntry is loading
-    bool m_bSavingLoose = false;                // the entry is being saved as a loose file
+    // The archive CanOpenSource read and checked, for Serialize to take instead of reading again.
+    std::optional<ArchiveSource> m_checkedArchive;
+    bool m_bSavingLoose = false;  // the entry is being saved as a loose file
     EntryChooser m_entryChooser;
     std::optional<std::vector<uint8_t>> m_written;  // the archive the current save wrote
     int m_nOpenError = 0;

@@ -195,14 +195,19 @@ struct OpenFailure {
 
 class FarDocumentOpen : public FarDocumentTest, public testing::WithParamInterface<OpenFailure> {};
 
-TEST_P(FarDocumentOpen, SaysWhyAndLeavesADocumentWithoutChunksOrArchive) {
+TEST_P(FarDocumentOpen, SaysWhyAndLeavesTheOpenDocumentAsItWas) {
     const OpenFailure& row = GetParam();
+    const std::string good = dir / "good.iff";
+    WriteBytes(good, SampleIff());
+    ASSERT_TRUE(doc.OnOpenDocument(good));
+    const size_t chunks = doc.m_iff.GetChunkList().size();
     WriteBytes(path, row.bytes);
-    ASSERT_TRUE(doc.OnOpenArchiveEntry(path, row.entry));
+    EXPECT_FALSE(doc.OnOpenArchiveEntry(path, row.entry));
     EXPECT_NE(doc.GetOpenError(), 0);
+    EXPECT_FALSE(doc.LastOpenReplacedContents());
     EXPECT_FALSE(doc.IsArchiveEntry());
-    EXPECT_TRUE(doc.IsSaveAsRequired());
-    EXPECT_TRUE(doc.m_iff.GetChunkList().empty());
+    EXPECT_FALSE(doc.IsSaveAsRequired());
+    EXPECT_EQ(doc.m_iff.GetChunkList().size(), chunks);
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_NE(box.shown[0].text.find(row.message), std::string::npos) << box.shown[0].text;
 }
