@@ -46,7 +46,7 @@ click() {
   sleep 0.3
 }
 click 40 30                     # the first resource in the list
-xdotool key --window "$window" Down   # the next one: "#128: Armchair - names"
+xdotool key --window "$window" Down Down   # two further down: "#128: Armchair - names"
 sleep 0.3
 click 200 97                    # its first string
 click 200 66                    # the language box, then Japanese, to show a double-byte code page
