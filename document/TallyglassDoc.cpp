@@ -44,7 +44,7 @@ void CTallyglassDoc::Serialize(CArchive& archive) {
     }
     m_nOpenError = 0;
     if (m_pendingEntry) {
-        if (!file || !AttachArchiveEntry(*file)) {
+        if (!AttachArchiveEntry()) {
             m_nOpenError = errArchive;
             SetSaveAsRequired(true);
             return;
@@ -270,15 +270,7 @@ bool CTallyglassDoc::OnOpenArchiveEntry(const std::string& archivePath, const st
     // The base's open: the archive is read as a file, Serialize picks the entry out of it.
     const bool opened = CDocument::OnOpenDocument(archivePath);
     m_pendingEntry.reset();
-    if (opened && !m_archive && m_nOpenError == 0) {
-        // An empty file is read by nobody: it holds no archive.
-        m_nOpenError = errArchive;
-        SetSaveAsRequired(true);
-        if (CView* view = GetFirstView()) {
-            static_cast<void>(view->MessageBox(FileNameOf(archivePath) + " is not a FAR archive.",
-                                               kErrorCaption, MB_OK | MB_ICONSTOP));
-        }
-    }
+    m_checkedArchive.reset();
     return opened;
 }
 
@@ -354,19 +346,12 @@ bool CTallyglassDoc::CanOpenArchiveEntry(CFile& file, const std::string& path) {
     return true;
 }
 
-bool CTallyglassDoc::AttachArchiveEntry(CFile& file) {
-    ArchiveSource source;
-    if (m_checkedArchive) {
-        source = std::move(*m_checkedArchive);
-        m_checkedArchive.reset();
-    } else if (const std::string why =
-                   LoadArchiveEntry(file, *m_pendingEntry, source.archive, source.index);
-               !why.empty()) {
-        if (CView* view = GetFirstView()) {
-            static_cast<void>(view->MessageBox(why, kErrorCaption, MB_OK | MB_ICONSTOP));
-        }
-        return false;
+bool CTallyglassDoc::AttachArchiveEntry() {
+    if (!m_checkedArchive) {
+        return false;  // CanOpenArchiveEntry has told why
     }
+    ArchiveSource source = std::move(*m_checkedArchive);
+    m_checkedArchive.reset();
     const std::span<const uint8_t> entryBytes = source.archive.EntryBytes(source.index);
     CMemFile entryFile(entryBytes.data(), entryBytes.size());
     if (m_iff.Attach(entryFile) != entryBytes.size() && !entryBytes.empty()) {

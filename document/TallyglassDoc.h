@@ -86,10 +86,10 @@ public:
 
     // Opens the entry of the archive at archivePath that FindEntry picks for entry, as
     // OnOpenDocument opens a file: the archive is read once into memory, and the entry's bytes
-    // are the IFF file the document holds. When the archive or the entry cannot be read the
-    // first view says why, the open code is errArchive and the document is left without chunks
-    // and without an archive, as after a file that is not an IFF file. False only for a stream
-    // error (reported). The caller sets the path (the archive's) as after OnOpenDocument.
+    // are the IFF file the document holds. When the archive or the entry cannot be read, or the
+    // entry is not an IFF file, the first view says why and false comes back with the document
+    // as it was (the open code errArchive or CIffFile's). The caller sets the path (the
+    // archive's) as after OnOpenDocument.
     bool OnOpenArchiveEntry(const std::string& archivePath, const std::string& entry);
     // Reads the archive in file (from its start, once) into archive. Returns why it is not a
     // readable archive (a sentence naming it by its file name), or an empty string; an archive
@@ -138,9 +138,9 @@ private:
         CFarArchive archive;
         size_t index = 0;
     };
-    // Reads the archive in file and attaches m_iff to the entry m_pendingEntry names; false, with
-    // the reason told, when there is none to attach.
-    bool AttachArchiveEntry(CFile& file);
+    // Attaches m_iff to the entry CanOpenArchiveEntry found in the archive it read, and keeps
+    // the archive; false when there is none to attach.
+    bool AttachArchiveEntry();
     // Before an entry's open replaces anything: the archive read, the entry found and its header
     // checked; a refusal is told and leaves the document as it was.
     bool CanOpenArchiveEntry(CFile& file, const std::string& path);
