@@ -23,6 +23,20 @@ bool HasLanguages(const CStringSet& strings) {
     return layout == StringLayout::multilingual || layout == StringLayout::utf8;
 }
 
+// What the editing panel allows for each layout: a language other than the first only with
+// languages, a description only where the layout stores one. done, badSlot or noDescriptions.
+EditStatus CheckSlotAndPart(const CStringSet& strings, int slot, int part) {
+    if (slot < 0 || slot >= kSlotCount || part < 0 || part > 1 ||
+        (slot != 0 && !HasLanguages(strings))) {
+        return EditStatus::badSlot;
+    }
+    const StringLayout layout = strings.GetLayout();
+    if (part == 1 && (layout == StringLayout::basic || layout == StringLayout::plain)) {
+        return EditStatus::noDescriptions;
+    }
+    return EditStatus::done;
+}
+
 // The payload of a chunk, or nothing when it cannot be had.
 bool PayloadOf(CIffFile& iff, ChunkHandle handle, std::vector<uint8_t>& out) {
     const CChunkRecord* record = CChunkStore::Instance().Resolve(handle);
@@ -93,14 +107,13 @@ constexpr int kTypingId = 1;
 class CSetStringCommand : public CResourceCommand {
 public:
     CSetStringCommand(CResourceEditor& editor, uint16_t entry, int slot, int part,
-                      std::string before, std::string after, bool appends,
-                      const char* text = "Typing")
-        : CResourceCommand(editor, text, entry, slot),
+                      std::string before, std::string after, bool appends, bool addsString = false)
+        : CResourceCommand(editor, addsString ? "Add String" : "Typing", entry, slot),
           m_nPart(part),
           m_strBefore(std::move(before)),
           m_strAfter(std::move(after)),
           m_bAppends(appends),
-          m_bAdds(std::string_view(text) != "Typing") {}
+          m_bAdds(addsString) {}
 
     // "Add String" is a step of its own: typing into the new entry does not merge into it.
     [[nodiscard]] int GetId() const override { return m_bAdds ? -1 : kTypingId; }
@@ -268,18 +281,19 @@ EditResult CResourceEditor::SetString(uint16_t entry, int slot, int part, std::s
                                                 " is out of range: the resource has " +
                                                 std::to_string(count) + " entries.");
     }
-    if (slot < 0 || slot >= kSlotCount || part < 0 || part > 1) {
-        return Refuse(EditStatus::badSlot, "slot " + std::to_string(slot) + " is out of range.");
-    }
-    const StringLayout layout = m_strings.GetLayout();
-    // What the editing panel allows for each layout: a language other than the first only with
-    // languages, a description only where the layout stores one.
-    if (slot != 0 && !HasLanguages(m_strings)) {
-        return Refuse(EditStatus::badSlot,
-                      "the resource has no languages: only slot 0 (USEnglish) can be set.");
-    }
-    if (part == 1 && (layout == StringLayout::basic || layout == StringLayout::plain)) {
-        return Refuse(EditStatus::noDescriptions, "the resource's layout stores no descriptions.");
+    switch (CheckSlotAndPart(m_strings, slot, part)) {
+        case EditStatus::badSlot:
+            if (slot < 0 || slot >= kSlotCount || part < 0 || part > 1) {
+                return Refuse(EditStatus::badSlot,
+                              "slot " + std::to_string(slot) + " is out of range.");
+            }
+            return Refuse(EditStatus::badSlot,
+                          "the resource has no languages: only slot 0 (USEnglish) can be set.");
+        case EditStatus::noDescriptions:
+            return Refuse(EditStatus::noDescriptions,
+                          "the resource's layout stores no descriptions.");
+        default:
+            break;
     }
     std::string before;
     std::ignore = m_strings.GetString(entry, static_cast<uint16_t>(slot), part, before);
@@ -297,13 +311,12 @@ EditResult CResourceEditor::AddString(int slot) {
     if (count >= CStringSet::kMaxRecords) {
         return Refuse(EditStatus::tooLarge, kAddTooMany);
     }
-    if (slot < 0 || slot >= kSlotCount || (slot != 0 && !HasLanguages(m_strings))) {
+    if (CheckSlotAndPart(m_strings, slot, 0) != EditStatus::done) {
         slot = 0;
     }
     RememberOriginal();
     m_stack.Push(std::make_unique<CSetStringCommand>(*this, static_cast<uint16_t>(count), slot, 0,
-                                                     std::string(), std::string(), true,
-                                                     "Add String"));
+                                                     std::string(), std::string(), true, true));
     return {};
 }
 
@@ -674,15 +687,12 @@ EditResult CResourceEditor::ApplyChanges(const std::vector<TextChange>& changes,
         if (change.entry >= after.GetCount()) {
             return Refuse(EditStatus::badEntry, where + " does not exist.");
         }
-        const StringLayout layout = after.GetLayout();
-        if (change.slot < 0 || change.slot >= kSlotCount ||
-            (change.slot != 0 && !HasLanguages(after))) {
-            return Refuse(EditStatus::badSlot, where + ": the resource has no such language.");
-        }
-        if (change.part != 0 &&
-            (change.part != 1 || layout == StringLayout::basic || layout == StringLayout::plain)) {
-            return Refuse(EditStatus::noDescriptions,
-                          where + ": the resource's layout stores no descriptions.");
+        if (const EditStatus status = CheckSlotAndPart(after, change.slot, change.part);
+            status != EditStatus::done) {
+            return Refuse(status,
+                          where + (status == EditStatus::badSlot
+                                       ? ": the resource has no such language."
+                                       : ": the resource's layout stores no descriptions."));
         }
         std::string current;
         std::ignore =
