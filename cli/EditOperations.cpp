@@ -218,8 +218,7 @@ int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot) {
         return 1;
     }
     CResourceEditor& editor = session.Editor();
-    const StringLayout layout = editor.Strings().GetLayout();
-    if (layout != StringLayout::multilingual && layout != StringLayout::utf8) {
+    if (!editor.Strings().HasLanguages()) {
         PrintError("the resource has no languages to copy into.");
         return 1;
     }

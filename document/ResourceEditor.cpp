@@ -18,16 +18,11 @@ EditResult Refuse(EditStatus status, std::string reason) {
     return {status, std::move(reason)};
 }
 
-bool HasLanguages(const CStringSet& strings) {
-    const StringLayout layout = strings.GetLayout();
-    return layout == StringLayout::multilingual || layout == StringLayout::utf8;
-}
-
 // What the editing panel allows for each layout: a language other than the first only with
 // languages, a description only where the layout stores one. done, badSlot or noDescriptions.
 EditStatus CheckSlotAndPart(const CStringSet& strings, int slot, int part) {
     if (slot < 0 || slot >= kSlotCount || part < 0 || part > 1 ||
-        (slot != 0 && !HasLanguages(strings))) {
+        (slot != 0 && !strings.HasLanguages())) {
         return EditStatus::badSlot;
     }
     const StringLayout layout = strings.GetLayout();
@@ -518,7 +513,7 @@ std::vector<SearchHit> CResourceEditor::HitsOf(const Key& key, const CStringSet&
                                                const CTextSearch& search,
                                                const SearchScope& scope) const {
     std::vector<SearchHit> hits;
-    const bool languages = HasLanguages(strings);
+    const bool languages = strings.HasLanguages();
     for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
         for (int slot = 0; slot < kSlotCount; ++slot) {
             if ((!languages && slot != 0) || (scope.slot >= 0 && languages && slot != scope.slot)) {
@@ -623,8 +618,8 @@ EditResult CResourceEditor::ReplaceAll(const CTextSearch& search, std::u16string
             size_t bad = 0;
             if (!codec.EncodeDisplay(changed, bytes, &bad)) {
                 const char* name = LanguageName(hit.slot);
-                const std::string language = !HasLanguages(*strings) ? std::string("Western")
-                                             : name != nullptr       ? std::string(name)
+                const std::string language = !strings->HasLanguages() ? std::string("Western")
+                                             : name != nullptr        ? std::string(name)
                                                                : "slot " + std::to_string(hit.slot);
                 std::string character;
                 if (bad < changed.size()) {

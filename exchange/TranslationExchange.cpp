@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <map>
+#include <memory>
 #include <set>
 
 #include "document/TallyglassDoc.h"
@@ -16,20 +18,10 @@ namespace {
 
 constexpr const char* kImportStep = "Import Translation";
 
-bool HasLanguages(const CStringSet& strings) {
-    const StringLayout layout = strings.GetLayout();
-    return layout == StringLayout::multilingual || layout == StringLayout::utf8;
-}
-
 // A stored text as catalogs hold it: UTF-8, each CR LF one '\n'; bytes the code page cannot
 // decode stay escapes, so that they come back as they were.
 std::string CatalogText(const CTextCodec& codec, std::string_view bytes) {
     return ToUtf8(CTextCodec::ToDisplay(codec.Decode(bytes)));
-}
-
-std::string LanguageOf(int slot) {
-    const char* name = LanguageName(slot);
-    return name != nullptr ? name : "slot " + std::to_string(slot);
 }
 
 // Calls visit(key, strings) for every text resource of the document in type and chunk order,
@@ -69,16 +61,6 @@ bool IsAsciiAlpha(char c) {
 
 bool IsAsciiAlnum(char c) {
     return IsAsciiAlpha(c) || (c >= '0' && c <= '9');
-}
-
-// The character at a UTF-16 index of text, as UTF-8.
-std::string CharacterAt(const std::u16string& text, size_t index) {
-    if (index >= text.size()) {
-        return {};
-    }
-    const size_t length =
-        index + 1 < text.size() && text[index] >= 0xD800 && text[index] < 0xDC00 ? 2 : 1;
-    return ToUtf8(std::u16string_view(text).substr(index, length));
 }
 
 void Report(ImportPlan& plan, const std::string& key, UnitOutcome outcome,
@@ -124,7 +106,7 @@ ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
     ExportResult result;
     ForEachResource(
         doc, result.unreadable, [&](const CResourceEditor::Key& key, const CStringSet& strings) {
-            if (!HasLanguages(strings)) {
+            if (!strings.HasLanguages()) {
                 return;
             }
             const CTextCodec& sourceCodec = strings.GetSlotCodec(options.sourceSlot);
@@ -165,7 +147,19 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
                       const ImportOptions& options) {
     ImportPlan plan;
     std::set<std::pair<CResourceEditor::Key, std::pair<uint16_t, int>>> seen;
-    const std::string language = LanguageOf(options.targetSlot);
+    const std::string language = ReadableLanguageName(options.targetSlot);
+    // Each resource decoded once, not once per unit (the selected one is the working copy).
+    std::map<CResourceEditor::Key, std::unique_ptr<CStringSet>> holders;
+    std::map<CResourceEditor::Key, const CStringSet*> contents;
+    const auto contentOf = [&](const CResourceEditor::Key& key) {
+        auto found = contents.find(key);
+        if (found == contents.end()) {
+            auto holder = std::make_unique<CStringSet>();
+            found = contents.emplace(key, doc.m_editor.Content(key, *holder)).first;
+            holders.emplace(key, std::move(holder));
+        }
+        return found->second;
+    };
     for (const TranslationUnit& unit : units) {
         const std::optional<UnitKey> parsed = ParseUnitKey(unit.context, nullptr);
         // A unit without a key is named by the start of its source text.
@@ -176,13 +170,12 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             continue;
         }
         const CResourceEditor::Key resource(parsed->type, parsed->id);
-        CStringSet holder;
-        const CStringSet* strings = doc.m_editor.Content(resource, holder);
+        const CStringSet* strings = contentOf(resource);
         if (strings == nullptr) {
             Report(plan, key, UnitOutcome::unknown, "no such resource in the file");
             continue;
         }
-        if (!HasLanguages(*strings)) {
+        if (!strings->HasLanguages()) {
             Report(plan, key, UnitOutcome::unknown, "the resource has no languages");
             continue;
         }
@@ -222,7 +215,7 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
         }
         if (!codec.EncodeDisplay(*display, bytes, &bad)) {
             Report(plan, key, UnitOutcome::refused,
-                   "\u201C" + CharacterAt(*display, bad) + "\u201D cannot be stored in " +
+                   "\u201C" + DescribeCharacter(*display, bad) + "\u201D cannot be stored in " +
                        language + " text");
             plan.refused = plan.refused || !options.skipUnencodable;
             continue;
@@ -301,7 +294,7 @@ FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot) {
     }
     ForEachResource(
         doc, coverage.unreadable, [&](const CResourceEditor::Key&, const CStringSet& strings) {
-            if (!HasLanguages(strings)) {
+            if (!strings.HasLanguages()) {
                 return;
             }
             const CTextCodec& sourceCodec = strings.GetSlotCodec(sourceSlot);

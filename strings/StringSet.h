@@ -127,6 +127,11 @@ public:
     // A slot of an entry; empty for an index or slot out of range.
     [[nodiscard]] StringSlot GetSlot(size_t index, size_t slot) const;
     [[nodiscard]] StringLayout GetLayout() const;
+    // The layout stores a text per language (multilingual or UTF-8), not one for all.
+    [[nodiscard]] bool HasLanguages() const {
+        const StringLayout layout = GetLayout();
+        return layout == StringLayout::multilingual || layout == StringLayout::utf8;
+    }
     // The codec the texts of a slot are held in under the current layout: UTF-8 in the UTF-8
     // layout, the slot's code page in the multilingual one, windows-1252 in the others.
     [[nodiscard]] const CTextCodec& GetSlotCodec(int slot) const;

@@ -358,8 +358,7 @@ void CTallyglassView::FillStringList() {
         UpdateData(false);
     }
     m_pStringModel->SetSlot(CurrentSlot(), CurrentCodec());
-    const StringLayout layout = Strings().GetLayout();
-    const bool languages = layout == StringLayout::multilingual || layout == StringLayout::utf8;
+    const bool languages = Strings().HasLanguages();
     const int source = languages && CurrentSlot() != m_nSourceSlot ? m_nSourceSlot : -1;
     const bool sourceAppears = source >= 0 && m_pStringModel->GetSourceSlot() < 0;
     m_pStringModel->SetSource(source, Strings().GetSlotCodec(m_nSourceSlot));
@@ -552,11 +551,8 @@ void CTallyglassView::OnChangeEdit(int part) {
             QChar::isLowSurrogate(stored[badIndex + 1])) {
             refused = QChar::surrogateToUcs4(static_cast<char16_t>(refused), stored[badIndex + 1]);
         }
-        const StringLayout layout = Strings().GetLayout();
         const QString language =
-            layout == StringLayout::multilingual || layout == StringLayout::utf8
-                ? LanguageName(m_nLanguage)
-                : QStringLiteral("Western");
+            Strings().HasLanguages() ? LanguageName(m_nLanguage) : QStringLiteral("Western");
         m_pStatus->setText(QStringLiteral("\u201C%1\u201D cannot be stored in %2 text.")
                                .arg(QString::fromUcs4(&refused, 1), language));
         return;
@@ -828,8 +824,7 @@ void CTallyglassView::ShowHit(const SearchHit& hit) {
             break;
         }
     }
-    const StringLayout layout = Strings().GetLayout();
-    if (layout == StringLayout::multilingual || layout == StringLayout::utf8) {
+    if (Strings().HasLanguages()) {
         const int language = LanguageIndexOfSlot(hit.slot);
         if (language >= 0 && language != m_nLanguage)
             m_pLanguage->setCurrentIndex(language);
@@ -893,9 +888,7 @@ void CTallyglassView::ShowPlace(const EditPlace& place) {
     SelectLoadedResource();
     const int language = LanguageIndexOfSlot(place.slot);
     ShowLayoutFlags();
-    const StringLayout layout = Strings().GetLayout();
-    const bool languages = layout == StringLayout::multilingual || layout == StringLayout::utf8;
-    m_nLanguage = languages && language >= 0 ? language : 0;
+    m_nLanguage = Strings().HasLanguages() && language >= 0 ? language : 0;
     UpdateData(false);
     m_bRefreshing = false;
     FillStringList();
@@ -990,8 +983,7 @@ void CTallyglassView::ShowLoadedFlags() {
     m_bRecount = true;
     ShowLayoutFlags();
     // The chosen language stays while the layout has languages to choose from.
-    const StringLayout layout = Strings().GetLayout();
-    if (m_nLanguage < 0 || (layout != StringLayout::multilingual && layout != StringLayout::utf8))
+    if (m_nLanguage < 0 || !Strings().HasLanguages())
         m_nLanguage = 0;
     UpdateData(false);
 }
