@@ -41,10 +41,16 @@ struct InputFile {
     std::string name;
 };
 
-bool HasGameExtension(const fs::path& path) {
+// ".IFF" as ".iff".
+std::string LowerExtension(const fs::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+bool HasGameExtension(const fs::path& path) {
+    const std::string extension = LowerExtension(path);
     return extension == ".iff" || extension == ".flr" || extension == ".wll" || extension == ".spf";
 }
 
@@ -95,7 +101,8 @@ bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputF
 // Opens a file argument as a document: every command opens its inputs here and only here.
 bool OpenInput(CDocSession& session, const InputFile& input) {
     if (!session.Open(input.path)) {
-        // The document's message does not name the file, which among many must be told.
+        // The document's message names the file only by its name; among many files in
+        // folders, the path tells which one.
         PrintError(input.path + ": the file is skipped.");
         return false;
     }
@@ -141,10 +148,7 @@ Format FormatOf(const std::optional<std::string>& option, const std::string& pat
     if (option) {
         return *option == "csv" ? Format::csv : Format::po;
     }
-    std::string extension = fs::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".csv" ? Format::csv : Format::po;
+    return LowerExtension(path) == ".csv" ? Format::csv : Format::po;
 }
 
 bool WriteCatalog(Format format, const std::string& path, const CatalogInfo& info,
