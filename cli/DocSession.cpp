@@ -5,10 +5,6 @@
 #include "framework/doc/PathUtil.h"
 #include "iff/ChunkTypes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 int CStderrMessageBox::Show(const std::string& text, const std::string&, unsigned type) {
@@ -30,14 +26,6 @@ CDocSession::CDocSession() {
 
 CDocSession::~CDocSession() {
     m_doc.RemoveView(&m_view);
-}
-
-bool IsReadOnlyFile(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return false;  // a file yet to be made
-    }
-    return (st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
 }
 
 bool CDocSession::Open(const std::string& path) {

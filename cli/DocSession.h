@@ -5,6 +5,7 @@
 
 #include "document/TallyglassDoc.h"
 #include "framework/doc/MessageBoxService.h"
+#include "framework/doc/PathUtil.h"  // IsReadOnlyFile
 #include "framework/doc/View.h"
 
 // Prints every message box on stderr as "tallyglass-cli: text" and answers it without asking:
@@ -58,7 +59,3 @@ private:
 // without it such a file is refused. With force, a read-only target is replaced. The exit status.
 [[nodiscard]] int ResaveThroughDocument(const std::string& file, const std::string& output,
                                         bool dropUnreadable = false, bool force = false);
-
-// A file that exists and may not be written: no write bit at all (which root, who could write it
-// anyway, respects too), or no write permission for this process, or on a read-only file system.
-[[nodiscard]] bool IsReadOnlyFile(const std::string& path);

@@ -6,8 +6,6 @@
 #include "framework/doc/PathUtil.h"
 #include "framework/doc/RecentFileList.h"
 
-#include <sys/stat.h>
-
 namespace {
 
 std::vector<FileDialogFilter> IffFilters() {
@@ -21,12 +19,6 @@ std::string WithName(const std::string& format, const std::string& name) {
         text.replace(at, 2, name);
     }
     return text;
-}
-
-// A file that exists and may not be written: Save must not replace it behind the user's back.
-bool IsReadOnly(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !IsWritableFile(path);
 }
 
 }  // namespace
@@ -106,7 +98,7 @@ CDocManager::OpenResult CDocManager::OpenRecentFile(int index) {
 
 bool CDocManager::OnFileSave() {
     const std::string path = m_document.GetPathName();
-    if (!path.empty() && !m_document.IsSaveAsRequired() && IsReadOnly(path)) {
+    if (!path.empty() && !m_document.IsSaveAsRequired() && IsReadOnlyFile(path)) {
         // Said before the dialog, so that the user knows why it comes up.
         if (m_messages.Show(WithName(kMsgReadOnly, NameForMessages()), m_document.GetAppTitle(),
                             MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
@@ -175,7 +167,7 @@ bool CDocManager::DoSave(const std::string& path) {
         }
         target = MakeAbsolutePath(*chosen);
         // A read-only file chosen in the dialog is not replaced either; the user picks again.
-        if (IsReadOnly(target)) {
+        if (IsReadOnlyFile(target)) {
             if (m_messages.Show(WithName(kMsgReadOnly, FileNameOf(target)),
                                 m_document.GetAppTitle(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
                 return false;
@@ -209,7 +201,7 @@ bool CDocManager::SaveModified() {
 std::string CDocManager::ProposedSaveName() const {
     if (!m_document.GetPathName().empty()) {
         const std::string& path = m_document.GetPathName();
-        return IsReadOnly(path) ? CopyNameFor(path) : path;
+        return IsReadOnlyFile(path) ? CopyNameFor(path) : path;
     }
     const std::string& title = m_document.GetTitle();
     return title.substr(0, title.find_first_of(" #%;/\\")) + ".iff";

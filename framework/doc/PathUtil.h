@@ -26,6 +26,10 @@
 // True when path exists as a file that can be replaced (a write permission bit set and, for
 // other users than root, write access granted).
 [[nodiscard]] bool IsWritableFile(const std::string& path);
+// A file that exists and may not be written: no write bit at all (which root, who could write it
+// anyway, respects too), or no write permission for this process, or on a read-only file system.
+// False for a path that does not exist (a file yet to be made).
+[[nodiscard]] bool IsReadOnlyFile(const std::string& path);
 
 // Number of characters (UTF-8 code points) of text.
 [[nodiscard]] size_t Utf8Length(const std::string& text);
