@@ -715,10 +715,18 @@ void CTallyglassView::OnAddString() {
 void CTallyglassView::SelectRows(const std::vector<int>& rows) {
     QItemSelection selection;
     const int count = m_pStringModel->rowCount();
-    for (const int row : rows) {
-        if (row >= 0 && row < count)
-            selection.select(m_pStringModel->index(row, 0),
-                             m_pStringModel->index(row, m_pStringModel->columnCount() - 1));
+    const int lastColumn = m_pStringModel->columnCount() - 1;
+    // Runs of rows as one range each: a whole list selected is one range, not 65,535.
+    for (size_t i = 0; i < rows.size();) {
+        size_t end = i + 1;
+        while (end < rows.size() && rows[end] == rows[end - 1] + 1)
+            ++end;
+        const int first = std::max(rows[i], 0);
+        const int last = std::min(rows[end - 1], count - 1);
+        if (first <= last)
+            selection.select(m_pStringModel->index(first, 0),
+                             m_pStringModel->index(last, lastColumn));
+        i = end;
     }
     m_pStringList->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!selection.isEmpty()) {
@@ -892,14 +900,8 @@ void CTallyglassView::ShowPlace(const EditPlace& place) {
     UpdateData(false);
     m_bRefreshing = false;
     FillStringList();
-    if (place.entry < Strings().GetCount() && place.entry <= 0xFFFF) {
-        const int row = static_cast<int>(place.entry);
-        m_pStringList->selectionModel()->select(
-            QItemSelection(m_pStringModel->index(row, 0),
-                           m_pStringModel->index(row, CStringListModel::columnCount_ - 1)),
-            QItemSelectionModel::ClearAndSelect);
-        m_pStringList->scrollTo(m_pStringModel->index(row, 0));
-    }
+    if (place.entry < Strings().GetCount() && place.entry <= 0xFFFF)
+        SelectRows({static_cast<int>(place.entry)});
     RefreshPanel();
 }
 

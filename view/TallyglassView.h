@@ -98,7 +98,8 @@ public:
     [[nodiscard]] static QString SetForAllEmptyQuestion(int slot);
     // Edit > Add String: appends an empty entry, selects it and puts the caret in its text.
     void OnAddString();
-    // Selects the rows that exist of rows (whole rows), the first one current and shown.
+    // Selects the rows that exist of rows (ascending; whole rows), the first one current and
+    // shown.
     void SelectRows(const std::vector<int>& rows);
     // The language whose texts the string list shows beside the chosen one's (slot; US English
     // at first): a "Source" column when the two differ, rows still to translate muted, and a
