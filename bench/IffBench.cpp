@@ -92,7 +92,9 @@ std::vector<uint8_t> MakeFile(uint32_t chunks) {
     uint32_t seed = 12345;
     for (uint32_t i = 0; i < chunks; ++i) {
         seed = seed * 1103515245u + 12345u;
-        const uint32_t size = 64 + (seed >> 8) % 449;
+        // The first chunk is a string list the edit benchmark changes: the plain layout, one
+        // text of 64 bytes with its NUL.
+        const uint32_t size = i == 0 ? 4 + 64 : 64 + (seed >> 8) % 449;
         const int type = static_cast<int>(i % 4);
         const auto id = static_cast<uint16_t>(i / 4);
         const std::string name = "Chunk " + std::to_string(i);
@@ -104,8 +106,14 @@ std::vector<uint8_t> MakeFile(uint32_t chunks) {
         std::string field = name;
         field.resize(64, '\0');
         out.insert(out.end(), field.begin(), field.end());
-        for (uint32_t b = 0; b < size; ++b) {
-            out.push_back(static_cast<uint8_t>(seed + b * 31));
+        if (i == 0) {
+            out.insert(out.end(), {0xFF, 0xFF, 1, 0});
+            out.insert(out.end(), 63, 'a');
+            out.push_back(0);
+        } else {
+            for (uint32_t b = 0; b < size; ++b) {
+                out.push_back(static_cast<uint8_t>(seed + b * 31));
+            }
         }
     }
     const auto mapOffset = static_cast<uint32_t>(out.size());
@@ -365,7 +373,7 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--run") == 0) {
         return RunChild(argc, argv);
     }
-    std::vector<uint32_t> sizes = {1000, 10000, 100000};
+    std::vector<uint32_t> sizes = {10000, 100000, 300000};
     std::string folderArg;
     int runs = 5;
     for (int i = 1; i < argc; ++i) {
@@ -391,7 +399,7 @@ int main(int argc, char** argv) {
     struct Row {
         uint32_t chunks;
         uintmax_t bytes;
-        Measure read, cp, copy, open, loadAll, resave, cli, catSync, list, catNull;
+        Measure read, cp, copy, open, loadAll, resave, cli, edit, catSync, list, catNull;
     };
     std::vector<Row> rows;
     for (const uint32_t chunks : sizes) {
@@ -418,6 +426,11 @@ int main(int argc, char** argv) {
         row.cli =
             Spawn({"/bin/sh", "-c", "\"$0\" resave \"$1\" -o \"$2\"", TALLYGLASS_CLI, path, out},
                   runs, true);
+        // One string of the first resource changed: the CLI's whole edit, written to out.
+        row.edit =
+            Spawn({"/bin/sh", "-c", "\"$0\" set \"$1\" --id 0 --entry 0 --text edited -o \"$2\"",
+                   TALLYGLASS_CLI, path, out},
+                  runs, true);
         row.catSync = Spawn(
             {"/bin/sh", "-c", "cat \"$1\" > \"$2\" && sync \"$2\"", "sh", path, out}, runs, true);
         row.list = Spawn({"/bin/sh", "-c", "\"$0\" list \"$1\" > /dev/null", TALLYGLASS_CLI, path},
@@ -432,8 +445,10 @@ int main(int argc, char** argv) {
     std::printf(
         "Fastest of %d runs, milliseconds, wall / processor. The file is in the page cache. cp: "
         "read and\nwrite; copy: the same into a temporary file, then fsync, rename and fsync of "
-        "the folder,\nas the save does; cli: the whole tallyglass-cli resave process; cat+sync: "
-        "cat F > C && sync C;\nlist: tallyglass-cli list F > /dev/null; cat: cat F > /dev/null "
+        "the folder,\nas the save does; cli: the whole tallyglass-cli resave process; edit: the "
+        "whole\ntallyglass-cli set of one "
+        "string; cat+sync: cat F > C && sync C;\nlist: tallyglass-cli list F > /dev/null; cat: cat "
+        "F > /dev/null "
         "(each through sh -c).\n\n",
         runs);
     std::printf("%7s %6s %14s %14s %14s %14s %14s %14s\n", "chunks", "MiB", "read", "cp", "copy",
@@ -449,11 +464,11 @@ int main(int argc, char** argv) {
                     ms(r.copy).c_str(), ms(r.open).c_str(), ms(r.loadAll).c_str(),
                     ms(r.resave).c_str());
     }
-    std::printf("\n%7s %6s %14s %14s %14s %14s\n", "chunks", "MiB", "cli", "cat+sync", "list",
-                "cat");
+    std::printf("\n%7s %6s %14s %14s %14s %14s %14s\n", "chunks", "MiB", "cli", "edit", "cat+sync",
+                "list", "cat");
     for (const auto& r : rows) {
-        std::printf("%7u %6.1f %14s %14s %14s %14s\n", r.chunks,
-                    static_cast<double>(r.bytes) / (1 << 20), ms(r.cli).c_str(),
+        std::printf("%7u %6.1f %14s %14s %14s %14s %14s\n", r.chunks,
+                    static_cast<double>(r.bytes) / (1 << 20), ms(r.cli).c_str(), ms(r.edit).c_str(),
                     ms(r.catSync).c_str(), ms(r.list).c_str(), ms(r.catNull).c_str());
     }
     std::printf("\nPeak memory of resave, MiB: ");
@@ -475,17 +490,30 @@ int main(int argc, char** argv) {
     };
     const Row* r10k = nullptr;
     const Row* r100k = nullptr;
+    const Row* r300k = nullptr;
     for (const auto& r : rows) {
         if (r.chunks == 10000) {
             r10k = &r;
         } else if (r.chunks == 100000) {
             r100k = &r;
+        } else if (r.chunks == 300000) {
+            r300k = &r;
         }
+    }
+    for (const auto& r : rows) {
+        check("cli resave " + std::to_string(r.chunks) + " chunks / cat + sync", r.cli, r.catSync,
+              1.2);
+    }
+    if (r100k != nullptr) {
+        check("cli edit of one string, 100,000 chunks / cat + sync", r100k->edit, r100k->catSync,
+              1.3);
+    }
+    if (r100k != nullptr && r300k != nullptr) {
+        check("growth 100k -> 300k chunks: cli resave", r300k->cli, r100k->cli, 3.3);
     }
     if (r100k != nullptr) {
         check("open 100,000 chunks / read the file once", r100k->open, r100k->read, 1.2);
         check("resave 100,000 chunks / flushed copy", r100k->resave, r100k->copy, 1.3);
-        check("cli resave 100,000 chunks / cat + sync", r100k->cli, r100k->catSync, 2.0);
         check("cli list 100,000 chunks / cat > /dev/null", r100k->list, r100k->catNull, 6.0);
     }
     if (r10k != nullptr && r100k != nullptr) {

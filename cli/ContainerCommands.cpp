@@ -181,12 +181,12 @@ void RegisterContainerCommands(CLI::App& app, int& exitCode) {
     auto dropUnreadable = std::make_shared<bool>(false);
     resave->add_flag("--drop-unreadable", *dropUnreadable,
                      "Leave out the chunks that cannot be read (listed on stdout) instead of "
-                     "refusing the file");
+                     "keeping their bytes");
     auto force = std::make_shared<bool>(false);
     resave->add_flag("--force", *force, "replace the file even if it is read-only");
     resave->callback([&exitCode, resaveFile, resaveOut, dropUnreadable, force] {
-        // The editor's own save path: the document loads every payload, closes the source and
-        // writes the target through a temporary file that replaces it only once complete.
+        // The editor's own save path: the document closes the source and writes the target
+        // from the snapshot through a temporary file that replaces it only once complete.
         exitCode = Guarded([&] {
             return ResaveThroughDocument(*resaveFile, *resaveOut, *dropUnreadable, *force);
         });

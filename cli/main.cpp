@@ -5,7 +5,10 @@
 #include "cli/Commands.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"Reads and edits the STR# string resources of IFF files.", "tallyglass-cli"};
+    CLI::App app{
+        "Reads and edits the text resources (STR#, CTSS, TTAs) of IFF files and of FAR archives, "
+        "and exchanges them with translation catalogs (PO, CSV).",
+        "tallyglass-cli"};
     app.require_subcommand(1);
     int exitCode = 0;
     RegisterContainerCommands(app, exitCode);

@@ -37,6 +37,10 @@ void CTallyglassDoc::Serialize(CArchive& archive) {
             if (const CFileException* error = m_iff.GetWriteError()) {
                 throw CFileException(*error);
             }
+            if (CView* view = GetFirstView(); view && !m_iff.GetWriteProblem().empty()) {
+                static_cast<void>(view->MessageBox(m_iff.GetWriteProblem(), GetAppTitle(),
+                                                   MB_OK | MB_ICONEXCLAMATION));
+            }
             throw CFileException(CFileException::genericException,
                                  file ? file->GetFilePath() : std::string());
         }
@@ -163,34 +167,14 @@ bool CTallyglassDoc::OnSaveDocument(const std::string& path) {
     }
     UpdateAllViews(nullptr, 0, nullptr);
     m_dropped.clear();
-    const auto cantAccess = [this] {
-        if (CView* view = GetFirstView()) {
-            static_cast<void>(view->MessageBox(kMsgCantAccess, GetAppTitle(), MB_OK));
-        }
-        return false;
-    };
-    if (!m_iff.LoadAll()) {
-        const std::vector<UnreadableChunk> unreadable = m_iff.FindUnreadable();
-        if (unreadable.empty()) {
-            return cantAccess();
-        }
-        bool consent = m_bDropUnreadable;
-        if (!consent) {
-            // Without a view nobody can be asked, so nothing is dropped.
-            CView* view = GetFirstView();
-            consent = view != nullptr &&
-                      view->MessageBox(DescribeUnreadable(unreadable) + "\n\n" + kMsgSaveWithout,
-                                       GetAppTitle(), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
-        }
-        if (!consent) {
-            return false;
-        }
+    // Every readable payload is taken from the snapshot before the source closes, so later edits
+    // still find them. A save writes every byte it does not change as the file held it, readable
+    // or not; only the explicit request leaves the unreadable chunks out.
+    const std::vector<UnreadableChunk> unreadable = m_iff.FindUnreadable();
+    if (m_bDropUnreadable && !unreadable.empty()) {
         m_dropped = m_iff.DropUnreadable();
         // The document no longer holds what the file holds, whatever becomes of this save.
         SetModifiedFlag(true);
-        if (!m_iff.LoadAll()) {
-            return cantAccess();
-        }
     }
     m_iff.Close();
     m_written.reset();
@@ -364,6 +348,10 @@ bool CTallyglassDoc::AttachArchiveEntry() {
 void CTallyglassDoc::StoreArchive(CFile& file) {
     CMemFile entry;
     if (!m_iff.Save(&entry)) {
+        if (CView* view = GetFirstView(); view && !m_iff.GetWriteProblem().empty()) {
+            static_cast<void>(view->MessageBox(m_iff.GetWriteProblem(), GetAppTitle(),
+                                               MB_OK | MB_ICONEXCLAMATION));
+        }
         throw CFileException(CFileException::genericException, file.GetFilePath());
     }
     std::optional<std::vector<uint8_t>> bytes =
@@ -473,19 +461,6 @@ std::string CTallyglassDoc::DescribeChunk(const UnreadableChunk& chunk) {
     }
     return ShowType(chunk.type) + " " + std::to_string(chunk.id) + at +
            ", cut short by the end of the file" + claims;
-}
-
-std::string CTallyglassDoc::DescribeUnreadable(const std::vector<UnreadableChunk>& chunks) {
-    constexpr size_t kNamed = 5;
-    std::string text = std::to_string(chunks.size()) +
-                       (chunks.size() == 1 ? " chunk cannot" : " chunks cannot") + " be read: ";
-    for (size_t i = 0; i < chunks.size() && i < kNamed; ++i) {
-        text += (i == 0 ? "" : "; ") + DescribeChunk(chunks[i]);
-    }
-    if (chunks.size() > kNamed) {
-        text += "; and " + std::to_string(chunks.size() - kNamed) + " more";
-    }
-    return text + ".";
 }
 
 void CTallyglassDoc::DeleteContents() {

@@ -32,7 +32,6 @@ public:
     static constexpr const char* kMsgCantAccess =
         "Can't access the opened IFF file.... you did open an IFF file, didn't you?";
     static constexpr const char* kErrorCaption = "Error";
-    static constexpr const char* kMsgSaveWithout = "Save without them?";
     // The open code of an archive entry that could not be reached (no archive, no such entry,
     // an entry the manifest cannot place).
     static constexpr int errArchive = 6;
@@ -54,11 +53,10 @@ public:
     // for 0.
     [[nodiscard]] static std::string OpenErrorMessage(int code, const std::string& path);
     // In this order: the working copy is stored (a copy that does not fit fails the save, and
-    // the first view says why), views update, m_iff.LoadAll, m_iff.Close, then the base's safe
-    // save; a save that succeeds makes the undo history's current state the saved one. When chunks
-    // cannot be read, the first view names them and asks "Save without them?" (Yes/No); only a Yes
-    // (or SetDropUnreadableWithoutAsking) drops them from m_iff and goes on; otherwise false and
-    // nothing written. A failure that names no chunk shows the "Can't access" message.
+    // the first view says why), views update, m_iff.Close, then the base's safe save; a save
+    // that succeeds makes the undo history's current state the saved one. Every byte of the file
+    // that no edit changed is written back as it was, chunks that cannot be read included; only
+    // SetDropUnreadableWithoutAsking leaves those out (GetDroppedChunks names them).
     // For an archive entry the archive is written, unless path ends in ".iff": then the entry
     // alone, as SaveEntryAsLooseFile does (Save As offers both).
     bool OnSaveDocument(const std::string& path) override;
@@ -119,14 +117,11 @@ public:
     // The open code of the last load: 0, CIffFile's 2, 3, 4 or 5, or errArchive.
     [[nodiscard]] int GetOpenError() const { return m_nOpenError; }
 
-    // The consent given in advance (the command line's --drop-unreadable): a save drops the
-    // chunks that cannot be read without asking.
+    // The command line's --drop-unreadable: a save leaves out the chunks that cannot be read.
     void SetDropUnreadableWithoutAsking(bool drop) { m_bDropUnreadable = drop; }
     // The chunks the last save left out, with consent; empty when it dropped none.
     [[nodiscard]] const std::vector<UnreadableChunk>& GetDroppedChunks() const { return m_dropped; }
-    // "2 chunks cannot be read: junk after the last chunk at offset 185890 (claims 821 MB); ..."
-    [[nodiscard]] static std::string DescribeUnreadable(const std::vector<UnreadableChunk>& chunks);
-    // One chunk of that message: what it is and why it cannot be read.
+    // What a chunk that cannot be read is, and why (the line --drop-unreadable prints).
     [[nodiscard]] static std::string DescribeChunk(const UnreadableChunk& chunk);
 
     CIffFile m_iff;

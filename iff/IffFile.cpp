@@ -81,6 +81,7 @@ void CIffFile::Reset() {
     }
     m_chunks.clear();
     m_types.clear();
+    m_droppedHeaders.clear();
     m_index.Clear();
     m_bIndexDirty = false;
     m_bKeysMayRepeat = false;
@@ -650,6 +651,9 @@ std::vector<UnreadableChunk> CIffFile::DropUnreadable() {
         if (record != nullptr && (record->type == kTypeResourceMap || record->loaded)) {
             kept.push_back(handle);
         } else {
+            if (record != nullptr) {
+                m_droppedHeaders.push_back(record->offset - kChunkHeaderSize);
+            }
             static_cast<void>(store.DestroyEntry(store.GetTarget(handle)));
         }
     }

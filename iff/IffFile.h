@@ -9,6 +9,7 @@
 
 #include "iff/ChunkIndex.h"
 #include "iff/ChunkTypes.h"
+#include "iff/IffWriter.h"
 
 class CChunkRecord;
 class CFile;
@@ -84,7 +85,7 @@ public:
     // LoadAll fail.
     [[nodiscard]] std::vector<UnreadableChunk> FindUnreadable();
     // Removes the chunks FindUnreadable names from the chunk list and returns them; afterwards
-    // LoadAll succeeds while a source is attached.
+    // LoadAll succeeds while a source is attached, and saves leave them out.
     std::vector<UnreadableChunk> DropUnreadable();
     // Copies the payload (EnsureLoaded first) into dest, which holds the record's size bytes.
     [[nodiscard]] bool CopyPayload(ChunkHandle handle, void* dest);
@@ -92,9 +93,13 @@ public:
     bool AddChunk(ChunkHandle handle);
     void RebuildTypeList();
 
-    // Writing. Save writes into file, or into the source when file is null; writing into the
-    // source first loads every payload, and fails before truncating it when one cannot be read.
-    // Stream errors while writing the header or the map pass to the caller.
+    // Writing. Save writes into file, or into the source when file is null. A file that was
+    // read is written from its snapshot as CIffWriter does: the source's bytes with each
+    // replaced payload spliced in at its chunk and the offsets after it moved, and without the
+    // chunks DropUnreadable took out; unchanged, it is the source's bytes. Without a snapshot
+    // (nothing read) the listed chunks are written after a fresh header, then a map of them.
+    // False with GetWriteProblem() when the writer refuses the changes; other stream errors
+    // pass to the caller.
     [[nodiscard]] bool Save(CFile* file);
     [[nodiscard]] bool WriteChunks(CFile& file);
     bool WriteResourceMap(CFile& file);
@@ -104,6 +109,8 @@ public:
     // The stream error that made the last Save fail while it wrote a chunk (WriteChunks turns it
     // into a false result), or null: lets the caller tell the user its real cause.
     [[nodiscard]] const CFileException* GetWriteError() const { return m_pWriteError.get(); }
+    // Why the last Save refused to write (a sentence), or empty.
+    [[nodiscard]] const std::string& GetWriteProblem() const { return m_strWriteProblem; }
     void UpdateTypeList(ChunkType type);
 
     [[nodiscard]] const std::vector<ChunkHandle>& GetChunkList() const { return m_chunks; }
@@ -142,6 +149,10 @@ private:
     void FreeSnapshot();
     void ReadResourceMap(bool readMapHeaders);
     void ParseResourceMap(const uint8_t* payload, uint32_t size, bool readMapHeaders);
+    // True when a loaded record's payload differs from the bytes its chunk holds in the snapshot.
+    [[nodiscard]] bool IsChanged(const CChunkRecord& record) const;
+    // What a save changes in the snapshot: the changed payloads and the dropped chunks.
+    [[nodiscard]] std::vector<ChunkSplice> CollectSplices() const;
     void ScanChunks();
 
     std::vector<ChunkType> m_types;
@@ -151,6 +162,9 @@ private:
     std::array<uint8_t, kFileHeaderSize> m_header{};
     std::function<void(const CFileException&)> m_reporter;
     std::unique_ptr<CFileException> m_pWriteError;
+    std::string m_strWriteProblem;
+    // Where the headers of the chunks DropUnreadable took out lie in the snapshot.
+    std::vector<uint32_t> m_droppedHeaders;
     // Index beside the chunk list: (type, id) -> position in m_chunks, so that AddChunk's search
     // for an earlier chunk with the same type and id is constant time. Implementation-private.
     // Holds the first resolving entry of every (type, id) while m_bIndexDirty is clear; an entry

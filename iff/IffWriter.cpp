@@ -1,6 +1,7 @@
-#include "iff/IffFile.h"
+#include "iff/IffWriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -12,12 +13,254 @@
 #include "iff/ChunkIndex.h"
 #include "iff/ChunkStore.h"
 #include "iff/Format.h"
-
-// Writing a file back: the header, the chunks and the resource map.
+#include "iff/IffFile.h"
+#include "iff/ResourceMap.h"
 
 namespace {
 
 constexpr uint32_t kMaxOffset = std::numeric_limits<uint32_t>::max();
+
+// A range of the source written as other bytes: a staged part, then a payload.
+struct Replacement {
+    uint64_t start = 0;
+    uint64_t end = 0;  // exclusive
+    const uint8_t* staged = nullptr;
+    size_t stagedSize = 0;
+    const uint8_t* payload = nullptr;
+    size_t payloadSize = 0;
+
+    [[nodiscard]] int64_t Delta() const {
+        return static_cast<int64_t>(stagedSize + payloadSize) - static_cast<int64_t>(end - start);
+    }
+};
+
+// Where offsets land once the replacements are made: every offset at or past the end of a
+// replaced range moves by that range's change in length.
+class COffsetShift {
+public:
+    explicit COffsetShift(const std::vector<Replacement>& sorted) {
+        int64_t sum = 0;
+        for (const Replacement& r : sorted) {
+            sum += r.Delta();
+            m_ends.push_back(r.end);
+            m_sums.push_back(sum);
+        }
+    }
+    [[nodiscard]] uint32_t Moved(uint32_t offset) const {
+        const auto after = std::upper_bound(m_ends.begin(), m_ends.end(), uint64_t{offset});
+        if (after == m_ends.begin()) {
+            return offset;
+        }
+        const int64_t moved =
+            int64_t{offset} + m_sums[static_cast<size_t>(after - m_ends.begin()) - 1];
+        // Only an offset beyond the file can leave the 32-bit range; it names nothing either way.
+        if (moved < 0 || moved > static_cast<int64_t>(kMaxOffset)) {
+            return offset;
+        }
+        return static_cast<uint32_t>(moved);
+    }
+    [[nodiscard]] int64_t Total() const { return m_sums.empty() ? 0 : m_sums.back(); }
+
+private:
+    std::vector<uint64_t> m_ends;
+    std::vector<int64_t> m_sums;
+};
+
+// The header offsets the chunk scan of the open reaches, in order.
+std::vector<uint32_t> ScanChain(std::span<const uint8_t> source) {
+    std::vector<uint32_t> chain;
+    uint64_t offset = kFileHeaderSize;
+    while (offset < source.size() && source.size() - offset >= kChunkHeaderSize) {
+        const uint32_t size = ReadU32BE(source.data() + offset + 4);
+        if (size < kChunkHeaderSize || size > kMaxChunkSize) {
+            break;
+        }
+        chain.push_back(static_cast<uint32_t>(offset));
+        offset += size;
+    }
+    return chain;
+}
+
+bool Overlap(const Replacement& a, uint64_t start, uint64_t end) {
+    return a.start < end && start < a.end;
+}
+
+}  // namespace
+
+bool CIffWriter::Write(CFile& file, std::vector<ChunkSplice> splices) {
+    m_strError.clear();
+    const uint8_t* source = m_source.data();
+    const uint64_t size = m_source.size();
+    const auto fail = [this](const char* why) {
+        m_strError = why;
+        return false;
+    };
+    if (size < kFileHeaderSize) {
+        return fail("The file to write from has no complete header.");
+    }
+
+    std::vector<Replacement> replaced;
+    replaced.reserve(splices.size() + 2);
+    // Staged bytes stay where they are until the write: reserved once, never grown.
+    std::vector<std::array<uint8_t, kChunkHeaderSize>> headers;
+    headers.reserve(splices.size());
+    std::vector<uint32_t> dropped;
+    std::vector<uint32_t> chain;
+    bool chainTaken = false;
+    for (const ChunkSplice& splice : splices) {
+        const uint64_t start = splice.start;
+        const bool headerInside =
+            start >= kFileHeaderSize && start <= size && size - start >= kChunkHeaderSize;
+        const uint32_t declared = headerInside ? ReadU32BE(source + start + 4) : 0;
+        if (splice.drop) {
+            dropped.push_back(splice.start);
+            if (!chainTaken) {
+                chain = ScanChain(m_source);
+                chainTaken = true;
+            }
+            // Only a chunk that the scan reaches and that runs past the end owns the bytes from
+            // its header on: elsewhere they may belong to chunks that are kept.
+            if (headerInside && std::binary_search(chain.begin(), chain.end(), splice.start) &&
+                start + declared > size) {
+                replaced.push_back({start, size, nullptr, 0, nullptr, 0});
+            }
+            continue;
+        }
+        if (!headerInside || declared < kChunkHeaderSize) {
+            return fail("A changed chunk's header does not lie in the file.");
+        }
+        if (splice.size > kMaxOffset - kChunkHeaderSize) {
+            return fail("A changed chunk is larger than the file format allows.");
+        }
+        auto& header = headers.emplace_back();
+        std::memcpy(header.data(), source + start, kChunkHeaderSize);
+        PutU32BE(header.data() + 4, splice.size + kChunkHeaderSize);
+        replaced.push_back({start, std::min<uint64_t>(start + declared, size), header.data(),
+                            header.size(), splice.payload, splice.size});
+    }
+    std::sort(replaced.begin(), replaced.end(),
+              [](const Replacement& a, const Replacement& b) { return a.start < b.start; });
+    for (size_t i = 1; i < replaced.size(); ++i) {
+        if (replaced[i].start < replaced[i - 1].end) {
+            return fail("Two changed chunks overlap in the file.");
+        }
+    }
+    std::sort(dropped.begin(), dropped.end());
+
+    // The map the header names, as far as the file holds it.
+    const bool version25 = std::memcmp(source + kVersionOffset, "2.5", kVersionLength) == 0;
+    const uint32_t mapOffset = version25 ? ReadU32BE(source + kMapOffsetField) : 0;
+    uint64_t mapEnd = 0;
+    if (mapOffset >= kFileHeaderSize && mapOffset <= size && size - mapOffset >= kChunkHeaderSize) {
+        const uint32_t declared = ReadU32BE(source + mapOffset + 4);
+        if (declared >= kChunkHeaderSize) {
+            mapEnd = std::min<uint64_t>(uint64_t{mapOffset} + declared, size);
+        }
+    }
+    std::vector<uint8_t> map;
+    if (mapEnd != 0) {
+        if (std::any_of(replaced.begin(), replaced.end(),
+                        [&](const Replacement& r) { return Overlap(r, mapOffset, mapEnd); })) {
+            return fail("The resource map lies inside a changed chunk.");
+        }
+        const uint8_t* payload = source + mapOffset + kChunkHeaderSize;
+        const auto payloadSize = static_cast<size_t>(mapEnd - mapOffset - kChunkHeaderSize);
+        // First: which entries go, and so the map's new length.
+        const auto removed = [&](const MapEntry& entry) {
+            return std::binary_search(dropped.begin(), dropped.end(), entry.offset);
+        };
+        MapEntry entry;
+        size_t removedBytes = 0;
+        if (!dropped.empty()) {
+            for (CResourceMapWalk walk(payload, payloadSize); walk.Next(entry);) {
+                removedBytes += removed(entry) ? entry.end - entry.at : 0;
+            }
+        }
+        const COffsetShift chunksOnly(replaced);
+        bool moves = false;
+        for (CResourceMapWalk walk(payload, payloadSize); !moves && walk.Next(entry);) {
+            moves = chunksOnly.Moved(entry.offset) != entry.offset;
+        }
+        if (moves || removedBytes != 0) {
+            const size_t mapSize = static_cast<size_t>(mapEnd - mapOffset) - removedBytes;
+            map.reserve(mapSize);
+            const auto at = std::lower_bound(
+                replaced.begin(), replaced.end(), mapOffset,
+                [](const Replacement& r, uint64_t offset) { return r.start < offset; });
+            const auto mapIndex = static_cast<size_t>(at - replaced.begin());
+            replaced.insert(at, {mapOffset, mapEnd, nullptr, mapSize, nullptr, 0});
+            const COffsetShift shift(replaced);
+            map.assign(source + mapOffset, payload);
+            size_t from = 0;
+            size_t gone = 0;
+            size_t group = std::numeric_limits<size_t>::max();
+            size_t groupAt = 0;  // the group's place in the new payload
+            for (CResourceMapWalk walk(payload, payloadSize); walk.Next(entry);) {
+                if (entry.groupAt != group) {
+                    group = entry.groupAt;
+                    groupAt = entry.groupAt - gone;
+                }
+                map.insert(map.end(), payload + from, payload + entry.at);
+                from = entry.end;
+                if (removed(entry)) {
+                    gone += entry.end - entry.at;
+                    uint8_t* count = map.data() + kChunkHeaderSize + groupAt + 4;
+                    PutU32LE(count, ReadU32LE(count) - 1);
+                    continue;
+                }
+                const size_t newAt = map.size() - kChunkHeaderSize;
+                map.insert(map.end(), payload + entry.at, payload + entry.end);
+                PutU32LE(map.data() + kChunkHeaderSize + newAt, shift.Moved(entry.offset));
+            }
+            map.insert(map.end(), payload + from, payload + payloadSize);
+            if (removedBytes != 0) {
+                PutU32BE(map.data() + 4,
+                         ReadU32BE(map.data() + 4) - static_cast<uint32_t>(removedBytes));
+                if (map.size() >= kChunkHeaderSize + kMapSizeOffset + 4) {
+                    uint8_t* field = map.data() + kChunkHeaderSize + kMapSizeOffset;
+                    PutU32LE(field, ReadU32LE(field) - static_cast<uint32_t>(removedBytes));
+                }
+            }
+            replaced[mapIndex].staged = map.data();
+        }
+    }
+
+    const COffsetShift shift(replaced);
+    if (int64_t{static_cast<int64_t>(size)} + shift.Total() > static_cast<int64_t>(kMaxOffset)) {
+        return fail("The file would be longer than its 32-bit offsets can address.");
+    }
+    std::array<uint8_t, kFileHeaderSize> header{};
+    std::vector<ConstBuffer> parts;
+    parts.reserve(2 * replaced.size() + 3);
+    uint64_t from = 0;
+    if (version25 && shift.Moved(mapOffset) != mapOffset) {
+        std::memcpy(header.data(), source, kFileHeaderSize);
+        PutU32BE(header.data() + kMapOffsetField, shift.Moved(mapOffset));
+        parts.push_back({header.data(), header.size()});
+        from = kFileHeaderSize;
+    }
+    for (const Replacement& r : replaced) {
+        if (r.start > from) {
+            parts.push_back({source + from, static_cast<size_t>(r.start - from)});
+        }
+        if (r.stagedSize != 0) {
+            parts.push_back({r.staged, r.stagedSize});
+        }
+        if (r.payloadSize != 0) {
+            parts.push_back({r.payload, r.payloadSize});
+        }
+        from = r.end;
+    }
+    if (size > from) {
+        parts.push_back({source + from, static_cast<size_t>(size - from)});
+    }
+    file.SetLength(0);
+    file.Seek(0, CFile::begin);
+    file.WriteGather(parts.data(), parts.size());
+    return true;
+}
+
+namespace {
 
 CChunkStore& Store() {
     return CChunkStore::Instance();
@@ -63,32 +306,72 @@ private:
 
 bool CIffFile::Save(CFile* file) {
     m_pWriteError.reset();
-    m_header = MakeFileHeader(0);
+    m_strWriteProblem.clear();
     CFile* target = file != nullptr ? file : m_pSource.get();
     if (target == nullptr) {
         return false;
     }
     const bool intoSource = target == m_pSource.get();
-    // A save into the source must not stop half way for a payload it cannot read.
-    if (intoSource && !LoadAll()) {
-        return false;
+    if (m_pSnapshot && m_nSnapshotSize != 0) {
+        CIffWriter writer({m_pSnapshot.get(), m_nSnapshotSize});
+        if (!writer.Write(*target, CollectSplices())) {
+            m_strWriteProblem = writer.GetError();
+            return false;
+        }
+    } else {
+        // Nothing was read: a new file of the listed chunks and a map of them.
+        m_header = MakeFileHeader(0);
+        // A save into the source must not stop half way for a payload it cannot read.
+        if (intoSource && !LoadAll()) {
+            return false;
+        }
+        target->SetLength(0);
+        target->Seek(0, CFile::begin);
+        target->Write(m_header.data(), m_header.size());
+        if (!WriteChunks(*target) || !WriteResourceMap(*target)) {
+            return false;
+        }
     }
-    target->SetLength(0);
-    target->Seek(0, CFile::begin);
     if (intoSource) {
-        // The snapshot is the old content from here on; offsets now name the new one.
+        // The snapshot is the old content from here on; it stays what later saves write from.
         m_bSnapshotReadable = false;
-    }
-    target->Write(m_header.data(), m_header.size());
-    if (!WriteChunks(*target)) {
-        return false;
-    }
-    const bool done = WriteResourceMap(*target);
-    if (intoSource) {
         m_nSourceLength =
             static_cast<uint32_t>(std::min<uint64_t>(target->GetPosition(), kMaxOffset));
     }
-    return done;
+    return true;
+}
+
+bool CIffFile::IsChanged(const CChunkRecord& record) const {
+    const uint8_t* snapshot = m_pSnapshot.get();
+    const uint64_t offset = record.offset;
+    if (offset < kChunkHeaderSize || offset > m_nSnapshotSize) {
+        return true;  // no bytes of the source to compare with: the writer judges
+    }
+    if (record.data == snapshot + offset) {
+        return false;  // still its slice of the snapshot
+    }
+    const uint32_t declared = ReadU32BE(snapshot + offset - kChunkHeaderSize + 4);
+    return declared < kChunkHeaderSize || declared - kChunkHeaderSize != record.size ||
+           record.size > m_nSnapshotSize - offset ||
+           (record.size != 0 && std::memcmp(record.data, snapshot + offset, record.size) != 0);
+}
+
+std::vector<ChunkSplice> CIffFile::CollectSplices() const {
+    std::vector<ChunkSplice> splices;
+    for (const ChunkHandle handle : m_chunks) {
+        const CChunkRecord* record = RecordOf(handle);
+        // A chunk never loaded cannot have been replaced.
+        if (record != nullptr && record->loaded && IsChanged(*record)) {
+            splices.push_back({record->offset - kChunkHeaderSize, record->data, record->size});
+        }
+    }
+    for (const uint32_t start : m_droppedHeaders) {
+        ChunkSplice drop;
+        drop.start = start;
+        drop.drop = true;
+        splices.push_back(drop);
+    }
+    return splices;
 }
 
 namespace {

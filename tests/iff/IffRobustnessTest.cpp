@@ -102,57 +102,6 @@ IffBuilder QuirkyBuilder(const Quirks& q) {
     return builder;
 }
 
-// Every chunk a reader must keep: all but the map and those the scan passes over.
-std::vector<ChunkInfo> LiveChunks(const IffBuilder& builder) {
-    std::vector<ChunkInfo> live;
-    for (const IffChunkSpec& spec : builder.Chunks()) {
-        if ((spec.flags & kFlagSkipScan) != 0) {
-            continue;
-        }
-        std::string name = spec.name;
-        if (spec.rawName) {
-            name.assign(spec.rawName->begin(), spec.rawName->end() - 1);  // cut to 63 on save
-        }
-        live.push_back({spec.type, spec.id, spec.flags, name, spec.payload});
-    }
-    return live;
-}
-
-std::vector<ChunkInfo> Sorted(std::vector<ChunkInfo> chunks) {
-    std::erase_if(chunks, [](const ChunkInfo& c) { return c.type == kMap; });
-    std::sort(chunks.begin(), chunks.end(), [](const ChunkInfo& x, const ChunkInfo& y) {
-        return std::tie(x.type, x.id) < std::tie(y.type, y.id);
-    });
-    return chunks;
-}
-
-// True when every chunk of the saved bytes is one of the original's live chunks, unchanged, and
-// the saved file is well formed: chunks back to back, the map last and pointed at.
-::testing::AssertionResult IsSoundSubset(const std::vector<uint8_t>& saved,
-                                         const std::vector<ChunkInfo>& live) {
-    OpenedFile file(saved);
-    if (!file.opened || file.iff.GetVersion() != 25) {
-        return ::testing::AssertionFailure() << "saved file does not open as 2.5";
-    }
-    if (!file.iff.LoadAll()) {
-        return ::testing::AssertionFailure() << "saved file does not load";
-    }
-    const uint32_t mapOffset = BE32(saved, 60);
-    if (mapOffset + 76 > saved.size() || BE32(saved, mapOffset) != kMap ||
-        mapOffset + BE32(saved, mapOffset + 4) != saved.size()) {
-        return ::testing::AssertionFailure() << "the map is not the last chunk";
-    }
-    for (const ChunkInfo& chunk : Chunks(file.iff)) {
-        if (chunk.type == kMap) {
-            continue;
-        }
-        if (std::find(live.begin(), live.end(), chunk) == live.end()) {
-            return ::testing::AssertionFailure() << "unexpected chunk id " << chunk.id;
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
 struct QuirkRow {
     const char* what;
     Quirks quirks;
@@ -161,7 +110,7 @@ struct QuirkRow {
 
 class IffRealFileQuirks : public testing::TestWithParam<QuirkRow> {};
 
-TEST_P(IffRealFileQuirks, OpenListAndResaveWithoutLosingALiveChunk) {
+TEST_P(IffRealFileQuirks, OpenListAndResaveToTheSameBytes) {
     IffBuilder builder = QuirkyBuilder(GetParam().quirks);
     const auto bytes = builder.Build();
     OpenedFile file(bytes);
@@ -175,10 +124,7 @@ TEST_P(IffRealFileQuirks, OpenListAndResaveWithoutLosingALiveChunk) {
 
     ASSERT_TRUE(file.iff.LoadAll());
     file.iff.Close();
-    const auto saved = SaveToBytes(file.iff);
-    ASSERT_FALSE(saved.empty());
-    OpenedFile reopened(saved);
-    EXPECT_EQ(Sorted(Chunks(reopened.iff)), Sorted(LiveChunks(builder)));
+    EXPECT_EQ(SaveToBytes(file.iff), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -196,10 +142,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 const Quirks kEverything{false, true, true, true, false, false, true};
 
-TEST(IffRobustness, EveryTruncationOpensAndSavesOrRefusesCleanly) {
+TEST(IffRobustness, EveryTruncationOpensAndSavesToItsOwnBytes) {
     IffBuilder builder = QuirkyBuilder(kEverything);
     const auto bytes = builder.Build();
-    const auto live = LiveChunks(builder);
     for (size_t length = 0; length <= bytes.size(); ++length) {
         SCOPED_TRACE(length);
         OpenedFile file(std::vector<uint8_t>(bytes.begin(), bytes.begin() + length));
@@ -208,12 +153,8 @@ TEST(IffRobustness, EveryTruncationOpensAndSavesOrRefusesCleanly) {
             ASSERT_EQ(file.error, CIffFile::errNotIff);
             continue;
         }
-        const bool loaded = file.iff.LoadAll();
-        CMemFile out;
-        ASSERT_EQ(file.iff.Save(&out), loaded);
-        if (loaded) {
-            ASSERT_TRUE(IsSoundSubset(out.ToVector(), live));
-        }
+        const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + length);
+        ASSERT_EQ(SaveToBytes(file.iff), cut);
     }
 }
 
@@ -222,7 +163,6 @@ TEST(IffRobustness, ReadFaultsAreCleanAtEveryRead) {
     quirks.bulk = 30000;
     IffBuilder builder = QuirkyBuilder(quirks);
     const auto bytes = builder.Build();
-    const auto live = LiveChunks(builder);
     std::vector<uint8_t> reference;
     {
         OpenedFile file(bytes);
@@ -247,7 +187,7 @@ TEST(IffRobustness, ReadFaultsAreCleanAtEveryRead) {
         static_cast<void>(iff.LoadAll());
         CMemFile out;
         if (iff.Save(&out)) {
-            ASSERT_TRUE(IsSoundSubset(out.ToVector(), live));
+            ASSERT_EQ(out.ToVector(), bytes);
         }
         EXPECT_EQ(source.Count().reads, readsAtOpen) << "the source was read after the open";
         if (source.Count().reads < k) {
@@ -284,7 +224,7 @@ TEST(IffRobustness, WriteFaultsAreCleanAtEveryWrite) {
         if (target.Count().writes < k) {
             ASSERT_TRUE(saved);
             EXPECT_EQ(target.ToVector(), reference);
-            EXPECT_GT(k, 3);
+            EXPECT_GE(k, 2);
             break;
         }
         EXPECT_TRUE(threw || !saved);

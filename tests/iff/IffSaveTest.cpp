@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "framework/stream/MemFile.h"
-#include "iff/ChunkStore.h"
 #include "iff/IffFile.h"
+#include "iff/IffWriter.h"
 #include "tests/iff/IffTestSupport.h"
 #include "tests/support/IffBuilder.h"
 
@@ -15,39 +16,11 @@ using namespace ifftest;
 
 namespace {
 
-struct Laid {
-    Key key;
-    uint32_t offset;
-    uint32_t size;
-};
-
-// The chunks of written bytes in file order, walking the headers.
-std::vector<Laid> FileOrder(const std::vector<uint8_t>& bytes) {
-    std::vector<Laid> chunks;
-    for (size_t at = 64; at + 76 <= bytes.size();) {
-        const uint32_t size = BE32(bytes, at + 4);
-        const auto id = static_cast<uint16_t>((bytes[at + 8] << 8) | bytes[at + 9]);
-        chunks.push_back({{BE32(bytes, at), id}, static_cast<uint32_t>(at), size});
-        if (size < 76) {
-            break;
-        }
-        at += size;
-    }
-    return chunks;
-}
-
-std::vector<Key> KeysOf(const std::vector<Laid>& chunks) {
-    std::vector<Key> keys;
-    for (const Laid& chunk : chunks) {
-        keys.push_back(chunk.key);
-    }
-    return keys;
-}
-
-TEST(IffSave, WorkedExampleByteForByte) {
-    OpenedFile file(IffBuilder().Version("2.0").Chunk(kStr, 1, Payload(10, 0x40), "ab").Build());
-    const std::vector<uint8_t> saved = SaveToBytes(file.iff);
-
+// A new document: the signature, the map right after the header, a map of no types.
+TEST(IffSave, NewFileByteForByte) {
+    CIffFile fresh;
+    CMemFile out;
+    ASSERT_TRUE(fresh.Save(&out));
     std::vector<uint8_t> expected;
     const std::string signature("IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 JAMIE DOORNBOS & MAXIS 1",
                                 60);
@@ -57,160 +30,236 @@ TEST(IffSave, WorkedExampleByteForByte) {
             expected.push_back(static_cast<uint8_t>(b));
         }
     };
-    const auto zeros = [&](size_t n) { expected.insert(expected.end(), n, 0); };
-    put({0x00, 0x00, 0x00, 0x96});                       // the map at 150
-    put({'S', 'T', 'R', '#', 0, 0, 0, 86, 0, 1, 0, 0});  // the chunk at 64: size 86, id 1
-    put({'a', 'b'});
-    zeros(62);
-    const auto payload = Payload(10, 0x40);
-    expected.insert(expected.end(), payload.begin(), payload.end());
-    put({'r', 's', 'm', 'p', 0, 0, 0, 116, 0, 0, 0, 0x10});  // the map: size 116, flags 0x10
-    zeros(64);
-    zeros(8);                                             // reserved, version
-    put({'p', 'm', 's', 'r', 116, 0, 0, 0, 1, 0, 0, 0});  // magic, size, one type
-    put({'#', 'R', 'T', 'S', 1, 0, 0, 0});                // STR#, one entry
-    put({64, 0, 0, 0, 1, 0, 0, 0, 'a', 'b', 0, 0xA3});    // offset, id, flags, name, pad
-    ASSERT_EQ(expected.size(), 266u);
-    EXPECT_EQ(saved, expected);
+    put({0, 0, 0, 64});                                     // the map at 64
+    put({'r', 's', 'm', 'p', 0, 0, 0, 96, 0, 0, 0, 0x10});  // size 96, id 0, flags 0x10
+    expected.insert(expected.end(), 64 + 8, 0);             // name; reserved, version
+    put({'p', 'm', 's', 'r', 96, 0, 0, 0, 0, 0, 0, 0});     // magic, size, no types
+    EXPECT_EQ(out.ToVector(), expected);
+    EXPECT_FALSE(CIffFile().Save(nullptr));
 }
 
-// A source that exercises every way a chunk can be listed, and what its save must hold.
-std::vector<uint8_t> MixedSource() {
-    IffBuilder builder;
-    builder.Chunk(kStr, 1, Payload(10, 1), "one");                                     // 0
-    builder.Chunk(kBhav, 1, Payload(300, 2), "behaviour", 0x0010);                     // 1
-    builder.Chunk(kStr, 2, {}, "empty");                                               // 2
-    builder.Chunk(kGlob, 9, Payload(3, 3), "listed but skipped by the scan", 0x0004);  // 3
-    builder.Chunk(kJunk, 4, Payload(9, 4), "neither", 0x0014);                         // 4
-    builder.Last().inMap = false;
-    builder.Chunk(kStr, 3, Payload(7, 5), "after the map");  // 5
-    builder.MapAfter(3).MapOrder({3, 2, 1, 0});
-    return builder.Build();
+// The files of both tables, built with the payloads given (index in the builder's chunk order).
+using Layout = std::function<IffBuilder(const std::vector<std::vector<uint8_t>>& payloads)>;
+
+struct FileRow {
+    const char* what;
+    Layout layout;
+    std::vector<std::vector<uint8_t>> payloads;
+};
+
+void PrintTo(const FileRow& row, std::ostream* out) {
+    *out << row.what;
 }
 
-TEST(IffSave, WritesEveryLiveChunkInListOrderAndAFreshMapLast) {
-    OpenedFile file(MixedSource());
-    ASSERT_TRUE(file.iff.LoadAll());
-    // Names longer than a chunk header holds come from outside the file.
-    ChunkHandle longNamed = 0;
-    ASSERT_TRUE(file.iff.FindChunk(longNamed, kStr, 3));
-    CChunkStore::Instance().Resolve(longNamed)->name = std::string(70, 'L');
-    const auto before = Chunks(file.iff);
-    const std::vector<uint8_t> saved = SaveToBytes(file.iff);
-    ASSERT_FALSE(saved.empty());
+IffBuilder Plain(const std::vector<std::vector<uint8_t>>& p) {
+    IffBuilder b;
+    b.Chunk(kStr, 1, p[0], "one").Chunk(kBhav, 2, p[1], "code", 0x10).Chunk(kStr, 3, p[2], "ab");
+    return b;
+}
 
-    // Map order first (its order GLOB, STR# 2, BHAV, STR# 1, grouped by type), then STR# 3,
-    // which only the scan found; the old map
-    // and the chunk known to nobody are gone; the new map is the last chunk.
-    const auto laid = FileOrder(saved);
-    EXPECT_EQ(
-        KeysOf(laid),
-        (std::vector<Key>{{kGlob, 9}, {kStr, 2}, {kStr, 1}, {kBhav, 1}, {kStr, 3}, {kMap, 0}}));
-    EXPECT_EQ(laid[1].size, 76u);  // the empty payload
-    EXPECT_EQ(BE32(saved, 60), laid.back().offset);
-    EXPECT_EQ(laid.back().offset + laid.back().size, saved.size());
-    // Type count: three types, the old map not among them.
-    EXPECT_EQ(saved[laid.back().offset + 76 + 16], 3);
+IffBuilder MapAtEnd(const std::vector<std::vector<uint8_t>>& p) {
+    IffBuilder b = Plain(p);
+    b.MapAtEnd();
+    return b;
+}
 
-    // Every chunk comes back with its payload, id, flags and name; the long name is cut in
-    // the chunk header only.
-    OpenedFile reopened(saved);
-    auto after = Chunks(reopened.iff);
-    auto expected = before;
-    for (auto* list : {&after, &expected}) {
-        std::erase_if(*list, [](const ChunkInfo& c) { return c.type == kMap; });
-        std::sort(list->begin(), list->end(), [](const ChunkInfo& x, const ChunkInfo& y) {
-            return std::tie(x.type, x.id) < std::tie(y.type, y.id);
-        });
+// The map between chunks, in another order than the file; a chunk the scan passes over; an
+// entry far outside the file.
+IffBuilder MapInMiddle(const std::vector<std::vector<uint8_t>>& p) {
+    IffBuilder b = Plain(p);
+    b.Chunk(kGlob, 9, p[3], "passed over", 0x0004).Chunk(kStr, 4, p[4], "after the map");
+    b.MapAfter(1).MapOrder({3, 2, 1, 0, 4});
+    b.ExtraMapEntry({kStr, 0x7FFFFFF0, 9, 0, "lost"});
+    return b;
+}
+
+// A displaced copy (same type and id), a retired map renamed, stale bytes after the end.
+IffBuilder Leftovers(const std::vector<std::vector<uint8_t>>& p) {
+    IffBuilder b = Plain(p);
+    b.Chunk(kStr, 1, p[3], "older copy").Chunk(kJunk, 0, p[4], "retired", 0x0014);
+    b.Last().inMap = false;
+    b.MapAtEnd().MapSizeAdjust(1).Trailing({'o', 'l', 'd', 0xA3});
+    return b;
+}
+
+const std::vector<std::vector<uint8_t>> kPayloads = {
+    Payload(10, 1), Payload(300, 2), {}, Payload(7, 3), Payload(5, 4)};
+
+std::vector<uint8_t> BuildWith(const FileRow& row) {
+    return row.layout(row.payloads).Build();
+}
+
+class UnchangedSave : public testing::TestWithParam<FileRow> {};
+
+TEST_P(UnchangedSave, GivesTheSourceBytes) {
+    const std::vector<uint8_t> source = BuildWith(GetParam());
+    for (const bool readMapHeaders : {false, true}) {
+        OpenedFile file(source, readMapHeaders);
+        ASSERT_TRUE(file.opened);
+        EXPECT_EQ(SaveToBytes(file.iff), source);
+        // Loading every payload and closing the source changes nothing.
+        std::ignore = file.iff.LoadAll();
+        file.iff.Close();
+        EXPECT_EQ(SaveToBytes(file.iff), source);
     }
-    for (ChunkInfo& chunk : expected) {
-        chunk.name.resize(std::min<size_t>(chunk.name.size(), 63));
-    }
-    EXPECT_EQ(after, expected);
-    const size_t longAt = laid[4].offset;
-    EXPECT_EQ(std::string(saved.begin() + longAt + 12, saved.begin() + longAt + 76),
-              std::string(63, 'L') + '\0');
-    const std::string map(saved.begin() + laid.back().offset, saved.end());
-    EXPECT_NE(map.find(std::string(70, 'L') + '\0'), std::string::npos);
 }
 
-TEST(IffSave, SavingTwiceAndResavingGiveTheSameBytes) {
-    OpenedFile file(MixedSource());
-    ASSERT_TRUE(file.iff.LoadAll());
-    ChunkHandle longNamed = 0;
-    ASSERT_TRUE(file.iff.FindChunk(longNamed, kStr, 3));
-    CChunkStore::Instance().Resolve(longNamed)->name = std::string(70, 'L');
+IffBuilder Version20(const std::vector<std::vector<uint8_t>>& p) {
+    IffBuilder b = Plain(p);
+    b.Version("2.0");
+    return b;
+}
+
+IffBuilder CutShort(const std::vector<std::vector<uint8_t>>& p) {
+    IffBuilder b = MapAtEnd(p);
+    b.Chunk(kStr, 5, p[3], "cut").Last().sizeAdjust = 40;
+    return b;
+}
+
+IffBuilder Unfinished(const std::vector<std::vector<uint8_t>>& p) {
+    IffBuilder b = Plain(p);
+    b.Legacy996();
+    return b;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, UnchangedSave,
+                         testing::Values(FileRow{"version20", Version20, kPayloads},
+                                         FileRow{"noMap", Plain, kPayloads},
+                                         FileRow{"mapAtEnd", MapAtEnd, kPayloads},
+                                         FileRow{"mapInMiddle", MapInMiddle, kPayloads},
+                                         FileRow{"leftovers", Leftovers, kPayloads},
+                                         FileRow{"cutShort", CutShort, kPayloads},
+                                         FileRow{"unfinished996", Unfinished, kPayloads}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+// An edit: the same layout built with the new payloads is what the save must write, since the
+// builder lays chunks back to back and lists every offset where it now lies.
+struct EditRow {
+    const char* what;
+    Layout layout;
+    std::vector<std::pair<size_t, std::vector<uint8_t>>> edits;  // chunk index, new payload
+};
+
+void PrintTo(const EditRow& row, std::ostream* out) {
+    *out << row.what;
+}
+
+class EditedSave : public testing::TestWithParam<EditRow> {};
+
+TEST_P(EditedSave, ChangesTheChunkItsSizeAndTheOffsetsAfterIt) {
+    const EditRow& row = GetParam();
+    IffBuilder original = row.layout(kPayloads);
+    const std::vector<uint8_t> source = original.Build();
+    auto payloads = kPayloads;
+    for (const auto& [index, payload] : row.edits) {
+        payloads[index] = payload;
+    }
+    IffBuilder edited = row.layout(payloads);
+    const std::vector<uint8_t> expected = edited.Build();
+
+    OpenedFile file(source);
+    for (const auto& [index, payload] : row.edits) {
+        CMemFile stream(payload.data(), payload.size());
+        const IffChunkSpec& spec = original.At(index);
+        ASSERT_TRUE(file.iff.ReplaceChunkData(spec.type, spec.id, stream));
+    }
     file.iff.Close();
-    const auto first = SaveToBytes(file.iff);
-    const auto second = SaveToBytes(file.iff);
-    ASSERT_FALSE(first.empty());
-    EXPECT_EQ(first, second);
-    // The 70-character name is cut once by the reopen; from then on the file is a fixed point.
-    OpenedFile reopened(second);
-    ASSERT_TRUE(reopened.iff.LoadAll());
-    const auto third = SaveToBytes(reopened.iff);
-    OpenedFile again(third);
-    ASSERT_TRUE(again.iff.LoadAll());
-    EXPECT_EQ(SaveToBytes(again.iff), third);
+    const std::vector<uint8_t> saved = SaveToBytes(file.iff);
+    EXPECT_EQ(saved, expected);
+    // Saving again writes the same, and what is written opens with the new payloads.
+    EXPECT_EQ(SaveToBytes(file.iff), saved);
+    OpenedFile reopened(saved);
+    for (const auto& [index, payload] : row.edits) {
+        const IffChunkSpec& spec = original.At(index);
+        ChunkHandle handle = 0;
+        ASSERT_TRUE(reopened.iff.FindChunk(handle, spec.type, spec.id));
+        std::vector<uint8_t> read(payload.size());
+        ASSERT_TRUE(reopened.iff.CopyPayload(handle, read.data()));
+        EXPECT_EQ(read, payload);
+    }
 }
 
-TEST(IffSave, ReplaceChunkDataKeepsIdFlagsAndName) {
-    OpenedFile file(MixedSource());
-    CMemFile nothing;
-    ASSERT_TRUE(file.iff.ReplaceChunkData(kBhav, 1, nothing));
-    const std::vector<uint8_t> text = {'n', 'e', 'w'};
-    CMemFile fresh(text.data(), text.size());
-    ASSERT_TRUE(file.iff.ReplaceChunkData(kStr, 1, fresh));
-    CMemFile unused;
-    EXPECT_FALSE(file.iff.ReplaceChunkData(kStr, 77, unused));
-    ASSERT_TRUE(file.iff.LoadAll());
+IffBuilder MiddleWithoutExtra(const std::vector<std::vector<uint8_t>>& p) {
+    IffBuilder b = Plain(p);
+    b.Chunk(kGlob, 9, p[3], "passed over", 0x0004).Chunk(kStr, 4, p[4], "after the map");
+    b.MapAfter(1).MapOrder({3, 2, 1, 0, 4});
+    return b;
+}
 
-    OpenedFile reopened(SaveToBytes(file.iff));
-    const auto chunks = Chunks(reopened.iff);
-    const auto find = [&](ChunkType type, uint16_t id) {
-        return *std::find_if(chunks.begin(), chunks.end(),
-                             [&](const ChunkInfo& c) { return c.type == type && c.id == id; });
+// The entry outside the file sits at 0x7FFFFFF0 plus what the edits before it changed.
+Layout WithOutsideEntry(int64_t moved) {
+    return [moved](const std::vector<std::vector<uint8_t>>& p) {
+        IffBuilder b = MiddleWithoutExtra(p);
+        b.ExtraMapEntry({kStr, static_cast<uint32_t>(0x7FFFFFF0 + moved), 9, 0, "lost"});
+        return b;
     };
-    EXPECT_EQ(find(kBhav, 1), (ChunkInfo{kBhav, 1, 0x0010, "behaviour", {}}));
-    EXPECT_EQ(find(kStr, 1), (ChunkInfo{kStr, 1, 0, "one", text}));
 }
 
-TEST(IffSave, FailsWithoutAStreamOrAPayload) {
-    CIffFile empty;
-    EXPECT_FALSE(empty.Save(nullptr));
+INSTANTIATE_TEST_SUITE_P(
+    Files, EditedSave,
+    testing::Values(
+        EditRow{"firstGrows", MapAtEnd, {{0, Payload(40, 9)}}},
+        EditRow{"firstShrinks", MapAtEnd, {{0, Payload(3, 9)}}},
+        EditRow{"lastBeforeTheMap", MapAtEnd, {{2, Payload(20, 9)}}},
+        EditRow{"emptied", Plain, {{1, {}}}}, EditRow{"version20", Version20, {{0, Payload(1, 9)}}},
+        EditRow{"beforeAMapInTheMiddle", MiddleWithoutExtra, {{0, Payload(33, 9)}}},
+        EditRow{"afterTheMap", MiddleWithoutExtra, {{4, Payload(1, 9)}}},
+        EditRow{"lastOfTheFile", MapAtEnd, {{2, Payload(2, 9)}}},
+        EditRow{"twoChunks", MiddleWithoutExtra, {{0, Payload(20, 9)}, {4, Payload(50, 8)}}},
+        EditRow{"withDisplacedCopy", Leftovers, {{2, Payload(11, 9)}}}),
+    [](const auto& info) { return std::string(info.param.what); });
 
-    // The second chunk claims more than the file holds: its payload cannot be written, and
-    // the partial file names no map.
-    IffBuilder builder;
-    builder.Version("2.0").Chunk(kStr, 1, Payload(4, 1)).Chunk(kStr, 2, Payload(4, 2));
-    builder.Last().sizeAdjust = 1;
-    OpenedFile file(builder.Build());
-    CMemFile out;
-    EXPECT_FALSE(file.iff.Save(&out));
-    const auto partial = out.ToVector();
-    ASSERT_EQ(partial.size(), 64u + 80u);
-    EXPECT_EQ(std::string(partial.begin() + 60, partial.begin() + 64), std::string(4, '\0'));
+// An entry outside the file lies past every chunk: it moves by all the edits (30 - 10 before
+// the map, 0 - 5 after it).
+TEST(IffSave, AnEntryOutsideTheFileMovesWithTheEditsBeforeIt) {
+    const std::vector<uint8_t> source = WithOutsideEntry(0)(kPayloads).Build();
+    auto payloads = kPayloads;
+    payloads[0] = Payload(30, 9);
+    payloads[4] = {};
+    const std::vector<uint8_t> expected = WithOutsideEntry(20 - 5)(payloads).Build();
+    OpenedFile file(source);
+    CMemFile grown(payloads[0].data(), payloads[0].size());
+    ASSERT_TRUE(file.iff.ReplaceChunkData(kStr, 1, grown));
+    CMemFile emptied;
+    ASSERT_TRUE(file.iff.ReplaceChunkData(kStr, 4, emptied));
+    EXPECT_EQ(SaveToBytes(file.iff), expected);
 }
 
-TEST(IffSave, IntoTheSourceLoadsEverythingFirst) {
-    OpenedFile file(MixedSource());
-    const auto keys = Keys(file.iff);
+// Changes that would damage the file are refused before anything is written.
+TEST(IffWriter, RefusesChangesThatOverlap) {
+    IffBuilder builder = MapAtEnd(kPayloads);
+    const std::vector<uint8_t> source = builder.Build();
+    const uint8_t payload[3] = {1, 2, 3};
+    struct Row {
+        const char* what;
+        std::vector<ChunkSplice> splices;
+    };
+    const Row rows[] = {
+        {"two changes of one chunk",
+         {{builder.ChunkOffset(0), payload, 3}, {builder.ChunkOffset(0), payload, 1}}},
+        {"a header inside another chunk", {{builder.ChunkOffset(1) + 10, payload, 3}}},
+        {"a header inside the file header", {{10, payload, 3}}},
+        {"a header past the end", {{static_cast<uint32_t>(source.size()), payload, 3}}},
+        {"the map", {{builder.MapOffset(), payload, 3}, {builder.ChunkOffset(2), payload, 3}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        CIffWriter writer(source);
+        CMemFile out;
+        EXPECT_FALSE(writer.Write(out, row.splices));
+        EXPECT_FALSE(writer.GetError().empty());
+        EXPECT_EQ(out.GetLength(), 0u);
+    }
+}
+
+TEST(IffSave, IntoTheSourceWritesItsOwnBytes) {
+    const std::vector<uint8_t> source = MapInMiddle(kPayloads).Build();
+    OpenedFile file(source);
     ASSERT_TRUE(file.iff.Save(nullptr));
+    EXPECT_EQ(file.file.ToVector(), source);
     int error = 0;
     ASSERT_TRUE(file.iff.Open(&error, false));
-    auto reopened = Keys(file.iff);
-    EXPECT_EQ(reopened.back(), (Key{kMap, 0}));
-
-    // A payload that cannot be read refuses the save before the source is truncated.
-    IffBuilder builder;
-    builder.Version("2.0").Chunk(kStr, 1, Payload(4, 1)).Chunk(kStr, 2, Payload(4, 2));
-    builder.Last().sizeAdjust = 1;
-    const auto damaged = builder.Build();
-    OpenedFile broken(damaged);
-    EXPECT_FALSE(broken.iff.Save(nullptr));
-    ASSERT_TRUE(broken.iff.Open(&error, false));
-    EXPECT_EQ(broken.iff.GetSourceLength(), damaged.size());
-    EXPECT_EQ(Keys(broken.iff), (std::vector<Key>{{kStr, 1}, {kStr, 2}}));
+    EXPECT_EQ(SaveToBytes(file.iff), source);
 }
 
 // A stream that only counts: offsets near 4 GiB without the memory.
