@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -125,6 +126,28 @@ bool Better(const Reading& a, const Reading& b, size_t fileSize) {
     return a.entries.size() > b.entries.size();
 }
 
+// How many of the bytes from start to end no entry's bytes cover.
+size_t UnclaimedAfter(const std::vector<FarEntry>& entries, size_t start, size_t end) {
+    std::vector<std::pair<size_t, size_t>> claimed;
+    for (const FarEntry& entry : entries) {
+        const size_t from = std::max<size_t>(entry.offset, start);
+        const size_t to = std::min<size_t>(size_t{entry.offset} + entry.size, end);
+        if (entry.size == entry.sizeAgain && from < to) {
+            claimed.emplace_back(from, to);
+        }
+    }
+    std::sort(claimed.begin(), claimed.end());
+    size_t unclaimed = 0;
+    size_t at = start;
+    for (const auto& [from, to] : claimed) {
+        if (from > at) {
+            unclaimed += from - at;
+        }
+        at = std::max(at, to);
+    }
+    return unclaimed + (end > at ? end - at : 0);
+}
+
 std::string Quoted(const std::string& name) {
     return "\"" + FarDisplayName(name) + "\"";
 }
@@ -182,6 +205,12 @@ CFarArchive::Status CFarArchive::Load(std::vector<uint8_t> bytes) {
                              std::to_string(m_entries.size()) + " fit.");
     }
     const size_t manifestEnd = reading.complete ? reading.end : all.size();
+    if (const size_t loose = UnclaimedAfter(m_entries, manifestEnd, all.size()); loose != 0) {
+        // Most likely records the count does not cover: a rewrite would drop them.
+        m_problems.push_back(std::to_string(loose) +
+                             " bytes after the manifest belong to no entry; the manifest may "
+                             "count fewer entries than the archive holds.");
+    }
     for (size_t i = 0; i < m_entries.size(); ++i) {
         FarEntry& entry = m_entries[i];
         const size_t offset = entry.offset;
