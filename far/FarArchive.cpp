@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <utility>
 
 namespace {
 
@@ -126,26 +125,21 @@ bool Better(const Reading& a, const Reading& b, size_t fileSize) {
     return a.entries.size() > b.entries.size();
 }
 
-// How many of the bytes from start to end no entry's bytes cover.
+// How many bytes from start (the manifest's end) to end no entry claims, right after the
+// manifest (where records the count leaves out would lie) or after every entry's bytes. Gaps
+// between entries are no damage, after the manifest as before it.
 size_t UnclaimedAfter(const std::vector<FarEntry>& entries, size_t start, size_t end) {
-    std::vector<std::pair<size_t, size_t>> claimed;
+    size_t first = end;
+    size_t last = start;
     for (const FarEntry& entry : entries) {
         const size_t from = std::max<size_t>(entry.offset, start);
         const size_t to = std::min<size_t>(size_t{entry.offset} + entry.size, end);
         if (entry.size == entry.sizeAgain && from < to) {
-            claimed.emplace_back(from, to);
+            first = std::min(first, from);
+            last = std::max(last, to);
         }
     }
-    std::sort(claimed.begin(), claimed.end());
-    size_t unclaimed = 0;
-    size_t at = start;
-    for (const auto& [from, to] : claimed) {
-        if (from > at) {
-            unclaimed += from - at;
-        }
-        at = std::max(at, to);
-    }
-    return unclaimed + (end > at ? end - at : 0);
+    return first == end ? end - start : (first - start) + (end - last);
 }
 
 std::string Quoted(const std::string& name) {
