@@ -9,6 +9,7 @@
 // being shared.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -394,7 +396,6 @@ Measure Spawn(std::vector<std::string> args, int runs, bool wholeProcess = false
 
 struct ProcessCost {
     double cpu = 0;  // user + system seconds
-    long maxRssKiB = 0;
     int status = 0;  // the exit status, or -1 when the process did not exit normally
 };
 
@@ -421,9 +422,53 @@ ProcessCost RunQuiet(const std::vector<std::string>& args) {
     ProcessCost cost;
     cost.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-    cost.maxRssKiB = usage.ru_maxrss;
     cost.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return cost;
+}
+
+long ReadPeakKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return 0;
+}
+
+// The peak resident memory of a process running args, read from its own memory map as it exits.
+// The rusage figure will not do: it also counts the memory of the process it was started from.
+long PeakKiB(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);  // stopped by its exec
+    ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACEEXIT));
+    ::ptrace(PTRACE_CONT, pid, nullptr, nullptr);
+    long peak = 0;
+    while (::waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
+        int signal = 0;
+        if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
+            peak = ReadPeakKiB(pid);
+        } else {
+            signal = WSTOPSIG(status);
+        }
+        ::ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<intptr_t>(signal)));
+    }
+    return peak;
 }
 
 double Median(std::vector<double> values) {
@@ -443,7 +488,7 @@ struct PeerCase {
     bool help = false;    // --help, held to its own target
 };
 
-double RunAll(const std::vector<std::vector<std::string>>& processes, long& maxRssKiB) {
+double RunAll(const std::vector<std::vector<std::string>>& processes) {
     double cpu = 0;
     for (const auto& args : processes) {
         const ProcessCost cost = RunQuiet(args);
@@ -453,9 +498,16 @@ double RunAll(const std::vector<std::vector<std::string>>& processes, long& maxR
             std::exit(1);
         }
         cpu += cost.cpu;
-        maxRssKiB = std::max(maxRssKiB, cost.maxRssKiB);
     }
     return cpu;
+}
+
+long MaxPeakKiB(const std::vector<std::vector<std::string>>& processes) {
+    long peak = 0;
+    for (const auto& args : processes) {
+        peak = std::max(peak, PeakKiB(args));
+    }
+    return peak;
 }
 
 // The sample files the peer accepts (it refuses some of the deliberately odd ones).
@@ -520,10 +572,9 @@ bool ComparePeer(const std::string& peer, const std::filesystem::path& folder, i
         c.runs = runs * 4;
         cases.push_back(std::move(c));
     }
-    for (const auto& c : cases) {  // warm the page cache
-        long ignored = 0;
-        RunAll(c.ours, ignored);
-        RunAll(c.peer, ignored);
+    for (auto& c : cases) {  // warms the page cache too
+        c.oursRssKiB = MaxPeakKiB(c.ours);
+        c.peerRssKiB = MaxPeakKiB(c.peer);
     }
     int most = 0;
     for (const auto& c : cases) {
@@ -532,8 +583,8 @@ bool ComparePeer(const std::string& peer, const std::filesystem::path& folder, i
     for (int run = 0; run < most; ++run) {
         for (auto& c : cases) {
             if (run < c.runs) {
-                c.oursCpu.push_back(RunAll(c.ours, c.oursRssKiB));
-                c.peerCpu.push_back(RunAll(c.peer, c.peerRssKiB));
+                c.oursCpu.push_back(RunAll(c.ours));
+                c.peerCpu.push_back(RunAll(c.peer));
             }
         }
     }
