@@ -19,12 +19,6 @@
 
 namespace {
 
-void AppendEscaped(std::string& out, unsigned char byte) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0x0F]};
-    out.append(escaped, sizeof escaped);
-}
-
 bool IsPlainTypeByte(unsigned char byte) {
     return byte >= 0x20 && byte < 0x7F && byte != '\\';
 }
@@ -37,7 +31,7 @@ void AppendType(std::string& out, ChunkType type) {
         if (IsPlainTypeByte(byte)) {
             out += static_cast<char>(byte);
         } else {
-            AppendEscaped(out, byte);
+            AppendByteEscape(out, byte);
         }
     }
 }
@@ -60,13 +54,13 @@ void AppendName(std::string& out, const std::string& name) {
     for (const char ch : name) {
         const auto byte = static_cast<unsigned char>(ch);
         if (byte < 0x20 || byte == 0x7F || byte == '\\') {
-            AppendEscaped(out, byte);
+            AppendByteEscape(out, byte);
         } else if (byte < 0x80) {
             out += ch;
         } else if (byte < 0xA0) {
             const char16_t c = k80to9F[byte - 0x80];
             if (c == 0) {
-                AppendEscaped(out, byte);
+                AppendByteEscape(out, byte);
             } else {
                 AppendUtf8(out, c);
             }
@@ -83,20 +77,6 @@ size_t DecimalWidth(uint32_t value) {
         ++width;
     }
     return width;
-}
-
-// Appends value in decimal, right-aligned in width columns.
-void AppendDecimal(std::string& out, uint32_t value, size_t width) {
-    char digits[10];
-    size_t count = 0;
-    do {
-        digits[sizeof digits - ++count] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    if (count < width) {
-        out.append(width - count, ' ');
-    }
-    out.append(digits + sizeof digits - count, count);
 }
 
 int RunList(const std::string& path) {

@@ -71,17 +71,12 @@ std::string Hex(std::string_view bytes) {
 // codePoints is scratch space, reused from one text to the next.
 void AppendPrintable(std::string& out, const CTextCodec& codec, std::string_view bytes,
                      std::u32string& codePoints) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const auto appendEscape = [&out](unsigned byte) {
-        const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0x0F]};
-        out.append(escaped, sizeof escaped);
-    };
     codec.DecodeCodePoints(bytes, codePoints);
     for (const char32_t c : codePoints) {
         if (c >= 0x20 && c < 0x7F && c != '\\') {
             out += static_cast<char>(c);
         } else if (CTextCodec::IsEscape(c)) {
-            appendEscape(static_cast<unsigned>(c - CTextCodec::kEscapeBase));
+            AppendByteEscape(out, static_cast<unsigned char>(c - CTextCodec::kEscapeBase));
         } else if (c == '\r') {
             out += "\\r";
         } else if (c == '\n') {
@@ -91,22 +86,11 @@ void AppendPrintable(std::string& out, const CTextCodec& codec, std::string_view
         } else if (c == '\\') {
             out += "\\\\";
         } else if (c < 0x20 || c == 0x7F) {
-            appendEscape(static_cast<unsigned>(c));
+            AppendByteEscape(out, static_cast<unsigned char>(c));
         } else {
             AppendUtf8(out, c);
         }
     }
-}
-
-// Appends value in decimal.
-void AppendDecimal(std::string& out, size_t value) {
-    char digits[20];
-    size_t count = 0;
-    do {
-        digits[sizeof digits - ++count] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    out.append(digits + sizeof digits - count, count);
 }
 
 // Appends text left-aligned in width columns (text is ASCII).
