@@ -8,6 +8,9 @@
 #include "framework/stream/FileException.h"
 #include "strings/TextCodec.h"  // AppendUtf8
 
+// Appends byte as "\xNN", the escape every name shown uses.
+void AppendHexEscape(std::string& out, unsigned char byte);
+
 // text with every control character (C0, DEL, C1; the line break too unless keepLineBreaks) and
 // every byte that is not UTF-8 written as \xNN, so that a file or entry name printed cannot move
 // the cursor, clear the screen or fake a line of output.
@@ -30,5 +33,3 @@ int Guarded(Command command) {
 
 // Appends value in decimal, right-aligned in width columns.
 void AppendDecimal(std::string& out, uint64_t value, size_t width = 0);
-// Appends byte as the escape \xHH (upper-case hex digits).
-void AppendByteEscape(std::string& out, unsigned char byte);

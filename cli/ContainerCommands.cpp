@@ -31,7 +31,7 @@ void AppendType(std::string& out, ChunkType type) {
         if (IsPlainTypeByte(byte)) {
             out += static_cast<char>(byte);
         } else {
-            AppendByteEscape(out, byte);
+            AppendHexEscape(out, byte);
         }
     }
 }
@@ -54,13 +54,13 @@ void AppendName(std::string& out, const std::string& name) {
     for (const char ch : name) {
         const auto byte = static_cast<unsigned char>(ch);
         if (byte < 0x20 || byte == 0x7F || byte == '\\') {
-            AppendByteEscape(out, byte);
+            AppendHexEscape(out, byte);
         } else if (byte < 0x80) {
             out += ch;
         } else if (byte < 0xA0) {
             const char16_t c = k80to9F[byte - 0x80];
             if (c == 0) {
-                AppendByteEscape(out, byte);
+                AppendHexEscape(out, byte);
             } else {
                 AppendUtf8(out, c);
             }

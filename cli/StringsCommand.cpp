@@ -76,7 +76,7 @@ void AppendPrintable(std::string& out, const CTextCodec& codec, std::string_view
         if (c >= 0x20 && c < 0x7F && c != '\\') {
             out += static_cast<char>(c);
         } else if (CTextCodec::IsEscape(c)) {
-            AppendByteEscape(out, static_cast<unsigned char>(c - CTextCodec::kEscapeBase));
+            AppendHexEscape(out, static_cast<unsigned char>(c - CTextCodec::kEscapeBase));
         } else if (c == '\r') {
             out += "\\r";
         } else if (c == '\n') {
@@ -86,7 +86,7 @@ void AppendPrintable(std::string& out, const CTextCodec& codec, std::string_view
         } else if (c == '\\') {
             out += "\\\\";
         } else if (c < 0x20 || c == 0x7F) {
-            AppendByteEscape(out, static_cast<unsigned char>(c));
+            AppendHexEscape(out, static_cast<unsigned char>(c));
         } else {
             AppendUtf8(out, c);
         }
