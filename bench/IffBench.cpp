@@ -1,12 +1,15 @@
 // Times opening, loading and resaving IFF files of 1,000 to 100,000 chunks beside the time the
 // machine takes to read and to copy the same file, the whole tallyglass-cli resave and list
-// processes beside cat, and prints the ratios against the targets.
+// processes beside cat, and prints the ratios against the targets. With --peer, also times
+// tallyglass-cli list and strings against another reader of the format (whole processes, runs
+// interleaved) on files of 10,000 to 300,000 chunks and on the sample files, and --help.
 //
 // Every measurement runs in a freshly started process (this program, re-executed with --run), so
 // that its peak memory is its own; the figure shown is the fastest of a few runs, the machine
 // being shared.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +81,28 @@ void PutU16(std::vector<uint8_t>& out, uint16_t v, bool bigEndian) {
     out.push_back(static_cast<uint8_t>(bigEndian ? v : v >> 8));
 }
 
+void PatchU32BE(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    }
+}
+
+// A multilingual text payload (FD FF): two entries, each in English (1) and French (2).
+std::vector<uint8_t> StringsPayload(uint32_t n) {
+    std::vector<uint8_t> out = {0xFD, 0xFF};
+    PutU16(out, 4, false);
+    for (int entry = 0; entry < 4; ++entry) {
+        out.push_back(static_cast<uint8_t>(1 + entry / 2));
+        for (const std::string& text :
+             {"Text " + std::to_string(n) + (entry % 2 ? " d\xe9j\xe0" : ""),
+              std::string("Description")}) {
+            out.insert(out.end(), text.begin(), text.end());
+            out.push_back(0);
+        }
+    }
+    return out;
+}
+
 // A version 2.5 file as the editor writes it: chunks of four types with payloads of 64 to 512
 // bytes, ids unique per type, and a resource map at the end.
 std::vector<uint8_t> MakeFile(uint32_t chunks) {
@@ -104,6 +130,13 @@ std::vector<uint8_t> MakeFile(uint32_t chunks) {
         std::string field = name;
         field.resize(64, '\0');
         out.insert(out.end(), field.begin(), field.end());
+        if (type == 0) {
+            // A text resource: two entries in English and French, so that `strings` decodes.
+            const std::vector<uint8_t> payload = StringsPayload(i);
+            PatchU32BE(out, out.size() - 72, static_cast<uint32_t>(76 + payload.size()));
+            out.insert(out.end(), payload.begin(), payload.end());
+            continue;
+        }
         for (uint32_t b = 0; b < size; ++b) {
             out.push_back(static_cast<uint8_t>(seed + b * 31));
         }
@@ -359,6 +392,262 @@ Measure Spawn(std::vector<std::string> args, int runs, bool wholeProcess = false
     return best;
 }
 
+// ---- against the peer reader: whole processes, processor time, runs interleaved ----
+
+struct ProcessCost {
+    double cpu = 0;  // user + system seconds
+    int status = 0;  // the exit status, or -1 when the process did not exit normally
+};
+
+// Runs args with stdout and stderr going to /dev/null.
+ProcessCost RunQuiet(const std::vector<std::string>& args) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const auto& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::perror(args[0].c_str());
+        std::exit(1);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    ProcessCost cost;
+    cost.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    cost.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return cost;
+}
+
+long ReadPeakKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return 0;
+}
+
+// The peak resident memory of a process running args, read from its own memory map as it exits.
+// The rusage figure will not do: it also counts the memory of the process it was started from.
+long PeakKiB(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);  // stopped by its exec
+    ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACEEXIT));
+    ::ptrace(PTRACE_CONT, pid, nullptr, nullptr);
+    long peak = 0;
+    while (::waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
+        int signal = 0;
+        if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
+            peak = ReadPeakKiB(pid);
+        } else {
+            signal = WSTOPSIG(status);
+        }
+        ::ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<intptr_t>(signal)));
+    }
+    return peak;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// One compared case: the same work by both programs, each a list of processes run in turn.
+struct PeerCase {
+    std::string what;
+    std::vector<std::vector<std::string>> ours, peer;
+    int runs = 5;
+    std::vector<double> oursCpu, peerCpu;
+    long oursRssKiB = 0, peerRssKiB = 0;
+    uintmax_t bytes = 0;  // the largest input, for the memory figures
+    bool help = false;    // --help, held to its own target
+};
+
+double RunAll(const std::vector<std::vector<std::string>>& processes) {
+    double cpu = 0;
+    for (const auto& args : processes) {
+        const ProcessCost cost = RunQuiet(args);
+        if (cost.status != 0) {
+            std::fprintf(stderr, "%s %s failed (status %d)\n", args[0].c_str(),
+                         args.size() > 1 ? args[1].c_str() : "", cost.status);
+            std::exit(1);
+        }
+        cpu += cost.cpu;
+    }
+    return cpu;
+}
+
+long MaxPeakKiB(const std::vector<std::vector<std::string>>& processes) {
+    long peak = 0;
+    for (const auto& args : processes) {
+        peak = std::max(peak, PeakKiB(args));
+    }
+    return peak;
+}
+
+// The sample files the peer accepts (it refuses some of the deliberately odd ones).
+std::vector<std::string> PeerAcceptedSamples(const std::string& peer) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(TALLYGLASS_EXAMPLES)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".iff" &&
+            RunQuiet({peer, "strings", entry.path().string()}).status == 0) {
+            files.push_back(entry.path().string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Times tallyglass-cli against the peer reader's driver on generated files and on the samples,
+// and --help against /bin/true; prints medians, ratios and the targets. False when one is missed.
+bool ComparePeer(const std::string& peer, const std::filesystem::path& folder, int runs) {
+    const std::string cli = TALLYGLASS_CLI;
+    std::vector<PeerCase> cases;
+    std::vector<std::string> made;
+    for (const uint32_t chunks : {10000u, 100000u, 300000u}) {
+        const std::string path = (folder / ("peer-" + std::to_string(chunks) + ".iff")).string();
+        const auto bytes = MakeFile(chunks);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        made.push_back(path);
+        for (const char* command : {"list", "strings"}) {
+            PeerCase c;
+            c.what = std::string(command) + " " + std::to_string(chunks / 1000) + "k chunks";
+            c.ours = {{cli, command, path}};
+            c.peer = {{peer, command, path}};
+            c.runs = runs;
+            c.bytes = bytes.size();
+            cases.push_back(std::move(c));
+        }
+    }
+    const std::vector<std::string> samples = PeerAcceptedSamples(peer);
+    if (samples.empty()) {
+        std::printf("\nThe peer reader accepts none of the sample files; they are left out.\n");
+    }
+    for (const char* command : {"list", "strings"}) {
+        if (samples.empty()) {
+            break;
+        }
+        PeerCase c;
+        c.what = std::string(command) + ", " + std::to_string(samples.size()) + " samples";
+        for (const auto& file : samples) {
+            c.ours.push_back({cli, command, file});
+            c.peer.push_back({peer, command, file});
+        }
+        c.runs = runs * 4;
+        cases.push_back(std::move(c));
+    }
+    {
+        PeerCase c;
+        c.what = "--help (against /bin/true)";
+        c.ours = {{cli, "--help"}};
+        c.peer = {{"/bin/true"}};
+        c.help = true;
+        c.runs = runs * 4;
+        cases.push_back(std::move(c));
+    }
+    for (auto& c : cases) {  // warms the page cache too
+        c.oursRssKiB = MaxPeakKiB(c.ours);
+        c.peerRssKiB = MaxPeakKiB(c.peer);
+    }
+    int most = 0;
+    for (const auto& c : cases) {
+        most = std::max(most, c.runs);
+    }
+    for (int run = 0; run < most; ++run) {
+        for (auto& c : cases) {
+            if (run < c.runs) {
+                c.oursCpu.push_back(RunAll(c.ours));
+                c.peerCpu.push_back(RunAll(c.peer));
+            }
+        }
+    }
+    for (const auto& path : made) {
+        std::filesystem::remove(path);
+    }
+
+    std::printf(
+        "\nAgainst the peer reader (%s): processor time of whole processes, median of "
+        "interleaved runs,\nmilliseconds; output to /dev/null.\n\n",
+        peer.c_str());
+    std::printf("%-30s %5s %10s %10s %7s  %s\n", "case", "runs", "ours", "peer", "ratio",
+                "target <= 0.80");
+    bool allMet = true;
+    const auto verdict = [&allMet](bool met) {
+        allMet = allMet && met;
+        return met ? "met" : "MISSED";
+    };
+    for (const auto& c : cases) {
+        const double ours = Median(c.oursCpu);
+        const double theirs = Median(c.peerCpu);
+        const bool help = c.help;
+        std::printf(
+            "%-30s %5d %10.2f %10.2f %7.2f  %s\n", c.what.c_str(), c.runs, ours * 1e3, theirs * 1e3,
+            ours / theirs,
+            help ? (ours <= 1.5e-3 ? "(--help <= 1.5 ms: met)" : "(--help <= 1.5 ms: MISSED)")
+                 : verdict(ours <= 0.8 * theirs));
+        if (help) {
+            allMet = allMet && ours <= 1.5e-3;
+        }
+    }
+    const auto medianOf = [&cases](const std::string& what, bool ours) {
+        for (const auto& c : cases) {
+            if (c.what == what) {
+                return Median(ours ? c.oursCpu : c.peerCpu);
+            }
+        }
+        return 0.0;
+    };
+    for (const char* command : {"list", "strings"}) {
+        const std::string base = command;
+        const double ours =
+            medianOf(base + " 300k chunks", true) / medianOf(base + " 100k chunks", true);
+        const double theirs =
+            medianOf(base + " 300k chunks", false) / medianOf(base + " 100k chunks", false);
+        std::printf("growth 100k -> 300k, %-8s ours %.2f, peer %.2f; target <= 3.20  %s\n", command,
+                    ours, theirs, verdict(ours <= 3.2));
+    }
+    std::printf("\nPeak memory, MiB (file size beside):\n");
+    for (const auto& c : cases) {
+        if (c.bytes == 0) {
+            continue;
+        }
+        const double file = static_cast<double>(c.bytes) / (1 << 20);
+        const double ours = static_cast<double>(c.oursRssKiB) / 1024;
+        const double limit = c.what.find(" 10k") != std::string::npos ? file + 2 : file * 1.2;
+        std::printf("  %-24s file %7.1f  ours %7.1f  peer %7.1f  target <= %7.1f  %s\n",
+                    c.what.c_str(), file, ours, static_cast<double>(c.peerRssKiB) / 1024, limit,
+                    verdict(ours <= limit));
+    }
+    return allMet;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -368,15 +657,28 @@ int main(int argc, char** argv) {
     std::vector<uint32_t> sizes = {1000, 10000, 100000};
     std::string folderArg;
     int runs = 5;
+    std::string peer;
+    bool peerOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
             folderArg = argv[++i];
         } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--peer") == 0 && i + 1 < argc) {
+            peer = argv[++i];
+        } else if (std::strcmp(argv[i], "--peer-only") == 0) {
+            peerOnly = true;
         } else {
-            std::fprintf(stderr, "usage: bench_iff [--dir FOLDER] [--runs N]\n");
+            std::fprintf(
+                stderr,
+                "usage: bench_iff [--dir FOLDER] [--runs N] [--peer PEER [--peer-only]]\n"
+                "  PEER: the peer reader's driver, as ../shared/peer/build.sh builds it\n");
             return 2;
         }
+    }
+    if (peerOnly && peer.empty()) {
+        std::fprintf(stderr, "bench_iff: --peer-only needs --peer\n");
+        return 2;
     }
     std::string pattern = (folderArg.empty() ? std::filesystem::temp_directory_path()
                                              : std::filesystem::path(folderArg)) /
@@ -387,6 +689,11 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path folder = pattern;
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    if (peerOnly) {
+        const bool met = ComparePeer(peer, folder, runs);
+        std::filesystem::remove_all(folder);
+        return met ? 0 : 1;
+    }
 
     struct Row {
         uint32_t chunks;
@@ -427,7 +734,6 @@ int main(int argc, char** argv) {
         std::filesystem::remove(path);
         std::filesystem::remove(out);
     }
-    std::filesystem::remove_all(folder);
 
     std::printf(
         "Fastest of %d runs, milliseconds, wall / processor. The file is in the page cache. cp: "
@@ -508,5 +814,9 @@ int main(int argc, char** argv) {
                     1.0, peak <= limit ? "met" : "MISSED");
         allMet = allMet && peak <= limit;
     }
+    if (!peer.empty()) {
+        allMet = ComparePeer(peer, folder, runs) && allMet;
+    }
+    std::filesystem::remove_all(folder);
     return allMet ? 0 : 1;
 }

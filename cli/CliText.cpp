@@ -92,3 +92,16 @@ bool FinishStandardOutput() {
     }
     return false;
 }
+
+void AppendDecimal(std::string& out, uint64_t value, size_t width) {
+    char digits[20];
+    size_t count = 0;
+    do {
+        digits[sizeof digits - ++count] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (count < width) {
+        out.append(width - count, ' ');
+    }
+    out.append(digits + sizeof digits - count, count);
+}

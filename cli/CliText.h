@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "cli/Commands.h"
@@ -28,3 +30,6 @@ int Guarded(Command command) {
         return 1;
     }
 }
+
+// Appends value in decimal, right-aligned in width columns.
+void AppendDecimal(std::string& out, uint64_t value, size_t width = 0);

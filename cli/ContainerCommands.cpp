@@ -2,6 +2,7 @@
 // file back through the same steps as the editor's save.
 #include "cli/Commands.h"
 
+#include "cli/BlockOutput.h"
 #include "cli/CliText.h"
 #include "cli/DocSession.h"
 #include "cli/OpenIff.h"
@@ -12,36 +13,44 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
 
-// A chunk type's four characters; bytes outside printable ASCII (and the backslash) escaped.
-std::string ShowType(ChunkType type) {
-    std::string out;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const auto byte = static_cast<unsigned char>(type >> shift);
-        if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
-            AppendHexEscape(out, byte);
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    return out;
+bool IsPlainTypeByte(unsigned char byte) {
+    return byte >= 0x20 && byte < 0x7F && byte != '\\';
 }
 
-// A chunk name read as windows-1252, the code page the game writes names in; control bytes,
-// the backslash and the five bytes windows-1252 leaves undefined are escaped.
-std::string ShowName(const std::string& name) {
+// Appends a chunk type's four characters; bytes outside printable ASCII (and the backslash)
+// escaped.
+void AppendType(std::string& out, ChunkType type) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto byte = static_cast<unsigned char>(type >> shift);
+        if (IsPlainTypeByte(byte)) {
+            out += static_cast<char>(byte);
+        } else {
+            AppendHexEscape(out, byte);
+        }
+    }
+}
+
+size_t TypeWidth(ChunkType type) {
+    size_t width = 0;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        width += IsPlainTypeByte(static_cast<unsigned char>(type >> shift)) ? 1 : 4;
+    }
+    return width;
+}
+
+// Appends a chunk name read as windows-1252, the code page the game writes names in; control
+// bytes, the backslash and the five bytes windows-1252 leaves undefined are escaped.
+void AppendName(std::string& out, const std::string& name) {
     static constexpr char16_t k80to9F[32] = {
         0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    std::string out;
     for (const char ch : name) {
         const auto byte = static_cast<unsigned char>(ch);
         if (byte < 0x20 || byte == 0x7F || byte == '\\') {
@@ -59,7 +68,6 @@ std::string ShowName(const std::string& name) {
             AppendUtf8(out, byte);
         }
     }
-    return out;
 }
 
 size_t DecimalWidth(uint32_t value) {
@@ -70,44 +78,6 @@ size_t DecimalWidth(uint32_t value) {
     }
     return width;
 }
-
-void AppendPadded(std::string& out, const std::string& text, size_t width, bool right) {
-    if (right && text.size() < width) {
-        out.append(width - text.size(), ' ');
-    }
-    out += text;
-    if (!right && text.size() < width) {
-        out.append(width - text.size(), ' ');
-    }
-}
-
-// Output goes out in large blocks: a line at a time through printf would cost more than the
-// whole open.
-class CBlockOutput {
-public:
-    static constexpr size_t kBlock = 1 << 20;
-
-    CBlockOutput() { m_text.reserve(kBlock + 1024); }
-    ~CBlockOutput() { Flush(); }
-    CBlockOutput(const CBlockOutput&) = delete;
-    CBlockOutput& operator=(const CBlockOutput&) = delete;
-
-    std::string& Text() { return m_text; }
-    void LineDone() {
-        if (m_text.size() >= kBlock) {
-            Flush();
-        }
-    }
-    void Flush() {
-        if (!m_text.empty()) {
-            std::ignore = std::fwrite(m_text.data(), 1, m_text.size(), stdout);
-            m_text.clear();
-        }
-    }
-
-private:
-    std::string m_text;
-};
 
 int RunList(const std::string& path) {
     CIffFile iff;
@@ -122,32 +92,47 @@ int RunList(const std::string& path) {
         if (record == nullptr) {
             continue;
         }
-        typeWidth = std::max(typeWidth, ShowType(record->type).size());
+        typeWidth = std::max(typeWidth, TypeWidth(record->type));
         idWidth = std::max(idWidth, DecimalWidth(record->id));
         // A chunk known only from the map has no size until its header is read: "?".
         sizeWidth = std::max(sizeWidth, record->IsHeaderRead() ? DecimalWidth(record->size) : 1);
     }
     const int version = iff.GetVersion();
     CBlockOutput out;
-    out.Text() +=
-        "version " + std::to_string(version / 10) + "." + std::to_string(version % 10) + "\n";
+    std::string& text = out.Text();
+    text += "version " + std::to_string(version / 10) + "." + std::to_string(version % 10) + "\n";
     for (const ChunkHandle handle : iff.GetChunkList()) {
         const CChunkRecord* record = store.Resolve(handle);
         if (record == nullptr) {
             continue;
         }
-        std::string& text = out.Text();
-        AppendPadded(text, ShowType(record->type), typeWidth, false);
+        const size_t lineStart = text.size();
+        AppendType(text, record->type);
+        text.append(typeWidth - (text.size() - lineStart), ' ');
         text += "  ";
-        AppendPadded(text, std::to_string(record->id), idWidth, true);
-        char flags[16];
-        std::snprintf(flags, sizeof flags, "  0x%04X  ", static_cast<unsigned>(record->flags));
-        text += flags;
-        AppendPadded(text, record->IsHeaderRead() ? std::to_string(record->size) : "?", sizeWidth,
-                     true);
+        AppendDecimal(text, record->id, idWidth);
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        const unsigned flags = record->flags;
+        const char flagText[12] = {' ',
+                                   ' ',
+                                   '0',
+                                   'x',
+                                   kHex[(flags >> 12) & 0xF],
+                                   kHex[(flags >> 8) & 0xF],
+                                   kHex[(flags >> 4) & 0xF],
+                                   kHex[flags & 0xF],
+                                   ' ',
+                                   ' '};
+        text.append(flagText, 10);
+        if (record->IsHeaderRead()) {
+            AppendDecimal(text, record->size, sizeWidth);
+        } else {
+            text.append(sizeWidth - 1, ' ');
+            text += '?';
+        }
         if (!record->name.empty()) {
             text += "  ";
-            text += ShowName(record->name);
+            AppendName(text, record->name);
         }
         text += '\n';
         out.LineDone();

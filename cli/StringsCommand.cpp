@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/BlockOutput.h"
 #include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/OpenIff.h"
@@ -26,17 +27,6 @@
 
 namespace {
 
-struct SlotText {
-    int slot = 0;
-    std::string text;         // the stored bytes
-    std::string description;  // the stored bytes
-};
-
-struct EntryReport {
-    size_t index = 0;
-    std::vector<SlotText> slots;  // only slots holding a text or a description
-};
-
 struct ResourceReport {
     ChunkType type = kTypeStrings;
     uint16_t id = 0;
@@ -44,8 +34,8 @@ struct ResourceReport {
     std::string label;  // UTF-8
     bool loaded = false;
     std::string error;
-    StringLayout layout = StringLayout::multilingual;
-    std::vector<EntryReport> entries;
+    // After a failed decode the set holds what was decoded before the bad record.
+    std::unique_ptr<CStringSet> set = std::make_unique<CStringSet>();
 };
 
 const char* LayoutName(StringLayout layout) {
@@ -76,23 +66,17 @@ std::string Hex(std::string_view bytes) {
     return out;
 }
 
-// Decoded text for a one-line listing: line breaks, tabs and other control characters, the
-// backslash, and bytes the code page cannot show are written as escapes.
-std::string Printable(const CTextCodec& codec, std::string_view bytes) {
-    const std::u16string text = codec.Decode(bytes);
-    std::string out;
-    char escape[8];
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (CTextCodec::IsEscape(c)) {
-            std::snprintf(escape, sizeof escape, "\\x%02X",
-                          static_cast<unsigned>(c - CTextCodec::kEscapeBase));
-            out += escape;
+// Appends decoded text for a one-line listing: line breaks, tabs and other control
+// characters, the backslash, and bytes the code page cannot show are written as escapes.
+// codePoints is scratch space, reused from one text to the next.
+void AppendPrintable(std::string& out, const CTextCodec& codec, std::string_view bytes,
+                     std::u32string& codePoints) {
+    codec.DecodeCodePoints(bytes, codePoints);
+    for (const char32_t c : codePoints) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += static_cast<char>(c);
+        } else if (CTextCodec::IsEscape(c)) {
+            AppendHexEscape(out, static_cast<unsigned char>(c - CTextCodec::kEscapeBase));
         } else if (c == '\r') {
             out += "\\r";
         } else if (c == '\n') {
@@ -102,13 +86,19 @@ std::string Printable(const CTextCodec& codec, std::string_view bytes) {
         } else if (c == '\\') {
             out += "\\\\";
         } else if (c < 0x20 || c == 0x7F) {
-            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(c));
-            out += escape;
+            AppendHexEscape(out, static_cast<unsigned char>(c));
         } else {
             AppendUtf8(out, c);
         }
     }
-    return out;
+}
+
+// Appends text left-aligned in width columns (text is ASCII).
+void AppendLeft(std::string& out, std::string_view text, size_t width) {
+    out += text;
+    if (text.size() < width) {
+        out.append(width - text.size(), ' ');
+    }
 }
 
 // Loads one text resource into a new set, as the editor's view does: FindChunk, then Load.
@@ -119,33 +109,18 @@ ResourceReport LoadResource(CIffFile& iff, ChunkType type, const CChunkRecord& l
     report.name = CTextCodec::Western().DecodeUtf8(listed.name);
     report.label = ResourceLabelPrefix(type, listed.id) + report.name;
 
-    CStringSet set;
     ChunkHandle handle = 0;
     if (!iff.FindChunk(handle, type, listed.id)) {
         report.error = "the chunk's header cannot be read";
     } else if (const CChunkRecord* record = CChunkStore::Instance().Resolve(handle);
                record == nullptr || record->size == 0) {
         report.error = "the chunk has no payload";
-    } else if (set.Load(iff, handle)) {
+    } else if (report.set->Load(iff, handle)) {
         report.loaded = true;
     } else if (!iff.EnsureLoaded(handle)) {
         report.error = "the payload cannot be read";
     } else {
         report.error = "the payload is malformed; decoding stopped at a bad record";
-    }
-
-    // After a failed decode the set holds what was decoded before the bad record.
-    report.layout = set.GetLayout();
-    for (size_t index = 0; index < set.GetCount(); ++index) {
-        EntryReport entry{index, {}};
-        for (int slot = 0; slot < kSlotCount; ++slot) {
-            const StringSlot value = set.GetSlot(index, static_cast<size_t>(slot));
-            if (!value.IsEmpty()) {
-                entry.slots.push_back(
-                    {slot, std::string(value.text), std::string(value.description)});
-            }
-        }
-        report.entries.push_back(std::move(entry));
     }
     return report;
 }
@@ -163,19 +138,24 @@ void PrintJson(const std::string& path, const std::vector<ResourceReport>& repor
         if (!report.loaded) {
             resource["error"] = report.error;
         }
-        resource["layout"] = LayoutName(report.layout);
+        const CStringSet& set = *report.set;
+        const StringLayout layout = set.GetLayout();
+        resource["layout"] = LayoutName(layout);
         json entries = json::array();
-        for (const EntryReport& entry : report.entries) {
+        for (size_t index = 0; index < set.GetCount(); ++index) {
             json slots = json::object();
-            for (const SlotText& slot : entry.slots) {
-                const CTextCodec& codec = CodecOfLayout(report.layout, slot.slot);
-                slots[std::to_string(slot.slot)] = {
-                    {"text", codec.DecodeUtf8(slot.text)},
-                    {"description", codec.DecodeUtf8(slot.description)},
-                    {"text_hex", Hex(slot.text)},
-                    {"description_hex", Hex(slot.description)}};
+            for (int slot = 0; slot < kSlotCount; ++slot) {
+                const StringSlot value = set.GetSlot(index, static_cast<size_t>(slot));
+                if (value.IsEmpty()) {
+                    continue;
+                }
+                const CTextCodec& codec = CodecOfLayout(layout, slot);
+                slots[std::to_string(slot)] = {{"text", codec.DecodeUtf8(value.text)},
+                                               {"description", codec.DecodeUtf8(value.description)},
+                                               {"text_hex", Hex(value.text)},
+                                               {"description_hex", Hex(value.description)}};
             }
-            entries.push_back({{"index", entry.index}, {"slots", std::move(slots)}});
+            entries.push_back({{"index", index}, {"slots", std::move(slots)}});
         }
         resource["entries"] = std::move(entries);
         resources.push_back(std::move(resource));
@@ -185,34 +165,61 @@ void PrintJson(const std::string& path, const std::vector<ResourceReport>& repor
     std::printf("%s\n", root.dump(2, ' ', false, json::error_handler_t::replace).c_str());
 }
 
-void PrintListing(const std::vector<ResourceReport>& reports) {
-    for (const ResourceReport& report : reports) {
-        std::printf("%s\n", report.label.c_str());
-        if (report.loaded) {
-            std::printf("  layout %s, %zu entries\n", LayoutName(report.layout),
-                        report.entries.size());
-        } else {
-            std::printf("  not loaded: %s\n", report.error.c_str());
-            if (report.entries.empty()) {
+void PrintListing(const ResourceReport& report, CBlockOutput& out, std::u32string& codePoints) {
+    std::string& text = out.Text();
+    const CStringSet& set = *report.set;
+    const StringLayout layout = set.GetLayout();
+    const auto appendLayout = [&] {
+        text += "layout ";
+        text += LayoutName(layout);
+        text += ", ";
+        AppendDecimal(text, set.GetCount());
+        text += " entries\n";
+    };
+    text += report.label;
+    text += '\n';
+    if (report.loaded) {
+        text += "  ";
+        appendLayout();
+    } else {
+        text += "  not loaded: ";
+        text += report.error;
+        text += '\n';
+        if (set.GetCount() == 0) {
+            out.LineDone();
+            return;
+        }
+        text += "  decoded before the failure: ";
+        appendLayout();
+    }
+    std::string index;
+    for (size_t entry = 0; entry < set.GetCount(); ++entry) {
+        index = "#";
+        AppendDecimal(index, entry);
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            const StringSlot value = set.GetSlot(entry, static_cast<size_t>(slot));
+            if (value.IsEmpty()) {
                 continue;
             }
-            std::printf("  decoded before the failure: layout %s, %zu entries\n",
-                        LayoutName(report.layout), report.entries.size());
-        }
-        for (const EntryReport& entry : report.entries) {
-            std::string index = "#";  // not "#" + ...: a false -Wrestrict in GCC 12 at -O3
-            index += std::to_string(entry.index);
-            for (const SlotText& slot : entry.slots) {
-                const CTextCodec& codec = CodecOfLayout(report.layout, slot.slot);
-                std::printf("  %-6s slot %-2d  %s\n", index.c_str(), slot.slot,
-                            Printable(codec, slot.text).c_str());
-                if (!slot.description.empty()) {
-                    std::printf("  %-6s %-7s  description: %s\n", "", "",
-                                Printable(codec, slot.description).c_str());
-                }
+            const CTextCodec& codec = CodecOfLayout(layout, slot);
+            text += "  ";
+            AppendLeft(text, index, 6);
+            text += " slot ";
+            const size_t slotStart = text.size();
+            AppendDecimal(text, static_cast<size_t>(slot));
+            AppendLeft(text, "", 2 - (text.size() - slotStart));
+            text += "  ";
+            AppendPrintable(text, codec, value.text, codePoints);
+            text += '\n';
+            if (!value.description.empty()) {
+                text += "                  description: ";
+                AppendPrintable(text, codec, value.description, codePoints);
+                text += '\n';
             }
+            out.LineDone();
         }
     }
+    out.LineDone();
 }
 
 // Without a type every text resource is listed, STR# first; an id alone names a STR# resource,
@@ -226,7 +233,11 @@ int RunStrings(const std::string& path, std::optional<ChunkType> type, std::opti
     if (!type && id) {
         type = kTypeStrings;
     }
+    // The listing goes out resource by resource; JSON is one document, written at the end.
     std::vector<ResourceReport> reports;
+    size_t found = 0;
+    CBlockOutput out;
+    std::u32string codePoints;
     const CChunkStore& store = CChunkStore::Instance();
     for (const ChunkType listed : kTextResourceTypes) {
         if (type && listed != *type) {
@@ -238,18 +249,21 @@ int RunStrings(const std::string& path, std::optional<ChunkType> type, std::opti
             if (record == nullptr || (id && record->id != *id)) {
                 continue;
             }
-            reports.push_back(LoadResource(iff, listed, *record));
+            ++found;
+            if (json) {
+                reports.push_back(LoadResource(iff, listed, *record));
+            } else {
+                PrintListing(LoadResource(iff, listed, *record), out, codePoints);
+            }
         }
     }
-    if (id && reports.empty()) {
+    if (id && found == 0) {
         PrintError("There is no " + ChunkTypeName(*type) + " resource with the id " +
                    std::to_string(*id) + ".");
         return 1;
     }
     if (json) {
         PrintJson(path, reports);
-    } else {
-        PrintListing(reports);
     }
     return 0;
 }

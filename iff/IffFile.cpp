@@ -22,6 +22,38 @@ CChunkStore& Store() {
     return CChunkStore::Instance();
 }
 
+// Sorts values that mostly come as a few ascending runs, as a map's entries do in offset order
+// (each type's group in file order): merging the runs costs n log(runs) rather than a sort.
+void SortRuns(std::vector<uint64_t>& values) {
+    constexpr size_t kMaxRuns = 64;
+    std::vector<size_t> bounds = {0};
+    for (size_t i = 1; i < values.size(); ++i) {
+        if (values[i] < values[i - 1]) {
+            if (bounds.size() == kMaxRuns) {
+                std::sort(values.begin(), values.end());
+                return;
+            }
+            bounds.push_back(i);
+        }
+    }
+    bounds.push_back(values.size());
+    while (bounds.size() > 2) {
+        std::vector<size_t> merged = {0};
+        size_t k = 0;
+        for (; k + 2 < bounds.size(); k += 2) {
+            const auto at = [&](size_t bound) {
+                return values.begin() + static_cast<std::ptrdiff_t>(bounds[bound]);
+            };
+            std::inplace_merge(at(k), at(k + 1), at(k + 2));
+            merged.push_back(bounds[k + 2]);
+        }
+        if (k + 1 < bounds.size()) {
+            merged.push_back(bounds.back());  // an odd run waits for the next round
+        }
+        bounds = std::move(merged);
+    }
+}
+
 }  // namespace
 
 CIffFile::CIffFile() : m_header(MakeFileHeader(0)) {}
@@ -84,6 +116,8 @@ void CIffFile::Reset() {
     m_index.Clear();
     m_bIndexDirty = false;
     m_bKeysMayRepeat = false;
+    m_maxIdOfType.clear();
+    m_bKeysTracked = true;
     m_header = MakeFileHeader(0);
     // No record points into the snapshot any more; while a source is attached it still serves
     // header reads by offset.
@@ -248,14 +282,13 @@ void CIffFile::ParseResourceMap(const uint8_t* payload, uint32_t size, bool read
     if (!walk.IsMap()) {
         return;
     }
-    // Sized once: a file of 100,000 chunks would otherwise rehash the index many times.
+    // Sized once: a file of 100,000 chunks would otherwise grow the chunk list many times.
     MapEntry entry;
     size_t entries = 0;
     for (CResourceMapWalk counter(payload, size); counter.Next(entry);) {
         ++entries;
     }
     m_chunks.reserve(entries + 1);
-    m_index.Reserve(entries + 1);
     CChunkStore& store = Store();
     // The entries before the first one that does not fit stay registered.
     while (walk.Next(entry)) {
@@ -282,8 +315,28 @@ void CIffFile::ParseResourceMap(const uint8_t* payload, uint32_t size, bool read
     }
 }
 
+std::vector<uint64_t> CIffFile::UnreadEntriesByOffset() const {
+    std::vector<uint64_t> entries;
+    entries.reserve(m_chunks.size());
+    for (size_t index = 0; index < m_chunks.size(); ++index) {
+        const CChunkRecord* record = RecordOf(m_chunks[index]);
+        if (record != nullptr && !record->headerRead) {
+            entries.push_back(uint64_t{record->offset} << 32 | index);
+        }
+    }
+    SortRuns(entries);
+    return entries;
+}
+
 void CIffFile::ScanChunks() {
     CChunkStore& store = Store();
+    // While the chunk list's keys are distinct, the map's entry for a scanned chunk can only be
+    // the one at its offset: the map's entries, in offset order, are paired with the chunks as
+    // the scan meets them, and no look-up by key is needed.
+    const bool pairByOffset = !m_bKeysMayRepeat;
+    const std::vector<uint64_t> byOffset =
+        pairByOffset ? UnreadEntriesByOffset() : std::vector<uint64_t>();
+    size_t nextEntry = 0;
     uint64_t offset = kFileHeaderSize;
     while (offset < m_nSourceLength) {
         ChunkHeader header;
@@ -299,8 +352,22 @@ void CIffFile::ScanChunks() {
             const auto payloadOffset = static_cast<uint32_t>(offset + kChunkHeaderSize);
             // The map's entry for this very chunk takes the header in place: the same result as
             // registering it anew and letting it displace the entry, at half the cost.
-            const POSITION pos = FindFirstEntry(header.type, header.id);
-            CChunkRecord* listed = pos != 0 ? RecordOf(m_chunks[pos - 1]) : nullptr;
+            CChunkRecord* listed = nullptr;
+            if (pairByOffset) {
+                while (nextEntry < byOffset.size() && (byOffset[nextEntry] >> 32) < payloadOffset) {
+                    ++nextEntry;
+                }
+                for (size_t k = nextEntry;
+                     k < byOffset.size() && (byOffset[k] >> 32) == payloadOffset; ++k) {
+                    CChunkRecord* entry = RecordOf(m_chunks[static_cast<uint32_t>(byOffset[k])]);
+                    if (entry != nullptr && entry->type == header.type && entry->id == header.id) {
+                        listed = entry;
+                        break;
+                    }
+                }
+            } else if (const POSITION pos = FindFirstEntry(header.type, header.id); pos != 0) {
+                listed = RecordOf(m_chunks[pos - 1]);
+            }
             if (listed != nullptr && !listed->headerRead && !listed->loaded &&
                 listed->offset == payloadOffset) {
                 TakeHeader(*listed, header);
@@ -322,6 +389,15 @@ bool CIffFile::AddChunk(ChunkHandle handle) {
     const CChunkRecord* record = RecordOf(handle);
     if (record == nullptr) {
         return false;
+    }
+    if (m_bKeysTracked) {
+        if (TrackNewKey(record->type, record->id)) {
+            // The index is built on the first look-up, if one comes.
+            m_chunks.push_back(handle);
+            m_bIndexDirty = true;
+            return true;
+        }
+        m_bKeysTracked = false;
     }
     if (m_bIndexDirty) {
         RebuildIndex();
@@ -373,8 +449,36 @@ POSITION CIffFile::FindFirstEntry(ChunkType type, uint16_t id) {
     return 0;
 }
 
+bool CIffFile::TrackNewKey(ChunkType type, uint16_t id) {
+    // Beyond a few dozen types the search here would cost more than the index.
+    constexpr size_t kMaxTrackedTypes = 64;
+    if (m_maxIdOfType.empty() || m_maxIdOfType[m_nLastTracked].first != type) {
+        const auto it = std::find_if(m_maxIdOfType.begin(), m_maxIdOfType.end(),
+                                     [type](const auto& entry) { return entry.first == type; });
+        if (it == m_maxIdOfType.end()) {
+            if (m_maxIdOfType.size() == kMaxTrackedTypes) {
+                return false;
+            }
+            m_nLastTracked = m_maxIdOfType.size();
+            m_maxIdOfType.emplace_back(type, id);
+            return true;
+        }
+        m_nLastTracked = static_cast<size_t>(it - m_maxIdOfType.begin());
+    }
+    uint16_t& maxId = m_maxIdOfType[m_nLastTracked].second;
+    if (id <= maxId) {
+        return false;
+    }
+    maxId = id;
+    return true;
+}
+
 void CIffFile::RebuildIndex() {
+    // From here on the index is kept up to date: building it again on every look-up that
+    // follows an addition would cost more than the tracking saves.
+    m_bKeysTracked = false;
     m_index.Clear();
+    m_index.Reserve(m_chunks.size() + 1);
     for (size_t index = 0; index < m_chunks.size(); ++index) {
         if (const CChunkRecord* record = RecordOf(m_chunks[index])) {
             m_index.InsertIfAbsent(IndexKey(record->type, record->id), index);
@@ -388,6 +492,7 @@ void CIffFile::TakeHeader(CChunkRecord& record, const ChunkHeader& header) {
         // Rare (a map that disagrees with the file): rebuilt on the next look-up.
         m_bIndexDirty = true;
         m_bKeysMayRepeat = true;
+        m_bKeysTracked = false;
     }
     const uint32_t size = header.size - kChunkHeaderSize;
     if (record.size != size && record.data != nullptr) {

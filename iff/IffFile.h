@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "iff/ChunkIndex.h"
@@ -125,6 +126,12 @@ private:
     // The first chunk-list position whose record has this type and id, or 0.
     [[nodiscard]] POSITION FindFirstEntry(ChunkType type, uint16_t id);
     void RebuildIndex();
+    // While keys are tracked: true when no listed chunk can have this type and id (the id is
+    // above every id of its type listed so far), which it records. False when it cannot tell.
+    [[nodiscard]] bool TrackNewKey(ChunkType type, uint16_t id);
+    // (payload offset << 32 | chunk-list position) of each listed record whose header is not
+    // read, ascending.
+    [[nodiscard]] std::vector<uint64_t> UnreadEntriesByOffset() const;
     // Reads a record's header lazily (at its payload offset - 76) and takes its fields. A header
     // that claims less than its own 76 bytes counts as unreadable.
     [[nodiscard]] bool ReadRecordHeader(CChunkRecord& record);
@@ -158,6 +165,12 @@ private:
     // from outside, other than by a header read here, is not.
     CChunkIndex m_index;
     bool m_bIndexDirty = false;
+    // Until the first look-up by key, AddChunk tells new keys without the index: ids usually
+    // ascend within each type, and the highest id listed per type (few types) says that a key is
+    // new. An open that is never asked for a key (a listing) never builds the index.
+    bool m_bKeysTracked = true;
+    std::vector<std::pair<ChunkType, uint16_t>> m_maxIdOfType;
+    size_t m_nLastTracked = 0;
     // Set when a header read late gave a listed record another type or id. AddChunk keeps the
     // types and ids of the chunk list distinct, so until then a save need not look for repeats.
     bool m_bKeysMayRepeat = false;

@@ -1,42 +1,12 @@
 #include "strings/TextCodec.h"
 
+#include "strings/CodePages.h"
 #include "strings/Languages.h"
-
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_err.h>
 
 #include <memory>
 #include <mutex>
 
 namespace {
-
-struct CodePage {
-    const char* name;
-    const char* icuName;
-};
-
-// ICU's own converter names, not aliases: ICU resolves "windows-1252" and the like through an
-// alias table whose answer differs between standards, and "CP949" is a different table from
-// windows-949 (81 41 decodes differently).
-enum CodePageIndex {
-    kWestern,  // windows-1252
-    kCentralEuropean,
-    kJapanese,
-    kSimplifiedChinese,
-    kTraditionalChinese,
-    kThai,
-    kKorean,
-    kHebrew,
-    kCyrillic,
-    kCodePageCount
-};
-constexpr CodePage kCodePages[kCodePageCount] = {
-    {"windows-1252", "ibm-5348_P100-1997"}, {"windows-1250", "ibm-5346_P100-1998"},
-    {"windows-932", "ibm-943_P15A-2003"},   {"windows-936", "windows-936-2000"},
-    {"windows-950", "windows-950-2000"},    {"windows-874", "windows-874-2000"},
-    {"windows-949", "windows-949-2000"},    {"windows-1255", "ibm-9447_P100-2002"},
-    {"windows-1251", "ibm-5347_P100-1998"},
-};
 
 CodePageIndex CodePageOfLanguageCode(uint8_t code) {
     switch (code) {
@@ -138,94 +108,6 @@ char32_t NextUtf8(std::string_view text, size_t& i) {
     return c;
 }
 
-// One ICU converter, set to stop at the first invalid or unmappable sequence rather than
-// substitute, so that every answer it gives is exact.
-class CIcuProbe {
-public:
-    explicit CIcuProbe(const char* icuName) {
-        UErrorCode error = U_ZERO_ERROR;
-        m_pConverter = ucnv_open(icuName, &error);
-        if (U_FAILURE(error)) {
-            m_pConverter = nullptr;
-            return;
-        }
-        ucnv_setToUCallBack(m_pConverter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
-                            &error);
-        ucnv_setFromUCallBack(m_pConverter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
-                              &error);
-        if (U_FAILURE(error)) {
-            ucnv_close(m_pConverter);
-            m_pConverter = nullptr;
-        }
-    }
-    ~CIcuProbe() {
-        if (m_pConverter != nullptr) {
-            ucnv_close(m_pConverter);
-        }
-    }
-    CIcuProbe(const CIcuProbe&) = delete;
-    CIcuProbe& operator=(const CIcuProbe&) = delete;
-
-    [[nodiscard]] bool IsOpen() const { return m_pConverter != nullptr; }
-    [[nodiscard]] int MaxCharSize() const { return ucnv_getMaxCharSize(m_pConverter); }
-
-    enum class Outcome {
-        Character,  // the bytes are exactly one character, in *c
-        Several,    // the bytes decode without error, but not to exactly one character
-        Truncated,  // the bytes end inside a character
-        Invalid,    // an invalid or unmappable sequence begins the bytes
-    };
-    // Decodes bytes as a complete input. For Invalid, *invalidLength receives how many bytes
-    // ICU took as the bad sequence.
-    Outcome Decode(const char* bytes, int length, char32_t* c, int* invalidLength) {
-        ucnv_resetToUnicode(m_pConverter);
-        UChar out[8];
-        UChar* target = out;
-        const char* source = bytes;
-        UErrorCode error = U_ZERO_ERROR;
-        ucnv_toUnicode(m_pConverter, &target, out + 8, &source, bytes + length, nullptr, true,
-                       &error);
-        if (error == U_TRUNCATED_CHAR_FOUND) {
-            return Outcome::Truncated;
-        }
-        if (U_FAILURE(error)) {
-            char invalid[8];
-            int8_t invalidLen = sizeof invalid;
-            UErrorCode infoError = U_ZERO_ERROR;
-            ucnv_getInvalidChars(m_pConverter, invalid, &invalidLen, &infoError);
-            *invalidLength = U_SUCCESS(infoError) ? invalidLen : 1;
-            return Outcome::Invalid;
-        }
-        const std::u16string_view decoded(reinterpret_cast<const char16_t*>(out),
-                                          static_cast<size_t>(target - out));
-        if (decoded.empty()) {
-            return Outcome::Several;
-        }
-        size_t i = 0;
-        *c = NextUtf16(decoded, i);
-        return i == decoded.size() ? Outcome::Character : Outcome::Several;
-    }
-
-    // True when c encodes to exactly the given bytes.
-    bool EncodesTo(char32_t c, const char* bytes, int length) {
-        ucnv_resetFromUnicode(m_pConverter);
-        std::u16string text;
-        AppendUtf16(text, c);
-        const UChar* source = reinterpret_cast<const UChar*>(text.data());
-        char out[8];
-        char* target = out;
-        UErrorCode error = U_ZERO_ERROR;
-        ucnv_fromUnicode(m_pConverter, &target, out + sizeof out, &source, source + text.size(),
-                         nullptr, true, &error);
-        return U_SUCCESS(error) && target - out == length &&
-               std::string_view(out, static_cast<size_t>(length)) ==
-                   std::string_view(bytes, static_cast<size_t>(length));
-    }
-
-private:
-    UConverter* m_pConverter = nullptr;
-};
-
 }  // namespace
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -246,17 +128,22 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-CTextCodec::CTextCodec(const char* name, const char* icuName)
-    : m_pszName(name), m_pszIcuName(icuName) {
-    BuildTables();
+CTextCodec::CTextCodec(const char* name, const char* icuName, const CompiledCodePage& tables)
+    : m_pszName(name), m_pszIcuName(icuName), m_bAvailable(true), m_pPairs(tables.pairs) {
+    for (size_t b = 0; b < 256; ++b) {
+        const uint16_t value = tables.single[b];
+        m_lead[b] = value == kLeadByte && m_pPairs != nullptr;
+        m_single[b] = value == kLeadByte ? kNone : value;
+    }
 }
 
 const CTextCodec& CTextCodec::ForSlot(int slot) {
     static std::unique_ptr<CTextCodec> s_codecs[kCodePageCount];
-    static std::once_flag s_built[kCodePageCount];
+    static std::once_flag s_made[kCodePageCount];
     const CodePageIndex index = CodePageOfLanguageCode(LanguageToCode(slot));
-    std::call_once(s_built[index], [index] {
-        s_codecs[index].reset(new CTextCodec(kCodePages[index].name, kCodePages[index].icuName));
+    std::call_once(s_made[index], [index] {
+        s_codecs[index].reset(new CTextCodec(kCodePages[index].name, kCodePages[index].icuName,
+                                             kCompiledCodePages[index]));
     });
     return *s_codecs[index];
 }
@@ -275,78 +162,33 @@ const CTextCodec& CTextCodec::Utf8() {
     return s_codec;
 }
 
-void CTextCodec::BuildTables() {
-    m_encodeBmp.assign(0x10000, 0);
-    // Every Windows code page here reads bytes 01-7F as ASCII. ICU's table for windows-932 swaps
-    // 1A, 1C and 7F among U+001A, U+001C and U+007F as IBM's code page does; Windows does not.
-    // Byte 00 stays kNone: it decodes to its escape, which Encode refuses.
-    for (int b = 1; b < 0x80; ++b) {
-        m_single[b] = static_cast<char32_t>(b);
-        m_encodeBmp[b] = static_cast<uint16_t>(b);
-    }
-    CIcuProbe probe(m_pszIcuName);
-    m_bAvailable = probe.IsOpen();
-    if (!m_bAvailable) {
-        return;
-    }
-    const auto isStorable = [](char32_t c) { return c >= 0x80 && !IsEscape(c); };
-    const auto remember = [this](char32_t c, uint16_t code) {
-        if (c < 0x10000) {
-            m_encodeBmp[c] = code;
-        } else {
-            m_encodeOther.emplace(c, code);
-        }
-    };
-
-    // Every code page here has characters of one or two bytes; longer ones would show as escapes.
-    const bool doubleByte = probe.MaxCharSize() >= 2;
-    char32_t c = 0;
-    int invalidLength = 0;
-    for (int b = 0x80; b < 256; ++b) {
-        const char byte = static_cast<char>(b);
-        const auto outcome = probe.Decode(&byte, 1, &c, &invalidLength);
-        if (outcome == CIcuProbe::Outcome::Truncated && doubleByte) {
-            m_lead[b] = true;
-        } else if (outcome == CIcuProbe::Outcome::Character && isStorable(c) &&
-                   probe.EncodesTo(c, &byte, 1)) {
-            m_single[b] = c;
-            remember(c, static_cast<uint16_t>(b));
-        }
-    }
-    if (!doubleByte) {
-        return;
-    }
-    m_pairs.assign(0x10000, kNone);
-    for (int lead = 0x80; lead < 256; ++lead) {
-        if (!m_lead[lead]) {
-            continue;
-        }
-        for (int trail = 0; trail < 256; ++trail) {
-            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            const uint16_t code = static_cast<uint16_t>(lead << 8 | trail);
-            switch (probe.Decode(pair, 2, &c, &invalidLength)) {
-                case CIcuProbe::Outcome::Character:
-                    // A character that would be written back as other bytes (Shift-JIS ED 40
-                    // becomes FA 5C), that is no real character (a U+001A substitute), or that
-                    // the ASCII bytes already stand for is kept as the two bytes it came from.
-                    if (isStorable(c) && probe.EncodesTo(c, pair, 2)) {
-                        m_pairs[code] = c;
-                        remember(c, code);
-                    } else {
-                        m_pairs[code] = kPairEscape;
-                    }
-                    break;
-                case CIcuProbe::Outcome::Invalid:
-                    // An unassigned pair counts as one sequence; a byte that cannot follow the
-                    // lead byte begins a sequence of its own.
-                    m_pairs[code] = invalidLength == 2 ? kPairEscape : kNone;
-                    break;
-                case CIcuProbe::Outcome::Several:
-                case CIcuProbe::Outcome::Truncated:
-                    break;
+const std::vector<uint16_t>& CTextCodec::EncodeTable() const {
+    // Inverted from the decoding tables, which hold each character under the one byte sequence
+    // it encodes to; only a process that encodes pays for it.
+    std::call_once(m_encodeMade, [this] {
+        m_encodeBmp.assign(0x10000, 0);
+        for (size_t b = 1; b < 256; ++b) {
+            if (m_single[b] != kNone) {
+                m_encodeBmp[m_single[b]] = static_cast<uint16_t>(b);
             }
         }
-    }
+        if (m_pPairs == nullptr) {
+            return;
+        }
+        for (size_t lead = 0x80; lead < 256; ++lead) {
+            if (!m_lead[lead]) {
+                continue;
+            }
+            for (size_t trail = 0; trail < 256; ++trail) {
+                const size_t code = lead << 8 | trail;
+                const uint16_t c = m_pPairs[code];
+                if (c != kNoCharacter && c != kPairEscape) {
+                    m_encodeBmp[c] = static_cast<uint16_t>(code);
+                }
+            }
+        }
+    });
+    return m_encodeBmp;
 }
 
 template <typename Emit>
@@ -373,14 +215,14 @@ void CTextCodec::DecodeTo(std::string_view bytes, Emit&& emit) const {
         const uint8_t byte = static_cast<uint8_t>(bytes[i]);
         if (m_lead[byte] && i + 1 < size) {
             const uint8_t trail = static_cast<uint8_t>(bytes[i + 1]);
-            const char32_t c = m_pairs[byte << 8 | trail];
+            const uint16_t c = m_pPairs[byte << 8 | trail];
             if (c == kPairEscape) {
                 emit(EscapeOf(byte));
                 emit(EscapeOf(trail));
                 i += 2;
                 continue;
             }
-            if (c != kNone) {
+            if (c != kNoCharacter) {
                 emit(c);
                 i += 2;
                 continue;
@@ -406,6 +248,11 @@ std::string CTextCodec::DecodeUtf8(std::string_view bytes) const {
     return text;
 }
 
+void CTextCodec::DecodeCodePoints(std::string_view bytes, std::u32string& codePoints) const {
+    codePoints.clear();
+    DecodeTo(bytes, [&codePoints](char32_t c) { codePoints.push_back(c); });
+}
+
 bool CTextCodec::AppendEncoded(char32_t c, std::string& out) const {
     if (m_bUtf8) {
         if (c == 0 || c > kMaxCodePoint || IsSurrogate(c)) {
@@ -414,17 +261,8 @@ bool CTextCodec::AppendEncoded(char32_t c, std::string& out) const {
         AppendUtf8(out, c);
         return true;
     }
-    uint16_t code = 0;
-    if (c < 0x10000) {
-        if (!m_encodeBmp.empty()) {
-            code = m_encodeBmp[c];
-        }
-    } else {
-        const auto it = m_encodeOther.find(c);
-        if (it != m_encodeOther.end()) {
-            code = it->second;
-        }
-    }
+    // Every character a code page holds lies in the BMP.
+    const uint16_t code = c < 0x10000 ? EncodeTable()[c] : 0;
     if (code == 0) {
         return false;
     }

@@ -3,10 +3,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+struct CompiledCodePage;
 
 // Converts the 8-bit texts of one language slot between their Windows code page and Unicode.
 //
@@ -27,8 +29,8 @@
 // character that would complete it as a double-byte character, or the escape of a byte that
 // decodes to a character of its own).
 //
-// The conversion tables are built once from ICU's converters when a code page is first used;
-// conversions afterwards are table look-ups without ICU.
+// Conversions are look-ups in tables made from ICU's converters at build time and compiled in;
+// the table for encoding is inverted from them when a code page first encodes.
 // Appends code point c to out as UTF-8 (c a scalar value; nothing checks it).
 void AppendUtf8(std::string& out, char32_t c);
 
@@ -52,14 +54,16 @@ public:
 
     // The Windows name of the code page, such as "windows-1252".
     [[nodiscard]] const char* Name() const { return m_pszName; }
-    // The name of the ICU converter the tables were built from.
+    // The name of the ICU converter the tables were made from.
     [[nodiscard]] const char* IcuName() const { return m_pszIcuName; }
-    // False when ICU could not open the converter: then every byte above 7F decodes to its
-    // escape.
+    // True once the code page's tables are present (always, since they are compiled in).
     [[nodiscard]] bool IsAvailable() const { return m_bAvailable; }
 
     [[nodiscard]] std::u16string Decode(std::string_view bytes) const;
     [[nodiscard]] std::string DecodeUtf8(std::string_view bytes) const;
+    // The code points bytes decode to, in codePoints (replacing what it held, keeping its
+    // capacity): lets a caller that decodes many texts reuse one buffer.
+    void DecodeCodePoints(std::string_view bytes, std::u32string& codePoints) const;
 
     // Encodes text into bytes and returns true. Returns false and leaves bytes unchanged when a
     // character cannot be stored; *badIndex (if given) then receives the index of the first
@@ -91,13 +95,15 @@ public:
     [[nodiscard]] static constexpr char32_t EscapeOf(uint8_t byte) { return kEscapeBase + byte; }
 
 private:
-    // Tables are filled from the ICU converter icuName; the pointers must outlive the codec.
-    CTextCodec(const char* name, const char* icuName);
+    // A code page's codec over its compiled tables; the pointers must outlive the codec.
+    CTextCodec(const char* name, const char* icuName, const CompiledCodePage& tables);
     // The UTF-8 codec, which needs no tables.
     struct Utf8Tag {};
     explicit CTextCodec(Utf8Tag);
 
-    void BuildTables();
+    // The bytes of each BMP character the code page holds (a single byte below 0x100, else
+    // lead * 256 + trail; 0 when it cannot be stored), made on first use.
+    [[nodiscard]] const std::vector<uint16_t>& EncodeTable() const;
     // FromDisplay; origins (if given) receives for each code unit of the result the index in
     // display of the character it came from.
     static std::u16string FromDisplayMapped(std::u16string_view display,
@@ -112,8 +118,7 @@ private:
                           const std::vector<size_t>& indices, size_t textLength, std::string& bytes,
                           size_t* badIndex) const;
 
-    static constexpr char32_t kNone = 0;                 // not a character (U+0000 is refused)
-    static constexpr char32_t kPairEscape = 0xFFFFFFFF;  // a two-byte sequence shown as two escapes
+    static constexpr char32_t kNone = 0;  // not a character (U+0000 is refused)
 
     const char* m_pszName;
     const char* m_pszIcuName;
@@ -123,11 +128,8 @@ private:
     std::array<char32_t, 256> m_single{};
     // Bytes that begin a double-byte sequence.
     std::array<bool, 256> m_lead{};
-    // For double-byte code pages, indexed by lead * 256 + trail: the character, kPairEscape, or
-    // kNone when the two bytes are not one sequence.
-    std::vector<char32_t> m_pairs;
-    // Bytes of each BMP character the code page holds: a single byte below 0x100, else lead *
-    // 256 + trail; 0 when it cannot be stored.
-    std::vector<uint16_t> m_encodeBmp;
-    std::unordered_map<char32_t, uint16_t> m_encodeOther;
+    // For double-byte code pages, the compiled pair table (see CodePages.h); else null.
+    const uint16_t* m_pPairs = nullptr;
+    mutable std::once_flag m_encodeMade;
+    mutable std::vector<uint16_t> m_encodeBmp;
 };

@@ -1,5 +1,6 @@
 #include "strings/TextCodec.h"
 
+#include "strings/CodePageProbe.h"
 #include "strings/Languages.h"
 
 #include <gtest/gtest.h>
@@ -133,6 +134,46 @@ TEST(TextCodecSlots, EachSlotUsesTheCodePageOfItsLanguage) {
     EXPECT_EQ(&CTextCodec::ForSlot(16), &CTextCodec::Western());
     EXPECT_STREQ(CTextCodec::Western().Name(), "windows-1252");
     EXPECT_EQ(AllCodecs().size(), 9u);
+}
+
+// The tables compiled into the program are what ICU gives today, for every byte and byte pair
+// of every code page: a newer ICU that changed a mapping shows here.
+TEST(CompiledCodePages, EqualWhatIcuGivesForEveryByteAndBytePair) {
+    for (int index = 0; index < kCodePageCount; ++index) {
+        SCOPED_TRACE(kCodePages[index].name);
+        CodePageTables icu;
+        ASSERT_TRUE(ProbeCodePage(kCodePages[index].icuName, icu));
+        const CompiledCodePage& compiled = kCompiledCodePages[index];
+        for (size_t b = 0; b < icu.single.size(); ++b) {
+            EXPECT_EQ(compiled.single[b], icu.single[b]) << "byte " << Hex(std::string(1, char(b)));
+        }
+        ASSERT_EQ(compiled.pairs == nullptr, icu.pairs.empty());
+        for (size_t code = 0; code < icu.pairs.size(); ++code) {
+            ASSERT_EQ(compiled.pairs[code], icu.pairs[code]) << "pair " << std::hex << code;
+        }
+    }
+}
+
+// The probe finds what the code pages are known for: double-byte code pages have lead bytes and
+// pairs, Shift-JIS ED 40 (written back as FA 5C) is kept as two escapes, a Korean lead byte with
+// a trail byte that cannot follow it is no pair, and no converter is made up for a name ICU does
+// not know.
+TEST(CompiledCodePages, ProbeKnowsTheCodePagesApart) {
+    CodePageTables tables;
+    ASSERT_TRUE(ProbeCodePage(kCodePages[kJapanese].icuName, tables));
+    EXPECT_EQ(tables.single[0x82], kLeadByte);
+    EXPECT_EQ(tables.single[0x41], 0x41);
+    EXPECT_EQ(tables.pairs[0x829F], 0x3041);  // HIRAGANA LETTER SMALL A
+    EXPECT_EQ(tables.pairs[0xED40], kPairEscape);
+    ASSERT_TRUE(ProbeCodePage(kCodePages[kKorean].icuName, tables));
+    EXPECT_EQ(tables.single[0xB0], kLeadByte);
+    EXPECT_EQ(tables.pairs[0xB0A1], 0xAC00);  // HANGUL SYLLABLE GA
+    EXPECT_EQ(tables.pairs[0xB020], kNoCharacter);
+    ASSERT_TRUE(ProbeCodePage(kCodePages[kWestern].icuName, tables));
+    EXPECT_TRUE(tables.pairs.empty());
+    EXPECT_EQ(tables.single[0x80], 0x20AC);
+    EXPECT_FALSE(ProbeCodePage("no-such-converter", tables));
+    EXPECT_EQ(tables.single[0x80], 0x20AC);  // unchanged
 }
 
 class TextCodecExhaustive : public ::testing::TestWithParam<const CTextCodec*> {};
