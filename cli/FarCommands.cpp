@@ -151,6 +151,7 @@ std::string WriteUnder(int root, const std::vector<std::string>& parts,
         // Through a temporary that has no name until it is complete: a killed extraction
         // leaves nothing that a later one would trip over.
         CSafeFile out(folder, parts.back(), shownAs);
+        out.SetSyncToDisk(false);
         out.Write(bytes.data(), bytes.size());
         out.Commit();
     } catch (const CFileException& e) {

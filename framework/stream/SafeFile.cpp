@@ -326,7 +326,9 @@ void CSafeFile::RemoveLeftovers(const std::string& prefix) noexcept {
 
 void CSafeFile::Commit() {
     try {
-        Flush();
+        if (m_bSync) {
+            Flush();
+        }
         mode_t mode = 0;
         struct stat st {};
         // A symbolic link inside a folder given open is replaced like a missing file.
@@ -373,7 +375,9 @@ void CSafeFile::Commit() {
     m_bCommitted = true;
     // The rename is durable only once the folder's entry is on disk; a failure here cannot
     // undo the save, so it is not reported.
-    static_cast<void>(::fsync(m_nFolder));
+    if (m_bSync) {
+        static_cast<void>(::fsync(m_nFolder));
+    }
 }
 
 void CSafeFile::CopyAttributes() {

@@ -39,6 +39,10 @@ public:
         m_expected = identity;
         m_bCheckIdentity = true;
     }
+    // Whether Commit waits until the file and the rename are on disk (the default). A file that
+    // can be made again, as an extracted entry, spares the wait, which dominates when thousands
+    // are written; a crash of the process still leaves the old file or the new one.
+    void SetSyncToDisk(bool sync) { m_bSync = sync; }
     // After Commit: the target had other hard links, which the rename left naming the previous
     // version of the file.
     [[nodiscard]] bool SeparatedHardLinks() const { return m_bSeparatedLinks; }
@@ -84,6 +88,7 @@ private:
     int m_nHold = -1;           // a second descriptor of the temporary, holding its lock
     std::optional<FileIdentity> m_expected;
     bool m_bCheckIdentity = false;
+    bool m_bSync = true;
     bool m_bCommitted = false;
     bool m_bSeparatedLinks = false;
     std::vector<std::string> m_lostAttributes;
