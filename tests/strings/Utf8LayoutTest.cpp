@@ -275,7 +275,7 @@ TEST(Utf8LayoutTest, SwitchIsRefusedWhenACodePageCannotHoldAText) {
          "cannot be stored in French text."},
         {std::string("a\0b", 3), 0,
          "The layout stays UTF-8: \xE2\x80\x9C"
-         "byte 0x00\xE2\x80\x9D in the text of string #1 cannot be stored in USEnglish text."},
+         "byte 0x00\xE2\x80\x9D in the text of string #1 cannot be stored in US English text."},
         {"\xC3\xA9\xFF", 15,
          "The layout stays UTF-8: \xE2\x80\x9C"
          "byte 0xFF\xE2\x80\x9D in the text of string #1 cannot be stored in Polish text."},
