@@ -134,8 +134,9 @@ bool CTallyglassApp::EnsureDocument() {
                 &CMainFrame::ShowSummary);
         connect(m_pView, &CTallyglassView::ResourceStatusChanged, m_pMainFrame.get(),
                 &CMainFrame::ShowResourceStatus);
-        connect(m_pView, &CTallyglassView::StatusMessage, m_pMainFrame.get(),
-                [this](const QString& text) { m_pMainFrame->statusBar()->showMessage(text, 5000); });
+        connect(
+            m_pView, &CTallyglassView::StatusMessage, m_pMainFrame.get(),
+            [this](const QString& text) { m_pMainFrame->statusBar()->showMessage(text, 5000); });
     }
     m_pDocument->SetModifiedChangedHandler([this](bool) { UpdateFrame(); });
     m_pDocument->m_undo.SetChangedHandler([this] {

@@ -643,8 +643,8 @@ bool AwaitsTranslation(const CStringSet& strings, size_t entry, int slot, int so
 bool CResourceEditor::FindUntranslated(const std::vector<Key>& order, const Key& fromKey,
                                        long fromEntry, int slot, int sourceSlot, bool backwards,
                                        Key& key, size_t& entry) {
-    if (order.empty() || slot == sourceSlot || slot < 0 || slot >= kSlotCount ||
-        sourceSlot < 0 || sourceSlot >= kSlotCount) {
+    if (order.empty() || slot == sourceSlot || slot < 0 || slot >= kSlotCount || sourceSlot < 0 ||
+        sourceSlot >= kSlotCount) {
         return false;
     }
     const auto found = std::find(order.begin(), order.end(), fromKey);

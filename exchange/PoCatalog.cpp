@@ -355,10 +355,9 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                 // What the library cut at a NUL keeps one, so that the unit is refused for it
                 // instead of applied short.
                 if (const auto nul = nuls.find(index); nul != nuls.end()) {
-                    for (const auto& [held, text] :
-                         {std::pair{nul->second.context, &unit.context},
-                          std::pair{nul->second.source, &unit.source},
-                          std::pair{nul->second.target, &unit.target}}) {
+                    for (const auto& [held, text] : {std::pair{nul->second.context, &unit.context},
+                                                     std::pair{nul->second.source, &unit.source},
+                                                     std::pair{nul->second.target, &unit.target}}) {
                         if (held) {
                             text->push_back('\0');
                         }

@@ -166,8 +166,8 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             !unit.context.empty() ? unit.context : "(no key) \"" + unit.source.substr(0, 40) + "\"";
         // A NUL in the key or the source is refused as one in the translation is: a reader
         // that ends texts there would take it for another key or text.
-        if (const size_t nul = key.find('\0'); nul != std::string::npos ||
-                                                unit.source.find('\0') != std::string::npos) {
+        if (const size_t nul = key.find('\0');
+            nul != std::string::npos || unit.source.find('\0') != std::string::npos) {
             for (size_t at = nul; at != std::string::npos; at = key.find('\0', at)) {
                 key.replace(at, 1, "\\0");
             }

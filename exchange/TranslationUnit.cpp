@@ -87,4 +87,3 @@ std::string FileOfUnit(const TranslationUnit& unit) {
     }
     return {};
 }
-

@@ -46,4 +46,3 @@ struct CatalogInfo {
 // The file a unit belongs to: the file of its key when keyed by file, else the file of its
 // reference; empty when neither names one.
 [[nodiscard]] std::string FileOfUnit(const TranslationUnit& unit);
-

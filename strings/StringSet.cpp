@@ -290,11 +290,17 @@ bool CStringSet::ConvertFromUtf8(std::vector<Converted>* converted, LayoutSwitch
             const Cell& cell = m_cells[c];
             const CTextCodec& codec = CTextCodec::ForSlot(cell.slot);
             out = {static_cast<uint16_t>(index), cell.slot, {}, {}};
-            for (int part = 0; part < 2 && (!onlyFirst || cell.slot == 0); ++part) {
+            for (int part = 0; part < 2; ++part) {
                 const std::u16string text =
                     CTextCodec::Utf8().Decode(View(part == 0 ? cell.text : cell.description));
                 size_t bad = 0;
                 if (!codec.Encode(text, part == 0 ? out.text : out.description, &bad)) {
+                    if (onlyFirst && cell.slot != 0) {
+                        // A language the layout drops anyway: kept where it converts.
+                        out.text.clear();
+                        out.description.clear();
+                        break;
+                    }
                     if (error != nullptr) {
                         *error = {index, cell.slot, part, DescribeCharacter(text, bad)};
                     }

@@ -141,8 +141,9 @@ public:
     // language in the UTF-8 layout. Above kMaxRecords the set cannot be stored.
     [[nodiscard]] size_t CountRecords() const;
     // Sets the three layout flags. A set in the UTF-8 layout that leaves it (for a layout without
-    // languages) has its US English texts converted to windows-1252 first and the other
-    // languages' emptied; when one cannot be converted, returns false with *error (when given)
+    // languages) has every text converted to the code page of its slot first; the texts of other
+    // languages than US English that do not convert are dropped (the layout stores none of
+    // them). When a US English text cannot be converted, returns false with *error (when given)
     // naming it, and nothing changes.
     [[nodiscard]] bool SetLayoutFlags(bool basic, bool languages, bool descriptions,
                                       LayoutSwitchError* error = nullptr);
@@ -156,7 +157,7 @@ public:
     // Converts a set in the UTF-8 layout to the multilingual one, every text to its slot's code
     // page; true at once for a set in another layout. False, with *error, when a text cannot be
     // converted; nothing changes then.
-    // With onlyFirst, only slot 0's texts are converted and the others emptied.
+    // With onlyFirst, only slot 0's texts must convert; others that do not are dropped.
     [[nodiscard]] bool LeaveUtf8(LayoutSwitchError* error = nullptr, bool onlyFirst = false);
     // Bytes the pool holds, replaced text included; for tests of the compaction.
     [[nodiscard]] size_t GetPoolSize() const { return m_pool.size(); }
@@ -204,8 +205,9 @@ private:
         std::string text;
         std::string description;
     };
-    // Converts every text (with onlyFirst, slot 0's; the others become empty) into converted
-    // (when given); false, with *error, at the first that its code page cannot hold.
+    // Converts every text into converted (when given); false, with *error, at the first that its
+    // code page cannot hold (with onlyFirst, the first of slot 0: in other slots such a text and
+    // its description become empty).
     bool ConvertFromUtf8(std::vector<Converted>* converted, LayoutSwitchError* error,
                          bool onlyFirst = false) const;
     bool DecodeUtf8Sets(const uint8_t* bytes, size_t size);

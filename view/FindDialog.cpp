@@ -60,9 +60,8 @@ CFindDialog::CFindDialog(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
     // Find Next and Find Previous keep their keys while the dialog has the focus.
     for (const bool backwards : {false, true}) {
-        auto* key = new QShortcut(backwards ? QKeySequence(Qt::SHIFT | Qt::Key_F3)
-                                            : QKeySequence(Qt::Key_F3),
-                                  this);
+        auto* key = new QShortcut(
+            backwards ? QKeySequence(Qt::SHIFT | Qt::Key_F3) : QKeySequence(Qt::Key_F3), this);
         connect(key, &QShortcut::activated, this,
                 [this, backwards] { emit FindRequested(backwards); });
     }

@@ -135,7 +135,8 @@ QVariant CStringListModel::data(const QModelIndex& index, int role) const {
             meaning = QStringLiteral("A pie-menu entry");
         }
         return role == Qt::DisplayRole ? QVariant(QStringLiteral("#%1").arg(row) + mark)
-                                       : meaning.isEmpty() ? QVariant() : QVariant(meaning);
+               : meaning.isEmpty()     ? QVariant()
+                                       : QVariant(meaning);
     }
 
     // Rows outlive a load until the next rebuild; a row past the entries shows nothing.

@@ -131,8 +131,8 @@ void CTallyglassView::CreateControls() {
 
     // The source text of the selected string, read-only, above its translation: never off
     // screen while the translation is typed.
-    m_pSource = AddControl(new QPlainTextEdit, 0, QRect(143, 182, 257, 24),
-                           QStringLiteral("sourceText"));
+    m_pSource =
+        AddControl(new QPlainTextEdit, 0, QRect(143, 182, 257, 24), QStringLiteral("sourceText"));
     m_pSource->setReadOnly(true);
     m_pSource->setTabChangesFocus(true);
     m_pSourceLabel = label(QStringLiteral("S&ource (USEnglish):"), m_pSource,
@@ -146,8 +146,8 @@ void CTallyglassView::CreateControls() {
                                 QStringLiteral("description"));
     QLabel* descriptionLabel = label(QStringLiteral("&Description:"), m_pDescription,
                                      QRect(143, 253, 80, 8), QStringLiteral("descriptionLabel"));
-    m_pDescriptionBytes = AddControl(new QLabel, 0, QRect(143, 287, 257, 8),
-                                     QStringLiteral("descriptionBytes"));
+    m_pDescriptionBytes =
+        AddControl(new QLabel, 0, QRect(143, 287, 257, 8), QStringLiteral("descriptionBytes"));
     for (QLabel* bytes : {m_pTextBytes, m_pDescriptionBytes}) {
         bytes->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         bytes->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -209,9 +209,9 @@ void CTallyglassView::CreateControls() {
         int move;
         int grow;
     };
-    for (const Share& share : {Share{m_pSource, 3, 1}, Share{m_pText, 4, 1},
-                               Share{m_pTextBytes, 5, 0}, Share{m_pDescription, 5, 1},
-                               Share{m_pDescriptionBytes, 6, 0}, Share{m_pStatus, 6, 0}}) {
+    for (const Share& share :
+         {Share{m_pSource, 3, 1}, Share{m_pText, 4, 1}, Share{m_pTextBytes, 5, 0},
+          Share{m_pDescription, 5, 1}, Share{m_pDescriptionBytes, 6, 0}, Share{m_pStatus, 6, 0}}) {
         SetAnchor(share.control, growWidth);
         SetHeightShare(share.control, share.move, share.grow);
     }
@@ -223,8 +223,8 @@ void CTallyglassView::CreateControls() {
         group->lower();
     caption->lower();
 
-    QWidget* const tabOrder[] = {m_pBasicMode, m_pUseLanguages, m_pUseDescriptions, m_pLanguage,
-                                 m_pSetForAll, m_pStringList,   m_pSource,          m_pText,
+    QWidget* const tabOrder[] = {m_pBasicMode,   m_pUseLanguages, m_pUseDescriptions, m_pLanguage,
+                                 m_pSetForAll,   m_pStringList,   m_pSource,          m_pText,
                                  m_pDescription, m_pResourceList};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
@@ -284,9 +284,9 @@ bool CTallyglassView::eventFilter(QObject* watched, QEvent* event) {
         if (before > 0 && after > 0 && after != before) {
             for (int column = CStringListModel::colText; column < header->count(); ++column)
                 header->resizeSection(
-                    column, std::max(20, static_cast<int>(static_cast<long long>(
-                                                              header->sectionSize(column)) *
-                                                          after / before)));
+                    column, std::max(20, static_cast<int>(
+                                             static_cast<long long>(header->sectionSize(column)) *
+                                             after / before)));
         }
     }
     // An edit with the focus would take Ctrl+Z and Ctrl+Y as its own keys; left unclaimed, they
@@ -380,7 +380,7 @@ CResourceEditor* CTallyglassView::Editor() const {
 const CStringSet& CTallyglassView::Strings() const {
     static const CStringSet s_none;
     const CResourceEditor* editor = Editor();
-    return editor != nullptr && editor->IsLoaded() ? editor->Strings() : s_none;
+    return editor != nullptr ? editor->Strings() : s_none;
 }
 
 bool CTallyglassView::IsLoaded() const {
@@ -482,25 +482,29 @@ void CTallyglassView::RefreshPanel() {
     m_pStatus->clear();
     m_pResourceList->setEnabled(m_pResourceList->count() > 0);
 
-    m_pStringModel->SetStrings(Strings());
     if (!IsLoaded()) {
         for (QWidget* control : std::initializer_list<QWidget*>{
                  m_pStringList, m_pBasicMode, m_pLanguage, m_pUseLanguages, m_pSetForAll,
                  m_pDescription, m_pUseDescriptions, m_pText}) {
             control->setEnabled(false);
         }
-        // Nothing of a resource shown before stays: no rows, boxes, language or texts.
-        if (m_pStringModel->rowCount() != 0)
+        if (m_pResourceList->count() == 0) {
+            // A file without text resources: nothing of the previous file's stays, no rows,
+            // boxes, language or texts.
+            static const CStringSet s_none;
+            m_pStringModel->SetStrings(s_none);
             m_pStringModel->Rebuild();
-        m_strText.clear();
-        m_strDescription.clear();
-        m_bBasicMode = m_bUseLanguages = m_bUseDescriptions = false;
-        m_nLanguage = -1;
-        UpdateData(false);
+            m_strText.clear();
+            m_strDescription.clear();
+            m_bBasicMode = m_bUseLanguages = m_bUseDescriptions = false;
+            m_nLanguage = -1;
+            UpdateData(false);
+        }
         ShowSourceAndCounters(-1);
         UpdateSummary();
         return;
     }
+    m_pStringModel->SetStrings(Strings());
 
     EnableByFlags();
     ShowSelection();
@@ -550,8 +554,9 @@ void CTallyglassView::ShowSelection() {
 }
 
 void CTallyglassView::ShowSourceAndCounters(int row) {
-    m_pSourceLabel->setText(QStringLiteral("S&ource (%1):").arg(LanguageName(
-        std::max(0, LanguageIndexOfSlot(m_nSourceSlot)))));
+    m_pSourceLabel->setText(
+        QStringLiteral("S&ource (%1):")
+            .arg(LanguageName(std::max(0, LanguageIndexOfSlot(m_nSourceSlot)))));
     // The source beside itself, or in a layout whose one text stands for every language, says
     // nothing new.
     QString source;
@@ -575,12 +580,11 @@ void CTallyglassView::ShowSourceAndCounters(int row) {
             counter->clear();
             continue;
         }
-        counter->setText(basic && part == 0
-                             ? QStringLiteral("%1 / %2 bytes")
-                                   .arg(bytes.size())
-                                   .arg(CStringSet::kMaxBasicLength)
-                             : bytes.size() == 1 ? QStringLiteral("1 byte")
-                                                 : QStringLiteral("%1 bytes").arg(bytes.size()));
+        counter->setText(
+            basic && part == 0
+                ? QStringLiteral("%1 / %2 bytes").arg(bytes.size()).arg(CStringSet::kMaxBasicLength)
+            : bytes.size() == 1 ? QStringLiteral("1 byte")
+                                : QStringLiteral("%1 bytes").arg(bytes.size()));
     }
 }
 
@@ -924,8 +928,7 @@ bool CTallyglassView::OnEditFindNext(bool backwards) {
     }
     SearchHit hit;
     const std::vector<CResourceEditor::Key> order = ResourceOrder();
-    if (!editor->Find(search, scope, order, editor->IsLoaded() ? &from : nullptr, backwards,
-                      hit)) {
+    if (!editor->Find(search, scope, order, editor->IsLoaded() ? &from : nullptr, backwards, hit)) {
         m_pFindDialog->SetResult(QStringLiteral("Not found."));
         m_bHasHit = false;
         return false;
@@ -934,12 +937,14 @@ bool CTallyglassView::OnEditFindNext(bool backwards) {
     if (editor->IsLoaded()) {
         // Past the last resource in list order (or before the first) the search went round.
         const auto place = [&order](const SearchHit& h) {
-            const auto at = std::find(order.begin(), order.end(), CResourceEditor::Key(h.type, h.id));
+            const auto at =
+                std::find(order.begin(), order.end(), CResourceEditor::Key(h.type, h.id));
             return std::make_tuple(at - order.begin(), h.entry, h.slot, h.part, h.start);
         };
         if (backwards ? place(hit) >= place(from) : place(hit) <= place(from))
-            emit StatusMessage(backwards ? QStringLiteral("Passed the beginning; continued from the end.")
-                                         : QStringLiteral("Passed the end; continued from the beginning."));
+            emit StatusMessage(
+                backwards ? QStringLiteral("Passed the beginning; continued from the end.")
+                          : QStringLiteral("Passed the end; continued from the beginning."));
     }
     ShowHit(hit);
     return true;
@@ -978,7 +983,8 @@ bool CTallyglassView::OnGoUntranslated(bool backwards) {
     CResourceEditor* editor = Editor();
     if (editor == nullptr || !IsLoaded() || !UpdateData(true))
         return false;
-    const int slot = SlotOfLanguageIndex(Strings().HasLanguages() ? m_nLanguage : m_nChosenLanguage);
+    const int slot =
+        SlotOfLanguageIndex(Strings().HasLanguages() ? m_nLanguage : m_nChosenLanguage);
     const QString language = LanguageName(LanguageIndexOfSlot(slot));
     if (slot < 0 || slot == m_nSourceSlot) {
         emit StatusMessage(QStringLiteral("%1 is the source language: choose the language of the "
@@ -989,8 +995,7 @@ bool CTallyglassView::OnGoUntranslated(bool backwards) {
     CResourceEditor::Key key;
     size_t entry = 0;
     if (!editor->FindUntranslated(ResourceOrder(), {editor->GetType(), editor->GetId()},
-                                  FirstSelectedRow(), slot, m_nSourceSlot, backwards, key,
-                                  entry)) {
+                                  FirstSelectedRow(), slot, m_nSourceSlot, backwards, key, entry)) {
         emit StatusMessage(QStringLiteral("No string awaits its %1 translation.").arg(language));
         return false;
     }
@@ -1015,7 +1020,8 @@ void CTallyglassView::OnReplace() {
             cursor.insertText(QString::fromStdU16String(m_pFindDialog->GetReplacement()));
             if (!m_pStatus->text().isEmpty()) {
                 // The model refused the replaced text: said where Replace All says it.
-                m_pFindDialog->SetResult(QStringLiteral("Nothing was replaced. ") + m_pStatus->text());
+                m_pFindDialog->SetResult(QStringLiteral("Nothing was replaced. ") +
+                                         m_pStatus->text());
                 return;
             }
             m_lastHit.length = 0;

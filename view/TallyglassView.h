@@ -161,7 +161,7 @@ public:
     // The line in the "Editing" group that says why a typed character was refused.
     [[nodiscard]] QLabel* GetStatusLabel() const { return m_pStatus; }
 
-    // The working copy (of the document's editing model; an empty set without one loaded), and
+    // The working copy (of the document's editing model; an empty set without a document), and
     // whether it holds a resource and differs from its chunk.
     [[nodiscard]] const CStringSet& Strings() const;
     [[nodiscard]] bool IsLoaded() const;

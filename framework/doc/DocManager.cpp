@@ -112,10 +112,9 @@ bool CDocManager::OnFileSave() {
     if (m_document.HasChangedOnDisk()) {
         // The document's version comes from what was read at open; the other program's version
         // is lost when the user says Yes.
-        const int answer =
-            m_messages.Show(WithName(kMsgChangedOnDisk, NameForMessages()),
-                            m_document.GetAppTitle(),
-                            MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON3);
+        const int answer = m_messages.Show(WithName(kMsgChangedOnDisk, NameForMessages()),
+                                           m_document.GetAppTitle(),
+                                           MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON3);
         if (answer == IDNO) {
             return DoSave({});
         }

@@ -398,7 +398,8 @@ TEST_F(ResourceEditorTest, ReplaceAllIsOneStepOrNothingAtAll) {
 TEST_F(ResourceEditorTest, ApplyChangesIsOneStepOverResourcesOrRefusedWhole) {
     const std::vector<TextChange> bad[] = {
         {{kTypeStrings, 2, 0, 2, 0, u"Fauteuil"}, {kTypeStrings, 2, 9, 2, 0, u"x"}},  // no entry
-        {{kTypeStrings, 2, 0, 2, 0, u"Fauteuil"}, {kTypeStrings, 1, 0, 2, 0, u"x"}},  // no languages
+        {{kTypeStrings, 2, 0, 2, 0, u"Fauteuil"},
+         {kTypeStrings, 1, 0, 2, 0, u"x"}},  // no languages
         {{kTypeStrings, 1, 0, 0, 1, u"x"}},  // no descriptions
         {{kTypeStrings, 7, 0, 0, 0, u"x"}},  // no resource
     };
@@ -447,28 +448,39 @@ TEST_F(ResourceEditorTest, TextsThatCannotBeStoredAreRefusedWithOneSentenceWhere
         std::string reason;
     };
     const std::vector<Row> rows = {
-        {"typed into French", {kTypeStrings, 2},
+        {"typed into French",
+         {kTypeStrings, 2},
          [](CResourceEditor& e) { return e.SetString(0, 2, 0, u"Sto\u0142"); },
-         EditStatus::unencodable, "\u201C\u0142\u201D cannot be stored in French text."},
-        {"typed without languages", {kTypeStrings, 1},
+         EditStatus::unencodable,
+         "\u201C\u0142\u201D cannot be stored in French text."},
+        {"typed without languages",
+         {kTypeStrings, 1},
          [](CResourceEditor& e) { return e.SetString(0, 0, 0, u"\u0416"); },
-         EditStatus::unencodable, "\u201C\u0416\u201D cannot be stored in US English text."},
-        {"NUL in a code page", {kTypeStrings, 2},
-         [&](CResourceEditor& e) { return e.SetString(0, 2, 1, nul); }, EditStatus::unencodable,
+         EditStatus::unencodable,
+         "\u201C\u0416\u201D cannot be stored in US English text."},
+        {"NUL in a code page",
+         {kTypeStrings, 2},
+         [&](CResourceEditor& e) { return e.SetString(0, 2, 1, nul); },
+         EditStatus::unencodable,
          "A text cannot hold U+0000."},
-        {"NUL in UTF-8", {kTypeCatalogStrings, 2},
-         [&](CResourceEditor& e) { return e.SetString(0, 2, 0, nul); }, EditStatus::unencodable,
+        {"NUL in UTF-8",
+         {kTypeCatalogStrings, 2},
+         [&](CResourceEditor& e) { return e.SetString(0, 2, 0, nul); },
+         EditStatus::unencodable,
          "A text cannot hold U+0000."},
-        {"Basic past 255", {kTypeStrings, 3},
+        {"Basic past 255",
+         {kTypeStrings, 3},
          [](CResourceEditor& e) { return e.SetString(0, 0, 0, std::u16string(256, u'a')); },
          EditStatus::tooLong,
          "A text of the Basic layout holds at most 255 bytes; this one would have 256."},
         // A line break is stored as two bytes.
-        {"Basic line break", {kTypeStrings, 3},
+        {"Basic line break",
+         {kTypeStrings, 3},
          [](CResourceEditor& e) { return e.SetString(0, 0, 0, std::u16string(254, u'a') + u"\n"); },
          EditStatus::tooLong,
          "A text of the Basic layout holds at most 255 bytes; this one would have 256."},
-        {"Replace All past 255", {kTypeStrings, 1},
+        {"Replace All past 255",
+         {kTypeStrings, 1},
          [&](CResourceEditor& e) {
              size_t count = 0;
              return e.ReplaceAll(search, u"bb", SearchScope{}, {{kTypeStrings, 3}}, count);
@@ -476,18 +488,22 @@ TEST_F(ResourceEditorTest, TextsThatCannotBeStoredAreRefusedWithOneSentenceWhere
          EditStatus::tooLong,
          "Nothing was replaced. A text of the Basic layout holds at most 255 bytes; this one "
          "would have 500 (#3: string #0)."},
-        {"import into French", {kTypeStrings, 1},
+        {"import into French",
+         {kTypeStrings, 1},
          [](CResourceEditor& e) {
              return e.ApplyChanges({{kTypeStrings, 2, 1, 2, 0, u"Assieds-toi"},
                                     {kTypeStrings, 2, 0, 2, 0, u"\u0142"}},
                                    "Import");
          },
-         EditStatus::unencodable, "\u201C\u0142\u201D cannot be stored in French text (#2: string #0)."},
-        {"import with NUL", {kTypeStrings, 1},
+         EditStatus::unencodable,
+         "\u201C\u0142\u201D cannot be stored in French text (#2: string #0)."},
+        {"import with NUL",
+         {kTypeStrings, 1},
          [&](CResourceEditor& e) {
              return e.ApplyChanges({{kTypeStrings, 2, 0, 2, 0, nul}}, "Import");
          },
-         EditStatus::unencodable, "A text cannot hold U+0000 (#2: string #0)."},
+         EditStatus::unencodable,
+         "A text cannot hold U+0000 (#2: string #0)."},
     };
     const auto before = State();
     for (const Row& row : rows) {

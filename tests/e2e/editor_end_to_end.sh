@@ -6,6 +6,7 @@
 # file with the command-line tool.
 #
 # Usage: editor_end_to_end.sh TALLYGLASS TALLYGLASS_CLI MSGFILTER SAMPLE_IFF
+# Not yet registered with ctest: under Xvfb the typed text does not reach the text edit yet.
 # Exits 77 (skipped) when Xvfb, xdotool or msgfilter is missing.
 set -euo pipefail
 
@@ -104,10 +105,10 @@ app_pid=$!
 window=$(wait_window "sample.iff - Tallyglass") || fail "the editor's window did not appear: $(cat "$work/app.log")"
 focus "$window"
 
-# The second resource of the list, "#128: Armchair - names" (multilingual); its first string;
-# the caret at the end of its US English text, and a word typed.
-keys alt+r Down
-keys alt+s Home
+# "#128: Armchair - names" (multilingual), chosen by typing its number; its first string; the
+# caret at the end of its US English text, and a word typed.
+keys alt+r 1 2 8
+keys alt+s ctrl+Home
 keys alt+t ctrl+End
 xdotool type --delay 80 " deluxe"
 sleep 0.5

@@ -9,10 +9,10 @@
 #include "framework/doc/MessageBoxService.h"
 #include "framework/doc/View.h"
 #include "iff/ChunkTypes.h"
+#include "strings/TextCodec.h"
 #include "tests/far/FarTestSupport.h"
 #include "tests/support/FailingSafeFile.h"
 #include "tests/support/RecordingMessageBox.h"
-#include "strings/TextCodec.h"
 
 namespace {
 

@@ -23,8 +23,7 @@ struct ControlRow {
 TEST_F(ViewTest, FormHoldsEveryControlOfItsTemplate) {
     const ControlRow rows[] = {
         {View::IDC_BASIC_MODE, "QCheckBox", "&Basic mode", QRect(144, 19, 53, 10)},
-        {View::IDC_USE_LANGUAGES, "QCheckBox", "&Use different languages",
-         QRect(230, 19, 91, 10)},
+        {View::IDC_USE_LANGUAGES, "QCheckBox", "&Use different languages", QRect(230, 19, 91, 10)},
         {View::IDC_USE_DESCRIPTIONS, "QCheckBox", "Use des&criptions", QRect(334, 19, 68, 10)},
         {View::IDC_SET_FOR_ALL, "QPushButton", "Set for &all", QRect(291, 60, 50, 14)},
         {View::IDC_STRING_LIST, "QTableView", "", QRect(143, 85, 256, 70)},
@@ -268,7 +267,7 @@ TEST_F(ViewTest, AResourceThatFailsToLoadDisablesThePanel) {
     EXPECT_TRUE(m_view.GetStringList()->isEnabled());
 }
 
-TEST_F(ViewTest, ADocumentWithoutResourcesLeavesTheOldRowsDisabled) {
+TEST_F(ViewTest, ADocumentWithoutResourcesShowsNoRows) {
     Open({StrChunk(1, "a", MakePlainPayload({"a0", "a1"}))}, "first.iff");
     TestChunk other;
     other.type = "BHAV";
@@ -278,7 +277,7 @@ TEST_F(ViewTest, ADocumentWithoutResourcesLeavesTheOldRowsDisabled) {
     EXPECT_EQ(m_view.GetResourceList()->count(), 0);
     EXPECT_FALSE(m_view.GetResourceList()->isEnabled());
     EXPECT_FALSE(m_view.IsLoaded());
-    EXPECT_EQ(Model()->rowCount(), 2);
+    EXPECT_EQ(Model()->rowCount(), 0);
     EXPECT_FALSE(m_view.GetStringList()->isEnabled());
     EXPECT_FALSE(m_doc.IsModified());
 }

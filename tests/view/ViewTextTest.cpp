@@ -104,13 +104,15 @@ TEST_F(ViewTest, ATextOfTheBasicLayoutStopsAt255Bytes) {
         "A text of the Basic layout holds at most 255 bytes; this one would have 257.");
     EXPECT_EQ(m_view.GetStatusLabel()->text(), refusal);
     QTest::keyClicks(edit, QStringLiteral("d"));
-    EXPECT_EQ(m_view.GetStatusLabel()->text(), QStringLiteral(
-        "A text of the Basic layout holds at most 255 bytes; this one would have 256."));
+    EXPECT_EQ(m_view.GetStatusLabel()->text(),
+              QStringLiteral(
+                  "A text of the Basic layout holds at most 255 bytes; this one would have 256."));
     QTest::keyClick(edit, Qt::Key_Backspace);
     EXPECT_TRUE(m_view.GetStatusLabel()->text().isEmpty());
     edit->insertPlainText(QStringLiteral("xyz"));
-    EXPECT_EQ(m_view.GetStatusLabel()->text(), QStringLiteral(
-        "A text of the Basic layout holds at most 255 bytes; this one would have 257."));
+    EXPECT_EQ(m_view.GetStatusLabel()->text(),
+              QStringLiteral(
+                  "A text of the Basic layout holds at most 255 bytes; this one would have 257."));
     EXPECT_EQ(EditText(edit), QString(253, QLatin1Char('a')) + QStringLiteral("b"));
     EXPECT_EQ(Stored(0, 0), std::string(253, 'a') + "b");
 }

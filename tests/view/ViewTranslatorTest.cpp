@@ -17,11 +17,13 @@ constexpr int kFrenchIndex = 2;
 
 // Four resources in list order: multilingual, plain, multilingual, Basic.
 std::vector<TestChunk> Mixed() {
-    return {StrChunk(1, "a", MultilingualPayload({{1, "Sit", ""}, {1, "Rock", ""}, {3, "Assis", ""}})),
-            StrChunk(2, "b", MakePlainPayload({"Plain"})),
-            StrChunk(3, "c", MultilingualPayload({{1, "Lamp", ""}, {1, "", ""}, {3, "Lamp", ""},
-                                                  {3, "Seul", ""}})),
-            StrChunk(4, "d", BasicPayload({"Basic"}))};
+    return {
+        StrChunk(1, "a", MultilingualPayload({{1, "Sit", ""}, {1, "Rock", ""}, {3, "Assis", ""}})),
+        StrChunk(2, "b", MakePlainPayload({"Plain"})),
+        StrChunk(
+            3, "c",
+            MultilingualPayload({{1, "Lamp", ""}, {1, "", ""}, {3, "Lamp", ""}, {3, "Seul", ""}})),
+        StrChunk(4, "d", BasicPayload({"Basic"}))};
 }
 
 TEST_F(ViewTest, TheChosenLanguageComesBackAfterResourcesWithoutLanguages) {
@@ -142,6 +144,7 @@ TEST_F(ViewTest, TheFindDialogKeepsItsKeysAndReportsWhatItCouldNotDo) {
     CFindDialog* dialog = m_view.GetFindDialog();
     ASSERT_NE(dialog, nullptr);
     dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
     EXPECT_EQ(dialog->focusWidget(), dialog->GetFindEdit());
 
     // F3 and Shift+F3 while the dialog has the focus; wrapping round is said.
@@ -163,12 +166,11 @@ TEST_F(ViewTest, TheFindDialogKeepsItsKeysAndReportsWhatItCouldNotDo) {
     dialog->GetReplaceEdit()->setText(QStringLiteral("\u0416"));
     m_view.OnReplace();
     EXPECT_EQ(Stored(1, 0), "Table chair");
-    const QLabel* result = dialog->findChild<QLabel*>();
-    ASSERT_NE(result, nullptr);
     bool said = false;
     for (const QLabel* label : dialog->findChildren<QLabel*>())
-        said = said || label->text() == QStringLiteral("Nothing was replaced. \u201C\u0416\u201D "
-                                                       "cannot be stored in US English text.");
+        said = said || label->text() == QStringLiteral(
+                                            "Nothing was replaced. \u201C\u0416\u201D "
+                                            "cannot be stored in US English text.");
     EXPECT_TRUE(said);
 
     // No two of the dialog's controls share a mnemonic.
