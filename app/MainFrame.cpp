@@ -78,6 +78,12 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
     }
     CheckSourceLanguage(0);
 
+    m_pGoMenu = menuBar()->addMenu(QStringLiteral("&Go"));
+    AddCommand(m_pGoMenu, QStringLiteral("&Next Untranslated"), ID_GO_NEXT_UNTRANSLATED)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    AddCommand(m_pGoMenu, QStringLiteral("&Previous Untranslated"), ID_GO_PREVIOUS_UNTRANSLATED)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
+
     m_pHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(m_pHelpMenu, QStringLiteral("&About Tallyglass..."), ID_APP_ABOUT);
 
@@ -130,7 +136,7 @@ void CMainFrame::RecalcLayout() {
 }
 
 QAction* CMainFrame::FindAction(int id) const {
-    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pHelpMenu}) {
+    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pGoMenu, m_pHelpMenu}) {
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator() && action->data().toInt() == id)
                 return action;

@@ -51,6 +51,7 @@ public:
     [[nodiscard]] QAction* FindAction(int id) const;
     [[nodiscard]] QMenu* FileMenu() const { return m_pFileMenu; }
     [[nodiscard]] QMenu* HelpMenu() const { return m_pHelpMenu; }
+    [[nodiscard]] QMenu* GoMenu() const { return m_pGoMenu; }
     [[nodiscard]] QMenu* EditMenu() const { return m_pEditMenu; }
     [[nodiscard]] QMenu* SourceLanguageMenu() const { return m_pSourceMenu; }
     // Checks the source language's entry (an index of the language box).
@@ -83,6 +84,7 @@ private:
 
     IFrameHost* m_pHost;
     QMenu* m_pFileMenu;
+    QMenu* m_pGoMenu;
     QMenu* m_pHelpMenu;
     QMenu* m_pEditMenu;
     QMenu* m_pSourceMenu;

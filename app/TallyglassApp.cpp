@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QSessionManager>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTableView>
 
 #include <tuple>
@@ -133,6 +134,9 @@ bool CTallyglassApp::EnsureDocument() {
                 &CMainFrame::ShowSummary);
         connect(m_pView, &CTallyglassView::ResourceStatusChanged, m_pMainFrame.get(),
                 &CMainFrame::ShowResourceStatus);
+        connect(
+            m_pView, &CTallyglassView::StatusMessage, m_pMainFrame.get(),
+            [this](const QString& text) { m_pMainFrame->statusBar()->showMessage(text, 5000); });
     }
     m_pDocument->SetModifiedChangedHandler([this](bool) { UpdateFrame(); });
     m_pDocument->m_undo.SetChangedHandler([this] {
@@ -209,7 +213,7 @@ void CTallyglassApp::OnCommand(int id) {
         case ID_FILE_IMPORT_TRANSLATION:
             if (m_pDocument != nullptr) {
                 const TranslationServices services{m_services.messages, m_services.dialogs,
-                                                   m_services.runModal, m_pMainFrame.get()};
+                                                   m_pMainFrame.get()};
                 (id == ID_FILE_EXPORT_TRANSLATION ? OnExportTranslation : OnImportTranslation)(
                     services, *m_pDocument);
             }
@@ -230,6 +234,11 @@ void CTallyglassApp::OnCommand(int id) {
         case ID_EDIT_ADD_STRING:
             if (m_pView != nullptr)
                 m_pView->OnAddString();
+            return;
+        case ID_GO_NEXT_UNTRANSLATED:
+        case ID_GO_PREVIOUS_UNTRANSLATED:
+            if (m_pView != nullptr)
+                std::ignore = m_pView->OnGoUntranslated(id == ID_GO_PREVIOUS_UNTRANSLATED);
             return;
         case ID_EDIT_REPEAT:
         case ID_EDIT_FIND_PREVIOUS:
@@ -297,10 +306,7 @@ void CTallyglassApp::OnCommitDataRequest(QSessionManager& manager) {
 
 void CTallyglassApp::OnAppAbout() {
     CAboutDialog dialog(m_pMainFrame.get());
-    if (m_services.runModal)
-        m_services.runModal(dialog);
-    else
-        dialog.exec();
+    dialog.exec();
 }
 
 void CTallyglassApp::SetSourceLanguage(int index) {

@@ -20,11 +20,12 @@ class CTallyglassView;
 class IFileDialogService;
 class IMessageBoxService;
 class IProfile;
-class QDialog;
 class QSessionManager;
 
 // The application: start-up (InitInstance), the command routing of the main frame, the About box
-// and the exit step. The services are injected so that tests drive it without real dialogs.
+// and the exit step. The program's main and the GUI tests compose it the same way, through the
+// constructor: the tests pass recorders of the same service interfaces that main passes the Qt
+// implementations of, and drive every dialog of its own (About, Export Translation...) as it runs.
 class CTallyglassApp : public QObject, public IFrameHost {
     Q_OBJECT
 
@@ -33,10 +34,9 @@ public:
         IMessageBoxService& messages;
         IFileDialogService& dialogs;
         IProfile& profile;
-        // Removes the profile (the unregister request); false when some of it stayed.
+        // Removes the profile (the unregister request); false when some of it stayed. Empty:
+        // RemoveSettingsProfile.
         std::function<bool()> removeProfile;
-        // Runs a dialog modally (the About box); tests record instead of blocking.
-        std::function<void(QDialog&)> runModal;
     };
 
     static constexpr const char* kOrganization = "Brackenfold";

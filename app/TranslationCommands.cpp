@@ -99,10 +99,7 @@ bool CTranslationDialog::IsCsv() const {
 
 void OnExportTranslation(const TranslationServices& services, CTallyglassDoc& doc) {
     CTranslationDialog dialog(CTranslationDialog::Mode::exportTo, 0, 2, services.parent);
-    if (services.runModal) {
-        services.runModal(dialog);
-    }
-    if (dialog.result() != QDialog::Accepted) {
+    if (dialog.exec() != QDialog::Accepted) {
         return;
     }
     if (dialog.GetSourceSlot() == dialog.GetTargetSlot()) {
@@ -172,10 +169,7 @@ void OnImportTranslation(const TranslationServices& services, CTallyglassDoc& do
     const int source = SlotOfLocale(info.sourceLanguage);
     CTranslationDialog dialog(CTranslationDialog::Mode::importFrom, source >= 0 ? source : 0,
                               target >= 0 ? target : 2, services.parent);
-    if (services.runModal) {
-        services.runModal(dialog);
-    }
-    if (dialog.result() != QDialog::Accepted) {
+    if (dialog.exec() != QDialog::Accepted) {
         return;
     }
     if (dialog.GetSourceSlot() == dialog.GetTargetSlot()) {

@@ -2,8 +2,6 @@
 
 #include <QDialog>
 
-#include <functional>
-
 class CTallyglassDoc;
 class IFileDialogService;
 class IMessageBoxService;
@@ -35,13 +33,11 @@ public:
     QCheckBox* m_pStrict = nullptr;
 };
 
-// The services File > Export Translation and Import Translation ask through, so that tests
-// answer them without real dialogs.
+// The services File > Export Translation and Import Translation ask through besides their own
+// dialog, which they run modally over parent.
 struct TranslationServices {
     IMessageBoxService& messages;
     IFileDialogService& dialogs;
-    // Runs a dialog modally; its result() then says whether it was accepted.
-    std::function<void(QDialog&)> runModal;
     QWidget* parent = nullptr;
 };
 

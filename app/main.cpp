@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     CQtMessageBoxService messages;
     CQtFileDialogService dialogs;
     CSettingsProfile profile;
-    CTallyglassApp app({messages, dialogs, profile, {}, {}});
+    CTallyglassApp app({messages, dialogs, profile, {}});
 
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (!app.InitInstance(args)) {

@@ -39,30 +39,20 @@ int Finish(CDocSession& session, const EditTarget& target) {
     return session.Save(target.output) ? 0 : 1;
 }
 
-// The bytes to store for one part: raw bytes as given, or UTF-8 converted with the codec.
-bool ToBytes(const std::string& value, bool isBytes, const CTextCodec& codec, const char* what,
-             std::string& bytes) {
+// The text to set, as the editing model takes it: UTF-8 as given, or raw bytes as the slot's
+// code page shows them (which the model stores as the very same bytes).
+bool ToText(const std::string& value, bool isBytes, const CTextCodec& codec, const char* what,
+            std::u16string& text) {
     if (isBytes) {
-        if (value.find('\0') != std::string::npos) {
-            PrintError(std::string("the ") + what + " cannot hold a NUL byte.");
-            return false;
-        }
-        bytes = value;
+        text = CTextCodec::ToDisplay(codec.Decode(value));
         return true;
     }
-    size_t bad = 0;
-    const std::string stored = ToStoredLineBreaks(value);
-    if (!codec.EncodeUtf8(stored, bytes, &bad)) {
-        // Name the character itself: its UTF-8 sequence starting at the offending byte.
-        bad = std::min(bad, stored.size());
-        size_t end = std::min(bad + 1, stored.size());
-        while (end < stored.size() && (static_cast<unsigned char>(stored[end]) & 0xC0) == 0x80) {
-            ++end;
-        }
-        PrintError(std::string("the ") + what + " has a character that " + codec.Name() +
-                   " cannot hold: \"" + stored.substr(bad, end - bad) + "\".");
+    std::optional<std::u16string> decoded = FromUtf8(value);
+    if (!decoded) {
+        PrintError(std::string("the ") + what + " is not UTF-8.");
         return false;
     }
+    text = std::move(*decoded);
     return true;
 }
 
@@ -114,24 +104,6 @@ std::optional<std::string> ParseHexBytes(const std::string& text) {
     return bytes;
 }
 
-std::string ToStoredLineBreaks(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-        } else if (text[i] == '\n') {
-            out += "\r\n";
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 int RunSet(const SetRequest& request) {
     CDocSession session;
     if (!OpenResource(session, request.target)) {
@@ -139,25 +111,18 @@ int RunSet(const SetRequest& request) {
     }
     CResourceEditor& editor = session.Editor();
     const CStringSet& strings = editor.Strings();
-    const StringLayout layout = strings.GetLayout();
     if (request.entry < 0 || request.entry > 0xFFFF) {
         PrintError("entry " + std::to_string(request.entry) + " is out of range.");
         return 1;
     }
     const CTextCodec& codec = strings.GetSlotCodec(request.slot);
-    std::string text;
-    std::string description;
-    if (request.text && !ToBytes(*request.text, request.textIsBytes, codec, "text", text)) {
+    std::u16string text;
+    std::u16string description;
+    if (request.text && !ToText(*request.text, request.textIsBytes, codec, "text", text)) {
         return 1;
     }
-    if (request.description && !ToBytes(*request.description, request.descriptionIsBytes, codec,
-                                        "description", description)) {
-        return 1;
-    }
-    // The editor's panel would cut such a text when it is stored; the command line says so.
-    if (layout == StringLayout::basic && text.size() > 255) {
-        PrintError("a text of the basic layout holds at most 255 bytes; this one has " +
-                   std::to_string(text.size()) + ".");
+    if (request.description && !ToText(*request.description, request.descriptionIsBytes, codec,
+                                       "description", description)) {
         return 1;
     }
     const auto index = static_cast<uint16_t>(request.entry);

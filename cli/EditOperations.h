@@ -25,7 +25,7 @@ struct SetRequest {
     EditTarget target;
     int entry = 0;  // the entry count appends a new entry
     int slot = 0;
-    // UTF-8 texts, converted with the slot's code page; or raw bytes (from --text-hex).
+    // UTF-8 texts, stored in the slot's code page; or raw bytes (from --text-hex).
     std::optional<std::string> text;
     std::optional<std::string> description;
     bool textIsBytes = false;
@@ -43,5 +43,3 @@ struct SetRequest {
 [[nodiscard]] std::string SlotName(int slot);
 // Bytes from hexadecimal digit pairs, optionally separated by spaces; nothing when malformed.
 [[nodiscard]] std::optional<std::string> ParseHexBytes(const std::string& text);
-// Every line break ("\n", "\r\n" or a lone "\r") as CR LF, the way the editor stores them.
-[[nodiscard]] std::string ToStoredLineBreaks(const std::string& text);

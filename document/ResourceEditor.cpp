@@ -42,7 +42,46 @@ bool PayloadOf(CIffFile& iff, ChunkHandle handle, std::vector<uint8_t>& out) {
     return record->size == 0 || iff.CopyPayload(handle, out.data());
 }
 
+// "#128: string #3", where an operation over many texts names the one it refused.
+std::string PlaceOf(ChunkType type, uint16_t id, size_t entry) {
+    return ResourceLabelPrefix(type, id) + "string #" + std::to_string(entry);
+}
+
+// A refusal of EncodeText that names the text it concerns: "… French text (#128: string #3)."
+EditResult AtPlace(EditResult refusal, const std::string& place) {
+    std::string& reason = refusal.reason;
+    if (!reason.empty() && reason.back() == '.') {
+        reason.pop_back();
+    }
+    reason += " (" + place + ").";
+    return refusal;
+}
+
 }  // namespace
+
+EditResult EncodeText(const CStringSet& strings, int slot, std::u16string_view text,
+                      std::string& bytes) {
+    std::string encoded;
+    size_t bad = 0;
+    if (!strings.GetSlotCodec(slot).EncodeDisplay(text, encoded, &bad)) {
+        const std::string character = DescribeCharacter(text, bad);
+        if ((bad < text.size() && text[bad] == 0) || character == "byte 0x00") {
+            return Refuse(EditStatus::unencodable, kNoNul);
+        }
+        return Refuse(EditStatus::unencodable, "\u201C" + character +
+                                                   "\u201D cannot be stored in " +
+                                                   ReadableLanguageName(slot) + " text.");
+    }
+    if (strings.GetLayout() == StringLayout::basic &&
+        encoded.size() > CStringSet::kMaxBasicLength) {
+        return Refuse(EditStatus::tooLong, "A text of the Basic layout holds at most " +
+                                               std::to_string(CStringSet::kMaxBasicLength) +
+                                               " bytes; this one would have " +
+                                               std::to_string(encoded.size()) + ".");
+    }
+    bytes = std::move(encoded);
+    return {};
+}
 
 // A step of the editing model: the resources it changes, and where a view shows it.
 class CEditorCommand : public CUndoCommand {
@@ -266,7 +305,8 @@ void CResourceEditor::Forget() {
     m_originals.clear();
 }
 
-EditResult CResourceEditor::SetString(uint16_t entry, int slot, int part, std::string bytes) {
+EditResult CResourceEditor::SetString(uint16_t entry, int slot, int part,
+                                      std::u16string_view text) {
     if (EditResult loaded = CheckLoaded(); !loaded.Ok()) {
         return loaded;
     }
@@ -283,12 +323,16 @@ EditResult CResourceEditor::SetString(uint16_t entry, int slot, int part, std::s
                               "slot " + std::to_string(slot) + " is out of range.");
             }
             return Refuse(EditStatus::badSlot,
-                          "the resource has no languages: only slot 0 (USEnglish) can be set.");
+                          "the resource has no languages: only slot 0 (US English) can be set.");
         case EditStatus::noDescriptions:
             return Refuse(EditStatus::noDescriptions,
                           "the resource's layout stores no descriptions.");
         default:
             break;
+    }
+    std::string bytes;
+    if (EditResult encoded = EncodeText(m_strings, slot, text, bytes); !encoded.Ok()) {
+        return encoded;
     }
     std::string before;
     std::ignore = m_strings.GetString(entry, static_cast<uint16_t>(slot), part, before);
@@ -585,6 +629,63 @@ bool CResourceEditor::Find(const CTextSearch& search, const SearchScope& scope,
     return false;
 }
 
+bool AwaitsTranslation(const CStringSet& strings, size_t entry, int slot, int sourceSlot) {
+    const std::string_view source = strings.GetSlot(entry, static_cast<size_t>(sourceSlot)).text;
+    const std::string_view text = strings.GetSlot(entry, static_cast<size_t>(slot)).text;
+    if (source.empty()) {
+        return false;
+    }
+    // The same characters, whatever bytes each language's code page gives them.
+    return text.empty() || strings.GetSlotCodec(slot).Decode(text) ==
+                               strings.GetSlotCodec(sourceSlot).Decode(source);
+}
+
+bool CResourceEditor::FindUntranslated(const std::vector<Key>& order, const Key& fromKey,
+                                       long fromEntry, int slot, int sourceSlot, bool backwards,
+                                       Key& key, size_t& entry) {
+    if (order.empty() || slot == sourceSlot || slot < 0 || slot >= kSlotCount || sourceSlot < 0 ||
+        sourceSlot >= kSlotCount) {
+        return false;
+    }
+    const auto found = std::find(order.begin(), order.end(), fromKey);
+    const size_t first = found != order.end() ? static_cast<size_t>(found - order.begin()) : 0;
+    // Every resource once from the one of from, then that one again for what lies before from.
+    for (size_t step = 0; step <= order.size(); ++step) {
+        const size_t at = backwards ? (first + order.size() * 2 - step) % order.size()
+                                    : (first + step) % order.size();
+        CStringSet holder;
+        const CStringSet* strings = Content(order[at], holder);
+        if (strings == nullptr || !strings->HasLanguages()) {
+            continue;
+        }
+        const long count = static_cast<long>(strings->GetCount());
+        long begin = 0;
+        long end = count;  // the entries [begin, end) this step looks at
+        if (found != order.end() && step == 0) {
+            if (backwards) {
+                end = std::min(fromEntry, count);
+            } else {
+                begin = fromEntry + 1;
+            }
+        } else if (found != order.end() && step == order.size()) {
+            if (backwards) {
+                begin = std::max(fromEntry, 0L);
+            } else {
+                end = std::min(fromEntry + 1, count);
+            }
+        }
+        for (long i = 0; i < end - begin; ++i) {
+            const long candidate = backwards ? end - 1 - i : begin + i;
+            if (AwaitsTranslation(*strings, static_cast<size_t>(candidate), slot, sourceSlot)) {
+                key = order[at];
+                entry = static_cast<size_t>(candidate);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 EditResult CResourceEditor::ReplaceAll(const CTextSearch& search, std::u16string_view replacement,
                                        const SearchScope& scope, const std::vector<Key>& order,
                                        size_t& count) {
@@ -615,26 +716,10 @@ EditResult CResourceEditor::ReplaceAll(const CTextSearch& search, std::u16string
             size_t replaced = 0;
             const std::u16string changed = search.ReplaceAll(display, replacement, replaced);
             std::string bytes;
-            size_t bad = 0;
-            if (!codec.EncodeDisplay(changed, bytes, &bad)) {
-                const char* name = LanguageName(hit.slot);
-                const std::string language = !strings->HasLanguages() ? std::string("Western")
-                                             : name != nullptr        ? std::string(name)
-                                                               : "slot " + std::to_string(hit.slot);
-                std::string character;
-                if (bad < changed.size()) {
-                    const size_t length =
-                        bad + 1 < changed.size() && changed[bad] >= 0xD800 && changed[bad] < 0xDC00
-                            ? 2
-                            : 1;
-                    std::ignore = CTextCodec::Utf8().Encode(
-                        std::u16string_view(changed).substr(bad, length), character);
-                }
-                return Refuse(EditStatus::unencodable,
-                              "Nothing was replaced: \u201C" + character +
-                                  "\u201D cannot be stored in " + language + " text (" +
-                                  ResourceLabelPrefix(key.first, key.second) + "string #" +
-                                  std::to_string(hit.entry) + ").");
+            if (EditResult encoded = EncodeText(*strings, hit.slot, changed, bytes);
+                !encoded.Ok()) {
+                encoded.reason = "Nothing was replaced. " + encoded.reason;
+                return AtPlace(std::move(encoded), PlaceOf(key.first, key.second, hit.entry));
             }
             std::ignore = after.SetString(static_cast<uint16_t>(hit.entry),
                                           static_cast<uint16_t>(hit.slot), hit.part, bytes);
@@ -677,8 +762,7 @@ EditResult CResourceEditor::ApplyChanges(const std::vector<TextChange>& changes,
             changed.push_back(false);
         }
         CStringSet& after = sets[found->second].after;
-        const std::string where =
-            ResourceLabelPrefix(key.first, key.second) + "string #" + std::to_string(change.entry);
+        const std::string where = PlaceOf(key.first, key.second, change.entry);
         if (change.entry >= after.GetCount()) {
             return Refuse(EditStatus::badEntry, where + " does not exist.");
         }
@@ -689,12 +773,17 @@ EditResult CResourceEditor::ApplyChanges(const std::vector<TextChange>& changes,
                                        ? ": the resource has no such language."
                                        : ": the resource's layout stores no descriptions."));
         }
+        std::string bytes;
+        if (EditResult encoded = EncodeText(after, change.slot, change.text, bytes);
+            !encoded.Ok()) {
+            return AtPlace(std::move(encoded), where);
+        }
         std::string current;
         std::ignore =
             after.GetString(change.entry, static_cast<uint16_t>(change.slot), change.part, current);
-        if (current != change.bytes) {
+        if (current != bytes) {
             std::ignore = after.SetString(change.entry, static_cast<uint16_t>(change.slot),
-                                          change.part, change.bytes);
+                                          change.part, std::move(bytes));
             changed[found->second] = true;
         }
     }

@@ -44,7 +44,8 @@ enum class EditStatus {
     badSlot,         // a slot out of range, or other than 0 without languages
     noDescriptions,  // a description in a layout that stores none
     layoutRefused,   // leaving the UTF-8 layout, a text its code page cannot hold
-    unencodable,     // a replacement the code page of its slot cannot hold
+    unencodable,     // a character the code page of its slot cannot hold, or U+0000
+    tooLong,         // a text of the Basic layout longer than 255 bytes
     tooLarge,        // a store of more records than a 16-bit count holds
     storeFailed,     // the chunk refused its new payload
     blocked,         // an undo or redo in another resource while this one cannot be stored
@@ -58,15 +59,30 @@ struct EditResult {
     [[nodiscard]] bool Ok() const { return status == EditStatus::done; }
 };
 
-// One text (part 0) or description (part 1) to set in an existing entry, as the bytes its
-// slot's code page stores.
+// Why a text with U+0000 is refused: a NUL would end it inside the payload.
+inline constexpr const char* kNoNul = "A text cannot hold U+0000.";
+
+// The bytes a text is stored as in a slot of strings, or the one sentence that says why it
+// cannot be stored there: a character the slot's code page cannot hold ("“ł” cannot be stored
+// in French text."), U+0000, or more bytes than a text of the Basic layout holds. text is as an
+// edit shows it: each line break one '\n' (a "\r\n" or lone '\r' counts as one too). bytes is
+// left unchanged on refusal.
+[[nodiscard]] EditResult EncodeText(const CStringSet& strings, int slot, std::u16string_view text,
+                                    std::string& bytes);
+
+// Whether an entry's text in slot awaits its translation from sourceSlot: the source holds a text
+// and slot holds none, or the very same characters.
+[[nodiscard]] bool AwaitsTranslation(const CStringSet& strings, size_t entry, int slot,
+                                     int sourceSlot);
+
+// One text (part 0) or description (part 1) to set in an existing entry, as an edit shows it.
 struct TextChange {
     ChunkType type = 0;
     uint16_t id = 0;
     uint16_t entry = 0;
     int slot = 0;
     int part = 0;
-    std::string bytes;
+    std::u16string text;
 };
 
 // A language that "Set for All" left as it was: its code page cannot hold a character of the
@@ -117,9 +133,10 @@ public:
     // the document's to clear).
     void Forget();
 
-    // Sets the text (part 0) or description (part 1) of an entry in a slot; entry == count
-    // appends one. Consecutive changes of the same string merge into one step ("Typing").
-    EditResult SetString(uint16_t entry, int slot, int part, std::string bytes);
+    // Sets the text (part 0) or description (part 1) of an entry in a slot, as an edit shows it;
+    // entry == count appends one. Consecutive changes of the same string merge into one step
+    // ("Typing"). A text EncodeText refuses changes nothing and the result says why.
+    EditResult SetString(uint16_t entry, int slot, int part, std::u16string_view text);
     // Appends an empty entry (one step, "Add String"), shown in slot (0 when the layout has no
     // languages). Entries are never removed one by one: other resources refer to them by index.
     EditResult AddString(int slot = 0);
@@ -146,16 +163,22 @@ public:
     [[nodiscard]] bool Find(const CTextSearch& search, const SearchScope& scope,
                             const std::vector<Key>& order, const SearchHit* from, bool backwards,
                             SearchHit& hit);
+    // The next entry after from (before it when backwards; from.second an entry of from.first,
+    // or -1 for before the first) whose text in slot AwaitsTranslation, through the resources
+    // in order that have languages, and round again; false when there is none.
+    [[nodiscard]] bool FindUntranslated(const std::vector<Key>& order, const Key& fromKey,
+                                        long fromEntry, int slot, int sourceSlot, bool backwards,
+                                        Key& key, size_t& entry);
     // Replaces every match in the resources in order as one step ("Replace All"); count receives
-    // the number of replacements. When a replacement cannot be stored in its slot's code page,
-    // nothing is replaced and the reason names the first such place.
+    // the number of replacements. When a replaced text cannot be stored (EncodeText), nothing is
+    // replaced and the reason names the first such place.
     EditResult ReplaceAll(const CTextSearch& search, std::u16string_view replacement,
                           const SearchScope& scope, const std::vector<Key>& order, size_t& count);
 
     // Sets every change, in any number of resources, as one step named text (an import of a
     // translation). Each must name an existing entry, and a slot and part its resource's layout
-    // holds; otherwise nothing changes and the reason names the first that does not. Changes
-    // that leave every text as it was push no step.
+    // holds, and be a text EncodeText accepts; otherwise nothing changes and the reason names
+    // the first that does not, and where. Changes that leave every text as it was push no step.
     EditResult ApplyChanges(const std::vector<TextChange>& changes, const std::string& text);
 
     // The content of a resource as the editor holds it: the working copy when it is the one

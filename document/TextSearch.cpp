@@ -40,6 +40,22 @@ std::u16string EscapeReplacement(std::u16string_view text) {
     return out;
 }
 
+// A regular expression's replacement: \1 to \9 (as most editors write them) name groups as $1
+// to $9 do; any other escape stays as it is.
+std::u16string GroupsAsDollars(std::u16string_view text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\\' && i + 1 < text.size()) {
+            const char16_t next = text[++i];
+            out.push_back(next >= u'1' && next <= u'9' ? u'$' : u'\\');
+            out.push_back(next);
+            continue;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
 }  // namespace
 
 struct CTextSearch::Pattern {
@@ -109,7 +125,7 @@ std::u16string CTextSearch::ReplaceAll(std::u16string_view text, std::u16string_
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(m_pPattern->regex->matcher(input, status));
     const std::u16string with =
-        m_bRegex ? std::u16string(replacement) : EscapeReplacement(replacement);
+        m_bRegex ? GroupsAsDollars(replacement) : EscapeReplacement(replacement);
     const icu::UnicodeString result = matcher->replaceAll(ToIcu(with), status);
     if (U_FAILURE(status)) {
         count = 0;

@@ -30,8 +30,8 @@ public:
     // Every match in text, as (start, length) in UTF-16 code units, in order; empty matches
     // (a pattern that can match nothing) are not reported.
     [[nodiscard]] std::vector<std::pair<size_t, size_t>> Matches(std::u16string_view text) const;
-    // text with every match replaced: replacement taken literally, or with $1 groups for a
-    // regular expression. count receives the number of replacements.
+    // text with every match replaced: replacement taken literally, or with groups ($1 or \1)
+    // for a regular expression. count receives the number of replacements.
     [[nodiscard]] std::u16string ReplaceAll(std::u16string_view text,
                                             std::u16string_view replacement, size_t& count) const;
 

@@ -4,11 +4,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string_view>
@@ -288,6 +290,106 @@ bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
     return true;
 }
 
+namespace {
+
+// The fields of one message that hold a NUL.
+struct NulFields {
+    bool context = false;
+    bool source = false;
+    bool target = false;
+};
+
+// Whether a line's strings hold a NUL: a raw byte, or an octal or hexadecimal escape of 0.
+bool HoldsNul(std::string_view line) {
+    if (line.find('\0') != std::string_view::npos) {
+        return true;
+    }
+    const auto digit = [](char c, int base) {
+        return base == 8 ? c >= '0' && c <= '7' : std::isxdigit(static_cast<unsigned char>(c));
+    };
+    for (size_t i = 0; i + 1 < line.size(); ++i) {
+        if (line[i] != '\\') {
+            continue;
+        }
+        const bool hex = line[i + 1] == 'x';
+        const int base = hex ? 16 : 8;
+        size_t k = i + (hex ? 2 : 1);
+        const size_t first = k;
+        bool zero = true;
+        while (k < line.size() && digit(line[k], base) && (hex || k - first < 3)) {
+            zero = zero && line[k] == '0';
+            ++k;
+        }
+        if (k > first && zero) {
+            return true;
+        }
+        i = k > first ? k - 1 : i + 1;  // past the escape
+    }
+    return false;
+}
+
+// The messages whose strings hold a NUL, by their place in the file (the header and obsolete
+// messages counted, as the library iterates them). The library ends its strings at a NUL and
+// would hand back a text cut short, so the file is scanned for them first.
+std::map<size_t, NulFields> FindNuls(const std::string& path) {
+    std::map<size_t, NulFields> found;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return found;
+    }
+    std::string text;
+    char buffer[65536];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, n);
+    }
+    std::fclose(file);
+    if (!HoldsNul(text)) {
+        return found;
+    }
+    size_t count = 0;    // msgid lines seen
+    size_t current = 0;  // the message the field belongs to
+    bool NulFields::*field = nullptr;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        if (line.substr(0, 2) == "#~") {
+            line.remove_prefix(2);
+        } else if (!line.empty() && line[0] == '#') {
+            continue;
+        }
+        while (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+            line.remove_prefix(1);
+        }
+        const auto starts = [&line](std::string_view word) {
+            return line.substr(0, word.size()) == word;
+        };
+        if (starts("msgctxt")) {
+            current = count;
+            field = &NulFields::context;
+        } else if (starts("msgid_plural")) {
+            field = nullptr;
+        } else if (starts("msgid")) {
+            current = count++;
+            field = &NulFields::source;
+        } else if (starts("msgstr[0]") || (starts("msgstr") && !starts("msgstr["))) {
+            field = &NulFields::target;
+        } else if (starts("msgstr")) {
+            field = nullptr;
+        } else if (!starts("\"")) {
+            continue;
+        }
+        if (field != nullptr && HoldsNul(line)) {
+            found[current].*field = true;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
 bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<TranslationUnit>& units,
                    std::string& error) {
     // The library opens the file with fopen and returns nothing on failure, errno set.
@@ -315,8 +417,10 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                 readInfo.sourceLanguage = HeaderField(header, "X-Source-Language");
                 std::free(const_cast<char*>(header));
             }
+            const std::map<size_t, NulFields> nuls = FindNuls(path);
             const PoIteratorPtr iterator(po_message_iterator(file.get(), nullptr));
-            while (po_message_t message = po_next_message(iterator.get())) {
+            for (size_t index = 0; po_message_t message = po_next_message(iterator.get());
+                 ++index) {
                 const std::string msgid = Text(po_message_msgid(message));
                 if (po_message_is_obsolete(message) ||
                     (msgid.empty() && po_message_msgctxt(message) == nullptr)) {
@@ -329,6 +433,17 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                 unit.comment = Comments(po_message_extracted_comments(message));
                 unit.translatorComment = Comments(po_message_comments(message));
                 unit.fuzzy = po_message_is_fuzzy(message) != 0;
+                // What the library cut at a NUL keeps one, so that the unit is refused for it
+                // instead of applied short.
+                if (const auto nul = nuls.find(index); nul != nuls.end()) {
+                    for (const auto& [held, text] : {std::pair{nul->second.context, &unit.context},
+                                                     std::pair{nul->second.source, &unit.source},
+                                                     std::pair{nul->second.target, &unit.target}}) {
+                        if (held) {
+                            text->push_back('\0');
+                        }
+                    }
+                }
                 // A unit has one reference, which the library splits at spaces (a file name
                 // may hold them): the pieces are joined again. It also reads a trailing
                 // ":digits" as a line number, which goes back on.

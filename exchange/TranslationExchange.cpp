@@ -147,7 +147,6 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
                       const ImportOptions& options) {
     ImportPlan plan;
     std::set<std::pair<CResourceEditor::Key, std::pair<uint16_t, int>>> seen;
-    const std::string language = ReadableLanguageName(options.targetSlot);
     // Each resource decoded once, not once per unit (the selected one is the working copy).
     std::map<CResourceEditor::Key, std::unique_ptr<CStringSet>> holders;
     std::map<CResourceEditor::Key, const CStringSet*> contents;
@@ -163,8 +162,19 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
     for (const TranslationUnit& unit : units) {
         const std::optional<UnitKey> parsed = ParseUnitKey(unit.context, nullptr);
         // A unit without a key is named by the start of its source text.
-        const std::string key =
+        std::string key =
             !unit.context.empty() ? unit.context : "(no key) \"" + unit.source.substr(0, 40) + "\"";
+        // A NUL in the key or the source is refused as one in the translation is: a reader
+        // that ends texts there would take it for another key or text.
+        if (const size_t nul = key.find('\0');
+            nul != std::string::npos || unit.source.find('\0') != std::string::npos) {
+            for (size_t at = nul; at != std::string::npos; at = key.find('\0', at)) {
+                key.replace(at, 1, "\\0");
+            }
+            Report(plan, key, UnitOutcome::refused, kNoNul);
+            plan.refused = plan.refused || !options.skipUnencodable;
+            continue;
+        }
         if (!parsed) {
             Report(plan, key, UnitOutcome::unknown, "not a key of a text resource");
             continue;
@@ -204,19 +214,16 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             Report(plan, key, UnitOutcome::outdated, "the source text has changed since");
             continue;
         }
-        const CTextCodec& codec = strings->GetSlotCodec(options.targetSlot);
-        const std::optional<std::u16string> display = FromUtf8(unit.target);
-        std::string bytes;
-        size_t bad = 0;
+        std::optional<std::u16string> display = FromUtf8(unit.target);
         if (!display) {
             Report(plan, key, UnitOutcome::refused, "the translation is not UTF-8");
             plan.refused = plan.refused || !options.skipUnencodable;
             continue;
         }
-        if (!codec.EncodeDisplay(*display, bytes, &bad)) {
-            Report(plan, key, UnitOutcome::refused,
-                   "\u201C" + DescribeCharacter(*display, bad) + "\u201D cannot be stored in " +
-                       language + " text");
+        std::string bytes;
+        if (const EditResult encoded = EncodeText(*strings, options.targetSlot, *display, bytes);
+            !encoded.Ok()) {
+            Report(plan, key, UnitOutcome::refused, encoded.reason);
             plan.refused = plan.refused || !options.skipUnencodable;
             continue;
         }
@@ -248,7 +255,7 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
         }
         Report(plan, key, UnitOutcome::applied);
         plan.changes.push_back({parsed->type, parsed->id, parsed->entry, options.targetSlot,
-                                parsed->part, std::move(bytes)});
+                                parsed->part, std::move(*display)});
     }
     if (plan.refused) {
         plan.changes.clear();

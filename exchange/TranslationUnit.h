@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "iff/ChunkTypes.h"
+#include "strings/TextCodec.h"
 
 // Where a unit's text lives in a file: a text resource, an entry, and the text (part 0) or the
 // description (part 1).
@@ -45,8 +46,3 @@ struct CatalogInfo {
 // The file a unit belongs to: the file of its key when keyed by file, else the file of its
 // reference; empty when neither names one.
 [[nodiscard]] std::string FileOfUnit(const TranslationUnit& unit);
-
-// UTF-16 to UTF-8; unpaired surrogates become U+FFFD (the codecs never produce them).
-[[nodiscard]] std::string ToUtf8(std::u16string_view text);
-// Well-formed UTF-8 to UTF-16; nothing for ill-formed input.
-[[nodiscard]] std::optional<std::u16string> FromUtf8(std::string_view text);

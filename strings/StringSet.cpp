@@ -32,7 +32,7 @@ constexpr size_t kUtf8Sets = 20;
 constexpr int kSlotOfCode21 = 15;
 // A length of the UTF-8 layout takes at most five bytes of seven bits.
 constexpr int kMaxVarintBytes = 5;
-constexpr size_t kMaxBasicLength = 255;
+constexpr size_t kMaxBasicLength = CStringSet::kMaxBasicLength;
 // Pool bytes that may be replaced text before the pool is compacted, beyond twice what is live.
 constexpr size_t kPoolSlack = size_t{1} << 20;
 // Spans into the pool are 32 bits wide.
@@ -154,9 +154,7 @@ std::string DescribeLayoutLoss(const LayoutLoss& loss) {
 }
 
 std::string DescribeLayoutSwitchError(const LayoutSwitchError& error) {
-    const char* language = LanguageName(error.slot);
-    const std::string where =
-        language != nullptr ? std::string(language) : "slot " + std::to_string(error.slot);
+    const std::string where = ReadableLanguageName(error.slot);
     return "The layout stays UTF-8: \u201C" + error.character + "\u201D in the " +
            (error.part == 0 ? "text" : "description") + " of string #" +
            std::to_string(error.entry) + " cannot be stored in " + where + " text.";
@@ -225,7 +223,8 @@ size_t CStringSet::CountRecords() const {
 bool CStringSet::SetLayoutFlags(bool basic, bool languages, bool descriptions,
                                 LayoutSwitchError* error) {
     const bool staysUtf8 = !basic && languages && descriptions;
-    if (!staysUtf8 && !LeaveUtf8(error)) {
+    // Every other flag set is a layout without languages: only US English is kept.
+    if (!staysUtf8 && !LeaveUtf8(error, true)) {
         return false;
     }
     m_bBasic = basic;
@@ -280,8 +279,8 @@ LayoutLoss CStringSet::LossOfLayout(bool basic, bool languages, bool description
     return loss;
 }
 
-bool CStringSet::ConvertFromUtf8(std::vector<Converted>* converted,
-                                 LayoutSwitchError* error) const {
+bool CStringSet::ConvertFromUtf8(std::vector<Converted>* converted, LayoutSwitchError* error,
+                                 bool onlyFirst) const {
     if (converted != nullptr) {
         converted->reserve(m_cells.size());
     }
@@ -296,6 +295,12 @@ bool CStringSet::ConvertFromUtf8(std::vector<Converted>* converted,
                     CTextCodec::Utf8().Decode(View(part == 0 ? cell.text : cell.description));
                 size_t bad = 0;
                 if (!codec.Encode(text, part == 0 ? out.text : out.description, &bad)) {
+                    if (onlyFirst && cell.slot != 0) {
+                        // A language the layout drops anyway: kept where it converts.
+                        out.text.clear();
+                        out.description.clear();
+                        break;
+                    }
                     if (error != nullptr) {
                         *error = {index, cell.slot, part, DescribeCharacter(text, bad)};
                     }
@@ -313,14 +318,14 @@ bool CStringSet::ConvertFromUtf8(std::vector<Converted>* converted,
 bool CStringSet::CanSetLayoutFlags(bool basic, bool languages, bool descriptions,
                                    LayoutSwitchError* error) const {
     const bool staysUtf8 = !basic && languages && descriptions;
-    return !m_bUtf8 || staysUtf8 || ConvertFromUtf8(nullptr, error);
+    return !m_bUtf8 || staysUtf8 || ConvertFromUtf8(nullptr, error, true);
 }
 
-bool CStringSet::LeaveUtf8(LayoutSwitchError* error) {
+bool CStringSet::LeaveUtf8(LayoutSwitchError* error, bool onlyFirst) {
     if (m_bUtf8) {
         // Every text is converted before anything changes, so a refusal leaves the set whole.
         std::vector<Converted> converted;
-        if (!ConvertFromUtf8(&converted, error)) {
+        if (!ConvertFromUtf8(&converted, error, onlyFirst)) {
             return false;
         }
         m_bUtf8 = false;

@@ -89,6 +89,8 @@ class CStringSet : public CChunkResource {
 public:
     // Records a payload can hold: its count is 16 bits wide (in the UTF-8 layout, per language).
     static constexpr size_t kMaxRecords = 0xFFFF;
+    // The bytes a text of the Basic layout holds: its length is one byte.
+    static constexpr size_t kMaxBasicLength = 255;
 
     CStringSet() = default;
     ~CStringSet() override = default;
@@ -138,9 +140,11 @@ public:
     // The largest count field encoding would write: records in the legacy layouts, pairs of one
     // language in the UTF-8 layout. Above kMaxRecords the set cannot be stored.
     [[nodiscard]] size_t CountRecords() const;
-    // Sets the three layout flags. A set in the UTF-8 layout that leaves it has every text
-    // converted to the code page of its slot first; when one cannot be converted, returns false
-    // with *error (when given) naming it, and nothing changes.
+    // Sets the three layout flags. A set in the UTF-8 layout that leaves it (for a layout without
+    // languages) has every text converted to the code page of its slot first; the texts of other
+    // languages than US English that do not convert are dropped (the layout stores none of
+    // them). When a US English text cannot be converted, returns false with *error (when given)
+    // naming it, and nothing changes.
     [[nodiscard]] bool SetLayoutFlags(bool basic, bool languages, bool descriptions,
                                       LayoutSwitchError* error = nullptr);
     // What storing the set with these flags would drop that storing it with its current flags
@@ -153,7 +157,8 @@ public:
     // Converts a set in the UTF-8 layout to the multilingual one, every text to its slot's code
     // page; true at once for a set in another layout. False, with *error, when a text cannot be
     // converted; nothing changes then.
-    [[nodiscard]] bool LeaveUtf8(LayoutSwitchError* error = nullptr);
+    // With onlyFirst, only slot 0's texts must convert; others that do not are dropped.
+    [[nodiscard]] bool LeaveUtf8(LayoutSwitchError* error = nullptr, bool onlyFirst = false);
     // Bytes the pool holds, replaced text included; for tests of the compaction.
     [[nodiscard]] size_t GetPoolSize() const { return m_pool.size(); }
 
@@ -200,9 +205,11 @@ private:
         std::string text;
         std::string description;
     };
-    // Converts every text into converted (when given); false, with *error, at the first that
-    // its code page cannot hold.
-    bool ConvertFromUtf8(std::vector<Converted>* converted, LayoutSwitchError* error) const;
+    // Converts every text into converted (when given); false, with *error, at the first that its
+    // code page cannot hold (with onlyFirst, the first of slot 0: in other slots such a text and
+    // its description become empty).
+    bool ConvertFromUtf8(std::vector<Converted>* converted, LayoutSwitchError* error,
+                         bool onlyFirst = false) const;
     bool DecodeUtf8Sets(const uint8_t* bytes, size_t size);
     [[nodiscard]] bool EncodeUtf8Sets(std::vector<uint8_t>& out) const;
     // Pairs the UTF-8 layout writes for a slot: as many as were read, and more when a later

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,10 @@ struct CompiledCodePage;
 // the table for encoding is inverted from them when a code page first encodes.
 // Appends code point c to out as UTF-8 (c a scalar value; nothing checks it).
 void AppendUtf8(std::string& out, char32_t c);
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD (the codecs never produce them).
+[[nodiscard]] std::string ToUtf8(std::u16string_view text);
+// Well-formed UTF-8 to UTF-16; nothing for ill-formed input.
+[[nodiscard]] std::optional<std::u16string> FromUtf8(std::string_view text);
 
 class CTextCodec {
 public:

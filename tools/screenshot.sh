@@ -3,6 +3,8 @@
 # starts it, selects the multilingual resource and its first string as a user would, and takes
 # the window's picture. Needs xvfb-run, xwininfo, xdotool and ImageMagick's import
 # (scripts/install-deps.sh installs them). Uses TALLYGLASS_BIN, or builds build/app/tallyglass.
+# SCREEN_SIZE (default 1024x768) sets the virtual screen; with FILL_SCREEN=1 the window is made
+# as large as the screen; SCREENSHOT names the picture (default docs/screenshot.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +14,8 @@ if [ "${1:-}" != "--inside-x" ]; then
     ./scripts/build.sh
   fi
   mkdir -p docs
-  TALLYGLASS_BIN=$(realpath "$bin") exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside-x
+  TALLYGLASS_BIN=$(realpath "$bin") exec xvfb-run -a -s "-screen 0 ${SCREEN_SIZE:-1024x768}x24" \
+    "$0" --inside-x
 fi
 
 # A profile of its own, so that no recent files of the user show.
@@ -52,10 +55,15 @@ click 200 97                    # its first string
 click 200 66                    # the language box, then Japanese, to show a double-byte code page
 xdotool key --window "$window" J Return
 sleep 0.3
+if [ "${FILL_SCREEN:-0}" = 1 ]; then
+  xdotool windowmove "$window" 0 0 windowsize "$window" "${SCREEN_SIZE%x*}" "${SCREEN_SIZE#*x}"
+  sleep 0.5
+fi
 xdotool mousemove --window "$window" 0 0
 sleep 0.5
 
-import -window "$window" docs/screenshot.png
+output=${SCREENSHOT:-docs/screenshot.png}
+import -window "$window" "$output"
 kill "$pid"
 wait "$pid" 2> /dev/null || true
-echo "wrote docs/screenshot.png"
+echo "wrote $output"

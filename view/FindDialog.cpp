@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 CFindDialog::CFindDialog(QWidget* parent) : QDialog(parent) {
@@ -25,7 +26,9 @@ CFindDialog::CFindDialog(QWidget* parent) : QDialog(parent) {
     m_pResult = new QLabel;
 
     auto* form = new QFormLayout;
-    auto* findLabel = new QLabel(QStringLiteral("Fi&nd:"));
+    m_pReplace->setToolTip(QStringLiteral(
+        "With a regular expression, $1 to $9 or \\1 to \\9 stand for the groups it matched."));
+    auto* findLabel = new QLabel(QStringLiteral("&Find:"));
     findLabel->setBuddy(m_pFind);
     auto* replaceLabel = new QLabel(QStringLiteral("Re&place with:"));
     replaceLabel->setBuddy(m_pReplace);
@@ -55,6 +58,13 @@ CFindDialog::CFindDialog(QWidget* parent) : QDialog(parent) {
     connect(replace, &QPushButton::clicked, this, &CFindDialog::ReplaceRequested);
     connect(replaceAll, &QPushButton::clicked, this, &CFindDialog::ReplaceAllRequested);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    // Find Next and Find Previous keep their keys while the dialog has the focus.
+    for (const bool backwards : {false, true}) {
+        auto* key = new QShortcut(
+            backwards ? QKeySequence(Qt::SHIFT | Qt::Key_F3) : QKeySequence(Qt::Key_F3), this);
+        connect(key, &QShortcut::activated, this,
+                [this, backwards] { emit FindRequested(backwards); });
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -67,7 +77,8 @@ void CFindDialog::ShowFor(bool replace) {
     show();
     raise();
     activateWindow();
-    QLineEdit* field = replace ? m_pReplace : m_pFind;
+    // Nothing to replace without something to find: the find field first.
+    QLineEdit* field = replace && !m_pFind->text().isEmpty() ? m_pReplace : m_pFind;
     field->setFocus();
     field->selectAll();
 }

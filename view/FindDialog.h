@@ -17,7 +17,8 @@ class CFindDialog : public QDialog {
 public:
     explicit CFindDialog(QWidget* parent = nullptr);
 
-    // Shows the dialog with the find field focused, or the replace field.
+    // Shows the dialog with the find field focused, or the replace field (when the find field
+    // holds something).
     void ShowFor(bool replace);
 
     [[nodiscard]] SearchOptions GetOptions() const;

@@ -52,7 +52,11 @@ QString CStringListModel::Decoded(int row, int slot, const CTextCodec& codec, bo
 bool CStringListModel::IsUntranslated(int row) const {
     const StringSlot value =
         m_pStrings->GetSlot(static_cast<size_t>(row), static_cast<size_t>(m_nSlot));
-    if (value.text.empty())
+    // Without a source text there is nothing it translates (a row added in this language).
+    if (value.text.empty() ||
+        (m_nSourceSlot >= 0 &&
+         m_pStrings->GetSlot(static_cast<size_t>(row), static_cast<size_t>(m_nSourceSlot))
+             .text.empty()))
         return true;
     // The same characters, whatever bytes each language's code page gives them.
     return Decoded(row, m_nSlot, *m_pCodec, true) ==
@@ -118,8 +122,22 @@ QVariant CStringListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
 
-    if (index.column() == colId)
-        return role == Qt::DisplayRole ? QVariant(QStringLiteral("#%1").arg(row)) : QVariant();
+    if (index.column() == colId) {
+        // What the game makes of a row: a catalog's first two are its name and description.
+        QString mark;
+        QString meaning;
+        if (m_nType == kTypeCatalogStrings && row < 2) {
+            mark = row == 0 ? QStringLiteral(" name") : QStringLiteral(" desc.");
+            meaning = row == 0 ? QStringLiteral("The catalog name")
+                               : QStringLiteral("The catalog description");
+        } else if (m_nType == kTypePieMenuStrings) {
+            mark = QStringLiteral(" menu");
+            meaning = QStringLiteral("A pie-menu entry");
+        }
+        return role == Qt::DisplayRole ? QVariant(QStringLiteral("#%1").arg(row) + mark)
+               : meaning.isEmpty()     ? QVariant()
+                                       : QVariant(meaning);
+    }
 
     // Rows outlive a load until the next rebuild; a row past the entries shows nothing.
     const QString display = index.column() == colSource

@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 
+#include "iff/ChunkTypes.h"
+
 class CStringSet;
 class CTextCodec;
 
@@ -26,6 +28,9 @@ public:
     // The slot and codec the text columns show; nothing is repainted until RefreshTexts.
     void SetSlot(int slot, const CTextCodec& codec);
     [[nodiscard]] int GetSlot() const { return m_nSlot; }
+    // The type of the resource shown: a catalog's rows 0 and 1 are marked as its name and
+    // description, a pie menu's rows as its entries.
+    void SetResourceType(ChunkType type) { m_nType = type; }
     // Shows the texts of a source language in a fourth column, and mutes the rows whose text is
     // empty or still the source's (work a translator has left); -1 hides the column. Inserts or
     // removes the column at once.
@@ -33,7 +38,8 @@ public:
     [[nodiscard]] int GetSourceSlot() const { return m_nSourceSlot; }
     // Entries whose text in the shown slot is filled and differs from the source's.
     [[nodiscard]] int CountTranslated() const;
-    // Whether a row's text still awaits translation: empty, or the source's very text.
+    // Whether a row's text still awaits translation: empty, the source's very text, or a text
+    // without a source to translate.
     [[nodiscard]] bool IsUntranslated(int row) const;
 
     // Rows anew, one per entry of the working copy, nothing selected.
@@ -56,6 +62,7 @@ public:
 
 private:
     const CStringSet* m_pStrings;
+    ChunkType m_nType = 0;
     [[nodiscard]] QString Decoded(int row, int slot, const CTextCodec& codec, bool text) const;
 
     const CTextCodec* m_pCodec;

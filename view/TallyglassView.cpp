@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScopeGuard>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -31,6 +32,7 @@
 #include <QTextCursor>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -38,7 +40,7 @@ namespace {
 constexpr QSize kTemplateSize(418, 314);
 
 // Column widths of the string list in pixels.
-constexpr int kColumnWidths[] = {50, 205, 105};
+constexpr int kColumnWidths[] = {70, 205, 105};
 
 // A resource-list entry, sorted by its label in case-insensitive order ("#1000:" before "#128:"
 // before "#99:"). QString's case-insensitive compare folds case without asking the locale.
@@ -64,28 +66,42 @@ CTallyglassDoc* CTallyglassView::GetDocument() const {
 }
 
 void CTallyglassView::CreateControls() {
-    // In template order, which is also the tab order.
-    m_pBasicMode = AddControl(new QCheckBox(QStringLiteral("Basic mode")), IDC_BASIC_MODE,
+    // In template order, which is also the tab order. Every control has a label with a mnemonic
+    // (none of the menu bar's letters F, E, V, G, H) and an accessible name.
+    m_pBasicMode = AddControl(new QCheckBox(QStringLiteral("&Basic mode")), IDC_BASIC_MODE,
                               QRect(144, 19, 53, 10), QStringLiteral("basicMode"));
     m_pUseLanguages =
-        AddControl(new QCheckBox(QStringLiteral("Use different languages")), IDC_USE_LANGUAGES,
+        AddControl(new QCheckBox(QStringLiteral("&Use different languages")), IDC_USE_LANGUAGES,
                    QRect(230, 19, 91, 10), QStringLiteral("useLanguages"));
     m_pUseDescriptions =
-        AddControl(new QCheckBox(QStringLiteral("Use descriptions")), IDC_USE_DESCRIPTIONS,
+        AddControl(new QCheckBox(QStringLiteral("Use des&criptions")), IDC_USE_DESCRIPTIONS,
                    QRect(334, 19, 68, 10), QStringLiteral("useDescriptions"));
+
+    const auto label = [this](const QString& text, QWidget* buddy, const QRect& units,
+                              const QString& name) {
+        auto* caption = AddControl(new QLabel(text), 0, units, name);
+        caption->setBuddy(buddy);
+        QString plain = text;
+        buddy->setAccessibleName(plain.remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+        return caption;
+    };
 
     m_pLanguage = new QComboBox;
     for (int index = 0; index < kLanguageCount; ++index)
         m_pLanguage->addItem(LanguageName(index));
     m_pLanguage->setCurrentIndex(-1);
-    AddDropDown(m_pLanguage, IDC_LANGUAGE, QRect(143, 61, 132, 94), QStringLiteral("language"));
+    AddDropDown(m_pLanguage, IDC_LANGUAGE, QRect(185, 61, 100, 94), QStringLiteral("language"));
+    label(QStringLiteral("&Language:"), m_pLanguage, QRect(143, 63, 40, 8),
+          QStringLiteral("languageLabel"));
 
-    m_pSetForAll = AddControl(new QPushButton(QStringLiteral("Set for all")), IDC_SET_FOR_ALL,
+    m_pSetForAll = AddControl(new QPushButton(QStringLiteral("Set for &all")), IDC_SET_FOR_ALL,
                               QRect(291, 60, 50, 14), QStringLiteral("setForAll"));
 
     m_pStringModel = new CStringListModel(Strings(), this);
-    m_pStringList = AddControl(new QTableView, IDC_STRING_LIST, QRect(143, 82, 256, 111),
+    m_pStringList = AddControl(new QTableView, IDC_STRING_LIST, QRect(143, 85, 256, 70),
                                QStringLiteral("stringList"));
+    label(QStringLiteral("&Strings:"), m_pStringList, QRect(143, 75, 60, 8),
+          QStringLiteral("stringListLabel"));
     m_pStringList->setModel(m_pStringModel);
     m_pStringList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pStringList->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -104,6 +120,7 @@ void CTallyglassView::CreateControls() {
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // Fixed widths: sizing columns to their contents would measure every row at each keystroke.
     header->setSectionResizeMode(QHeaderView::Interactive);
+    m_pStringList->viewport()->installEventFilter(this);
     {
         // The selection stays visible while another control has the focus.
         QPalette palette = m_pStringList->palette();
@@ -112,10 +129,29 @@ void CTallyglassView::CreateControls() {
         m_pStringList->setPalette(palette);
     }
 
+    // The source text of the selected string, read-only, above its translation: never off
+    // screen while the translation is typed.
+    m_pSource =
+        AddControl(new QPlainTextEdit, 0, QRect(143, 182, 257, 24), QStringLiteral("sourceText"));
+    m_pSource->setReadOnly(true);
+    m_pSource->setTabChangesFocus(true);
+    m_pSourceLabel = label(QStringLiteral("S&ource (USEnglish):"), m_pSource,
+                           QRect(143, 173, 257, 8), QStringLiteral("sourceLabel"));
     m_pText =
-        AddControl(new QPlainTextEdit, IDC_TEXT, QRect(143, 225, 257, 31), QStringLiteral("text"));
-    m_pDescription = AddControl(new QPlainTextEdit, IDC_DESCRIPTION, QRect(143, 264, 257, 31),
+        AddControl(new QPlainTextEdit, IDC_TEXT, QRect(143, 218, 257, 24), QStringLiteral("text"));
+    QLabel* textLabel = label(QStringLiteral("&Text:"), m_pText, QRect(143, 209, 60, 8),
+                              QStringLiteral("textLabel"));
+    m_pTextBytes = AddControl(new QLabel, 0, QRect(143, 243, 257, 8), QStringLiteral("textBytes"));
+    m_pDescription = AddControl(new QPlainTextEdit, IDC_DESCRIPTION, QRect(143, 262, 257, 24),
                                 QStringLiteral("description"));
+    QLabel* descriptionLabel = label(QStringLiteral("&Description:"), m_pDescription,
+                                     QRect(143, 253, 80, 8), QStringLiteral("descriptionLabel"));
+    m_pDescriptionBytes =
+        AddControl(new QLabel, 0, QRect(143, 287, 257, 8), QStringLiteral("descriptionBytes"));
+    for (QLabel* bytes : {m_pTextBytes, m_pDescriptionBytes}) {
+        bytes->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        bytes->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
     for (QPlainTextEdit* edit : {m_pText, m_pDescription}) {
         // The document's history undoes typing, across resources and saves; the edit's own
         // would fight it.
@@ -125,13 +161,14 @@ void CTallyglassView::CreateControls() {
         edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         CUrlDropFilter::Install(edit);
     }
+    CUrlDropFilter::Install(m_pSource);
 
     QGroupBox* groups[] = {
-        AddControl(new QGroupBox(QStringLiteral("Strings")), 0, QRect(133, 47, 278, 156),
+        AddControl(new QGroupBox(QStringLiteral("Strings")), 0, QRect(133, 47, 278, 112),
                    QStringLiteral("stringsGroup")),
         AddControl(new QGroupBox(QStringLiteral("Properties")), 0, QRect(133, 7, 278, 32),
                    QStringLiteral("propertiesGroup")),
-        AddControl(new QGroupBox(QStringLiteral("Editing")), 0, QRect(133, 211, 278, 96),
+        AddControl(new QGroupBox(QStringLiteral("Editing")), 0, QRect(133, 163, 278, 144),
                    QStringLiteral("editingGroup")),
     };
 
@@ -142,8 +179,8 @@ void CTallyglassView::CreateControls() {
     m_pResourceList->setSortingEnabled(true);
     m_pResourceList->viewport()->installEventFilter(this);
 
-    QLabel* caption = AddControl(new QLabel(QStringLiteral("Text resources:")), 0,
-                                 QRect(17, 9, 76, 8), QStringLiteral("resourceListLabel"));
+    QLabel* caption = label(QStringLiteral("Text &resources:"), m_pResourceList,
+                            QRect(17, 9, 76, 8), QStringLiteral("resourceListLabel"));
 
     m_pStatus = new QLabel;
     // Its messages come and go; the line keeps the width of the group it belongs to.
@@ -156,24 +193,39 @@ void CTallyglassView::CreateControls() {
         m_pStatus->setPalette(palette);
     }
 
-    // Room beyond the template's size goes to the lists and the edits; the editing panel moves
-    // down under the string list, which takes the height.
+    // Room beyond the template's size goes to the lists and the edits: half the height to the
+    // string list, the other half shared by the three edits of the editing panel below it.
     SetAnchor(m_pResourceList, growHeight);
-    SetAnchor(groups[0], growWidth | growHeight);
+    SetAnchor(groups[0], growWidth);
     SetAnchor(groups[1], growWidth);
-    SetAnchor(groups[2], growWidth | moveDown);
-    SetAnchor(m_pStringList, growWidth | growHeight);
-    for (QWidget* control : std::initializer_list<QWidget*>{m_pText, m_pDescription, m_pStatus})
-        SetAnchor(control, growWidth | moveDown);
+    SetAnchor(groups[2], growWidth);
+    SetAnchor(m_pStringList, growWidth);
+    SetHeightShare(groups[0], 0, 3);
+    SetHeightShare(m_pStringList, 0, 3);
+    SetHeightShare(groups[2], 3, 3);
+    SetHeightShare(m_pSourceLabel, 3, 0);
+    struct Share {
+        QWidget* control;
+        int move;
+        int grow;
+    };
+    for (const Share& share :
+         {Share{m_pSource, 3, 1}, Share{m_pText, 4, 1}, Share{m_pTextBytes, 5, 0},
+          Share{m_pDescription, 5, 1}, Share{m_pDescriptionBytes, 6, 0}, Share{m_pStatus, 6, 0}}) {
+        SetAnchor(share.control, growWidth);
+        SetHeightShare(share.control, share.move, share.grow);
+    }
+    SetHeightShare(textLabel, 4, 0);
+    SetHeightShare(descriptionLabel, 5, 0);
 
     // Group boxes are frames drawn behind the controls they surround, not their parents.
     for (QGroupBox* group : groups)
         group->lower();
     caption->lower();
 
-    QWidget* const tabOrder[] = {m_pBasicMode, m_pUseLanguages, m_pUseDescriptions,
-                                 m_pLanguage,  m_pSetForAll,    m_pStringList,
-                                 m_pText,      m_pDescription,  m_pResourceList};
+    QWidget* const tabOrder[] = {m_pBasicMode,   m_pUseLanguages, m_pUseDescriptions, m_pLanguage,
+                                 m_pSetForAll,   m_pStringList,   m_pSource,          m_pText,
+                                 m_pDescription, m_pResourceList};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
@@ -222,6 +274,21 @@ bool CTallyglassView::eventFilter(QObject* watched, QEvent* event) {
     if (m_pResourceList != nullptr && watched == m_pResourceList->viewport() &&
         event->type() == QEvent::MouseButtonPress)
         m_nRowBeforePress = m_pResourceList->currentRow();
+    // The text columns share the room a wider list gets, in the proportions they have.
+    if (m_pStringList != nullptr && watched == m_pStringList->viewport() &&
+        event->type() == QEvent::Resize && m_bColumnsReady) {
+        const auto* resize = static_cast<QResizeEvent*>(event);
+        const int before = resize->oldSize().width();
+        const int after = resize->size().width();
+        QHeaderView* header = m_pStringList->horizontalHeader();
+        if (before > 0 && after > 0 && after != before) {
+            for (int column = CStringListModel::colText; column < header->count(); ++column)
+                header->resizeSection(
+                    column, std::max(20, static_cast<int>(
+                                             static_cast<long long>(header->sectionSize(column)) *
+                                             after / before)));
+        }
+    }
     // An edit with the focus would take Ctrl+Z and Ctrl+Y as its own keys; left unclaimed, they
     // reach Edit > Undo and Redo.
     if ((watched == m_pText || watched == m_pDescription) &&
@@ -249,7 +316,10 @@ void CTallyglassView::OnInitialUpdate() {
     UpdateData(false);
     CView::OnInitialUpdate();
 
-    ResizeParentToFit();
+    // The window fits the form when it first shows; later opens may enlarge it to the form,
+    // never take away room the user gave it.
+    ResizeParentToFit(!m_bSized);
+    m_bSized = true;
 
     if (!m_bColumnsReady) {
         m_pStringModel->CreateColumns();
@@ -353,11 +423,16 @@ void CTallyglassView::OnSelchangeResourceList() {
 void CTallyglassView::FillStringList() {
     if (!UpdateData(true))
         return;
+    m_pStringModel->SetStrings(Strings());
     if (m_nLanguage == -1) {
         m_nLanguage = 0;
         UpdateData(false);
     }
+    if (Strings().HasLanguages())
+        m_nChosenLanguage = m_nLanguage;
     m_pStringModel->SetSlot(CurrentSlot(), CurrentCodec());
+    if (const CResourceEditor* editor = Editor())
+        m_pStringModel->SetResourceType(editor->GetType());
     const bool languages = Strings().HasLanguages();
     const int source = languages && CurrentSlot() != m_nSourceSlot ? m_nSourceSlot : -1;
     const bool sourceAppears = source >= 0 && m_pStringModel->GetSourceSlot() < 0;
@@ -413,9 +488,23 @@ void CTallyglassView::RefreshPanel() {
                  m_pDescription, m_pUseDescriptions, m_pText}) {
             control->setEnabled(false);
         }
+        if (m_pResourceList->count() == 0) {
+            // A file without text resources: nothing of the previous file's stays, no rows,
+            // boxes, language or texts.
+            static const CStringSet s_none;
+            m_pStringModel->SetStrings(s_none);
+            m_pStringModel->Rebuild();
+            m_strText.clear();
+            m_strDescription.clear();
+            m_bBasicMode = m_bUseLanguages = m_bUseDescriptions = false;
+            m_nLanguage = -1;
+            UpdateData(false);
+        }
+        ShowSourceAndCounters(-1);
         UpdateSummary();
         return;
     }
+    m_pStringModel->SetStrings(Strings());
 
     EnableByFlags();
     ShowSelection();
@@ -454,12 +543,49 @@ void CTallyglassView::ShowSelection() {
     if (row >= 0 && !multiple) {
         ReadEntry(row, 0, m_strText);
         ReadEntry(row, 1, m_strDescription);
+        ShowSourceAndCounters(row);
         return;
     }
     m_pText->setEnabled(false);
     m_pDescription->setEnabled(false);
     m_strText = FromAscii(row < 0 ? kNoItemSelected : kMultipleItemsSelected);
     m_strDescription = m_strText;
+    ShowSourceAndCounters(-1);
+}
+
+void CTallyglassView::ShowSourceAndCounters(int row) {
+    m_pSourceLabel->setText(
+        QStringLiteral("S&ource (%1):")
+            .arg(LanguageName(std::max(0, LanguageIndexOfSlot(m_nSourceSlot)))));
+    // The source beside itself, or in a layout whose one text stands for every language, says
+    // nothing new.
+    QString source;
+    const bool shown = row >= 0 && Strings().HasLanguages() && CurrentSlot() != m_nSourceSlot;
+    if (shown) {
+        const std::string_view bytes =
+            Strings().GetSlot(static_cast<size_t>(row), static_cast<size_t>(m_nSourceSlot)).text;
+        source = QString::fromStdU16String(
+            CTextCodec::ToDisplay(Strings().GetSlotCodec(m_nSourceSlot).Decode(bytes)));
+    }
+    m_pSource->setEnabled(shown);
+    if (CDataExchange::GetEditText(*m_pSource) != source)
+        m_pSource->setPlainText(source);
+
+    const bool basic = Strings().GetLayout() == StringLayout::basic;
+    for (int part = 0; part < 2; ++part) {
+        QLabel* counter = part == 0 ? m_pTextBytes : m_pDescriptionBytes;
+        std::string bytes;
+        if (row < 0 || !(part == 0 ? m_pText : m_pDescription)->isEnabled() ||
+            !Strings().GetString(static_cast<uint16_t>(row), CurrentSlot(), part, bytes)) {
+            counter->clear();
+            continue;
+        }
+        counter->setText(
+            basic && part == 0
+                ? QStringLiteral("%1 / %2 bytes").arg(bytes.size()).arg(CStringSet::kMaxBasicLength)
+            : bytes.size() == 1 ? QStringLiteral("1 byte")
+                                : QStringLiteral("%1 bytes").arg(bytes.size()));
+    }
 }
 
 int CTallyglassView::FirstSelectedRow(bool* multiple) const {
@@ -538,34 +664,16 @@ void CTallyglassView::OnChangeEdit(int part) {
     if (value == good)
         return;
 
-    const std::u16string stored = CTextCodec::FromDisplay(value.toStdU16String());
-    std::string bytes;
-    size_t badIndex = 0;
-    if (!CurrentCodec().Encode(stored, bytes, &badIndex)) {
-        // What the edit shows is what the file will hold: a character the language's code page
-        // cannot hold is taken back at once, and the user is told why.
-        value = good;
-        RevertEdit(edit, good);
-        char32_t refused = badIndex < stored.size() ? stored[badIndex] : U'\uFFFD';
-        if (QChar::isHighSurrogate(refused) && badIndex + 1 < stored.size() &&
-            QChar::isLowSurrogate(stored[badIndex + 1])) {
-            refused = QChar::surrogateToUcs4(static_cast<char16_t>(refused), stored[badIndex + 1]);
-        }
-        const QString language =
-            Strings().HasLanguages() ? LanguageName(m_nLanguage) : QStringLiteral("Western");
-        m_pStatus->setText(QStringLiteral("\u201C%1\u201D cannot be stored in %2 text.")
-                               .arg(QString::fromUcs4(&refused, 1), language));
-        return;
-    }
-
     CResourceEditor* editor = Editor();
     if (editor == nullptr)
         return;
     const bool counted = m_pStringModel->GetSourceSlot() >= 0 && part == 0;
     const bool wasTranslated = counted && !m_pStringModel->IsUntranslated(row);
-    if (const EditResult set =
-            editor->SetString(static_cast<uint16_t>(row), CurrentSlot(), part, std::move(bytes));
+    if (const EditResult set = editor->SetString(static_cast<uint16_t>(row), CurrentSlot(), part,
+                                                 value.toStdU16String());
         !set.Ok()) {
+        // What the edit shows is what the file will hold: a keystroke or paste the model refuses
+        // is taken back at once, and the user is told why.
         value = good;
         RevertEdit(edit, good);
         m_pStatus->setText(QString::fromStdString(set.reason));
@@ -635,9 +743,16 @@ void CTallyglassView::SwitchLayout(bool basic, bool languages, bool descriptions
         ShowLoadedFlags();
         return;
     }
+    // Leaving UTF-8 changes how every kept text is stored: said before it happens, with what
+    // the switch drops.
+    const bool leavesUtf8 = Strings().m_bUtf8 && !(!basic && languages && descriptions);
     if (const LayoutLoss loss = Strings().LossOfLayout(basic, languages, descriptions);
-        loss.Any() && MessageBox(DescribeLayoutLoss(loss), std::string(),
-                                 MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        (loss.Any() || leavesUtf8) &&
+        MessageBox(std::string(leavesUtf8 ? "The US English texts will be stored in "
+                                            "windows-1252 instead of UTF-8. "
+                                          : "") +
+                       (loss.Any() ? DescribeLayoutLoss(loss) : "Continue?"),
+                   std::string(), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES) {
         ShowLoadedFlags();
         return;
     }
@@ -681,10 +796,10 @@ void CTallyglassView::OnSetForAll() {
     if (entries.empty())
         return;
     if (MessageBox(SetForAllQuestion(slot, entries.size()).toStdString(), std::string(),
-                   MB_YESNO | MB_ICONQUESTION) != IDYES)
+                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
     if (allEmpty && MessageBox(SetForAllEmptyQuestion(slot).toStdString(), std::string(),
-                               MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+                               MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES)
         return;
     std::vector<CopySkip> skipped;
     const EditResult copied = editor->CopyToAll(std::move(entries), slot, &skipped);
@@ -812,13 +927,25 @@ bool CTallyglassView::OnEditFindNext(bool backwards) {
                          0};
     }
     SearchHit hit;
-    if (!editor->Find(search, scope, ResourceOrder(), editor->IsLoaded() ? &from : nullptr,
-                      backwards, hit)) {
+    const std::vector<CResourceEditor::Key> order = ResourceOrder();
+    if (!editor->Find(search, scope, order, editor->IsLoaded() ? &from : nullptr, backwards, hit)) {
         m_pFindDialog->SetResult(QStringLiteral("Not found."));
         m_bHasHit = false;
         return false;
     }
     m_pFindDialog->SetResult(QString());
+    if (editor->IsLoaded()) {
+        // Past the last resource in list order (or before the first) the search went round.
+        const auto place = [&order](const SearchHit& h) {
+            const auto at =
+                std::find(order.begin(), order.end(), CResourceEditor::Key(h.type, h.id));
+            return std::make_tuple(at - order.begin(), h.entry, h.slot, h.part, h.start);
+        };
+        if (backwards ? place(hit) >= place(from) : place(hit) <= place(from))
+            emit StatusMessage(
+                backwards ? QStringLiteral("Passed the beginning; continued from the end.")
+                          : QStringLiteral("Passed the end; continued from the beginning."));
+    }
     ShowHit(hit);
     return true;
 }
@@ -852,6 +979,33 @@ void CTallyglassView::ShowHit(const SearchHit& hit) {
     m_bHasHit = true;
 }
 
+bool CTallyglassView::OnGoUntranslated(bool backwards) {
+    CResourceEditor* editor = Editor();
+    if (editor == nullptr || !IsLoaded() || !UpdateData(true))
+        return false;
+    const int slot =
+        SlotOfLanguageIndex(Strings().HasLanguages() ? m_nLanguage : m_nChosenLanguage);
+    const QString language = LanguageName(LanguageIndexOfSlot(slot));
+    if (slot < 0 || slot == m_nSourceSlot) {
+        emit StatusMessage(QStringLiteral("%1 is the source language: choose the language of the "
+                                          "translation.")
+                               .arg(language));
+        return false;
+    }
+    CResourceEditor::Key key;
+    size_t entry = 0;
+    if (!editor->FindUntranslated(ResourceOrder(), {editor->GetType(), editor->GetId()},
+                                  FirstSelectedRow(), slot, m_nSourceSlot, backwards, key, entry)) {
+        emit StatusMessage(QStringLiteral("No string awaits its %1 translation.").arg(language));
+        return false;
+    }
+    ShowHit(SearchHit{key.first, key.second, entry, slot, 0, 0, 0});
+    m_bHasHit = false;
+    if (m_pText->isEnabled())
+        m_pText->setFocus();
+    return true;
+}
+
 void CTallyglassView::OnReplace() {
     if (m_pFindDialog == nullptr)
         return;
@@ -862,7 +1016,14 @@ void CTallyglassView::OnReplace() {
         if (cursor.selectionStart() == static_cast<int>(m_lastHit.start) &&
             cursor.selectionEnd() == static_cast<int>(m_lastHit.start + m_lastHit.length) &&
             edit->isEnabled()) {
+            m_pStatus->clear();
             cursor.insertText(QString::fromStdU16String(m_pFindDialog->GetReplacement()));
+            if (!m_pStatus->text().isEmpty()) {
+                // The model refused the replaced text: said where Replace All says it.
+                m_pFindDialog->SetResult(QStringLiteral("Nothing was replaced. ") +
+                                         m_pStatus->text());
+                return;
+            }
             m_lastHit.length = 0;
         }
     }
@@ -933,8 +1094,12 @@ void CTallyglassView::UpdateSummary() {
 }
 
 QString CTallyglassView::ResourceStatus() const {
-    if (!IsLoaded())
-        return {};
+    if (!IsLoaded()) {
+        const CTallyglassDoc* doc = GetDocument();
+        return doc != nullptr && !doc->GetPathName().empty() && m_pResourceList->count() == 0
+                   ? QStringLiteral("This file has no text resources.")
+                   : QString();
+    }
     QString layout;
     switch (Strings().GetLayout()) {
         case StringLayout::basic:
@@ -984,9 +1149,9 @@ void CTallyglassView::MarkEmptyLanguages() {
 void CTallyglassView::ShowLoadedFlags() {
     m_bRecount = true;
     ShowLayoutFlags();
-    // The chosen language stays while the layout has languages to choose from.
-    if (m_nLanguage < 0 || !Strings().HasLanguages())
-        m_nLanguage = 0;
+    // A layout without languages shows US English (greyed); the language the user chose comes
+    // back with the next layout that has languages.
+    m_nLanguage = Strings().HasLanguages() ? m_nChosenLanguage : 0;
     UpdateData(false);
 }
 

@@ -122,6 +122,11 @@ public:
     void OnReplace();
     void OnReplaceAll();
     [[nodiscard]] CFindDialog* GetFindDialog() const { return m_pFindDialog; }
+    // Go > Next Untranslated and Previous Untranslated: the next string (before the selected one
+    // when backwards) whose text in the chosen language awaits its translation from the source
+    // language, through the resources with languages in list order and round again; selected,
+    // with the caret in its text. False (the status bar says why) when there is none.
+    bool OnGoUntranslated(bool backwards);
 
     // The language slot of a language-box index, and back; -1 for none.
     [[nodiscard]] static int SlotOfLanguageIndex(int index);
@@ -146,6 +151,13 @@ public:
     [[nodiscard]] QPushButton* GetSetForAllButton() const { return m_pSetForAll; }
     [[nodiscard]] QPlainTextEdit* GetTextEdit() const { return m_pText; }
     [[nodiscard]] QPlainTextEdit* GetDescriptionEdit() const { return m_pDescription; }
+    // The selected string's source text, read-only, and its label naming the source language.
+    [[nodiscard]] QPlainTextEdit* GetSourceEdit() const { return m_pSource; }
+    [[nodiscard]] QLabel* GetSourceLabel() const { return m_pSourceLabel; }
+    // Under each edit: the bytes its text takes in the slot's code page ("142 bytes"; in the
+    // Basic layout "142 / 255 bytes"); empty while the edit holds no string.
+    [[nodiscard]] QLabel* GetTextBytesLabel() const { return m_pTextBytes; }
+    [[nodiscard]] QLabel* GetDescriptionBytesLabel() const { return m_pDescriptionBytes; }
     // The line in the "Editing" group that says why a typed character was refused.
     [[nodiscard]] QLabel* GetStatusLabel() const { return m_pStatus; }
 
@@ -157,17 +169,21 @@ public:
 
     bool m_bRefreshing = false;
     bool m_bColumnsReady = false;
+    bool m_bSized = false;
 
     // Values bound to controls.
     QString m_strText;
     QString m_strDescription;
     int m_nLanguage = -1;
+    // The language last chosen in a layout with languages: shown again in the next one.
+    int m_nChosenLanguage = 0;
     bool m_bBasicMode = false;
     bool m_bUseLanguages = false;
     bool m_bUseDescriptions = false;
 
     // "Multilingual · 42 strings · windows-1250": the loaded resource's layout, its entry count
-    // and the code page of the language shown; empty without a resource.
+    // and the code page of the language shown; "This file has no text resources." for a file
+    // without any; empty otherwise.
     [[nodiscard]] QString ResourceStatus() const;
 
 signals:
@@ -175,6 +191,8 @@ signals:
     void SummaryChanged(const QString& summary);
     // ResourceStatus() changed.
     void ResourceStatusChanged(const QString& status);
+    // A passing message for the status bar ("Passed the end; continued from the beginning.").
+    void StatusMessage(const QString& text);
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -191,6 +209,8 @@ private:
     // values for the selection).
     void EnableByFlags();
     void ShowSelection();
+    // The source text above the edits and the byte counters under them, for the selection.
+    void ShowSourceAndCounters(int row);
     // The first selected row (-1 for none) and whether another row is selected too.
     [[nodiscard]] int FirstSelectedRow(bool* multiple = nullptr) const;
     // Every selected row in ascending order.
@@ -232,6 +252,10 @@ private:
     CStringListModel* m_pStringModel = nullptr;
     QPlainTextEdit* m_pText = nullptr;
     QPlainTextEdit* m_pDescription = nullptr;
+    QPlainTextEdit* m_pSource = nullptr;
+    QLabel* m_pSourceLabel = nullptr;
+    QLabel* m_pTextBytes = nullptr;
+    QLabel* m_pDescriptionBytes = nullptr;
     QLabel* m_pStatus = nullptr;
     CResourceList* m_pResourceList = nullptr;
     // Marks the languages of the language box that hold no text in the resource.

@@ -112,9 +112,9 @@ bool CDocManager::OnFileSave() {
     if (m_document.HasChangedOnDisk()) {
         // The document's version comes from what was read at open; the other program's version
         // is lost when the user says Yes.
-        const int answer =
-            m_messages.Show(WithName(kMsgChangedOnDisk, NameForMessages()),
-                            m_document.GetAppTitle(), MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+        const int answer = m_messages.Show(WithName(kMsgChangedOnDisk, NameForMessages()),
+                                           m_document.GetAppTitle(),
+                                           MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON3);
         if (answer == IDNO) {
             return DoSave({});
         }
@@ -224,6 +224,11 @@ FileDialogRequest CDocManager::MakeOpenRequest() {
     request.filters = IffFilters();
     // An IFF file inside an archive opens through a chooser of its entries.
     request.filters.insert(request.filters.begin() + 1, {"FAR Archives (*.far)", "*.far"});
+    // First every file of the game that holds text resources: what the command line walks, and
+    // family files. (The dialog matches patterns in any case.)
+    request.filters.insert(request.filters.begin(),
+                           {"Game Files (*.iff *.flr *.wll *.spf *.far *.fam)",
+                            "*.iff *.flr *.wll *.spf *.far *.fam"});
     request.defaultExtension = "iff";
     return request;
 }

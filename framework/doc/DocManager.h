@@ -21,7 +21,8 @@ public:
     static constexpr const char* kUntitled = "Untitled";
     // %1 is the file's name.
     static constexpr const char* kMsgChangedOnDisk =
-        "%1 has been changed on disk since it was opened. Overwrite it with your version?";
+        "%1 has been changed on disk since it was opened. Overwrite it with your version? (No "
+        "saves your version under another name.)";
     static constexpr const char* kMsgReadOnly =
         "%1 is read-only. Save your changes under another name?";
     static constexpr const char* kMsgReload =
@@ -63,8 +64,8 @@ public:
 
     // Save: to the document's path when it has one, the file exists and can be replaced, and the
     // document may be saved there; otherwise Save As. When the file has changed on disk since it
-    // was opened or saved, asks first (kMsgChangedOnDisk, Yes/No/Cancel): Yes saves there, No
-    // goes to Save As, Cancel saves nothing. True when saved.
+    // was opened or saved, asks first (kMsgChangedOnDisk, Yes/No/Cancel, Cancel the default):
+    // Yes saves there, No goes to Save As, Cancel saves nothing. True when saved.
     bool OnFileSave();
     // Save As dialog proposing ProposedSaveName(); true when saved.
     bool OnFileSaveAs();

@@ -12,6 +12,11 @@ inline constexpr unsigned MB_ICONEXCLAMATION = 0x30;
 inline constexpr unsigned MB_ICONINFORMATION = 0x40;
 inline constexpr unsigned MB_BUTTONMASK = 0x0F;
 inline constexpr unsigned MB_ICONMASK = 0xF0;
+// The default button, when not the first: a question that drops or overwrites something
+// defaults to its safe answer (No, or Cancel).
+inline constexpr unsigned MB_DEFBUTTON2 = 0x100;
+inline constexpr unsigned MB_DEFBUTTON3 = 0x200;
+inline constexpr unsigned MB_DEFMASK = 0xF00;
 
 // The button that closed a message box.
 inline constexpr int IDOK = 1;

@@ -39,23 +39,36 @@ QSize CFormView::GetFormSize() const {
     return GetDialogUnits().MapSize(m_templateSize);
 }
 
-void CFormView::ResizeParentToFit() {
+void CFormView::ResizeParentToFit(bool shrink) {
     QWidget* frame = window();
+    const auto fit = [shrink](QWidget* widget, QSize size) {
+        widget->resize(shrink ? size : size.expandedTo(widget->size()));
+    };
     if (frame == this) {
-        resize(GetFormSize());
+        fit(this, GetFormSize());
         return;
     }
     // The frame's layout must have placed the form before the frame's extra space can be measured.
     if (QLayout* layout = frame->layout())
         layout->activate();
     const QSize extra = frame->size() - size();
-    frame->resize(GetFormSize() + extra);
+    fit(frame, GetFormSize() + extra);
 }
 
 void CFormView::SetAnchor(QWidget* control, unsigned anchors) {
     for (PlacedControl& placed : m_controls) {
         if (placed.widget == control)
             placed.anchors = anchors;
+    }
+    PlaceControls();
+}
+
+void CFormView::SetHeightShare(QWidget* control, int move, int grow) {
+    for (PlacedControl& placed : m_controls) {
+        if (placed.widget == control) {
+            placed.moveSixths = move;
+            placed.growSixths = grow;
+        }
     }
     PlaceControls();
 }
@@ -122,5 +135,10 @@ void CFormView::SetGeometry(const PlacedControl& placed, const CDialogUnits& uni
         rect.setWidth(rect.width() + extra.width());
     if (placed.anchors & growHeight)
         rect.setHeight(rect.height() + extra.height());
+    // Shares of the extra height end where the next control's begin, without gaps from rounding.
+    const auto part = [&extra](int sixths) { return extra.height() * sixths / 6; };
+    rect.translate(0, part(placed.moveSixths));
+    rect.setHeight(rect.height() + part(placed.moveSixths + placed.growSixths) -
+                   part(placed.moveSixths));
     widget->setGeometry(rect);
 }

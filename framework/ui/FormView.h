@@ -40,8 +40,9 @@ public:
     [[nodiscard]] CDialogUnits GetDialogUnits() const { return CDialogUnits(font()); }
     // The template's size in pixels for the current font.
     [[nodiscard]] QSize GetFormSize() const;
-    // Sizes the window holding the form so that the whole form just fits, growing or shrinking.
-    void ResizeParentToFit();
+    // Sizes the window holding the form so that the whole form just fits, growing or (with
+    // shrink) shrinking.
+    void ResizeParentToFit(bool shrink = true);
 
     [[nodiscard]] QSize sizeHint() const override { return GetFormSize(); }
 
@@ -55,6 +56,9 @@ public:
         moveDown = 8,
     };
     void SetAnchor(QWidget* control, unsigned anchors);
+    // For controls that share the extra height: moves down by move sixths of it and grows by
+    // grow sixths (instead of moveDown and growHeight).
+    void SetHeightShare(QWidget* control, int move, int grow);
 
     // The dynamic property that holds a control's id.
     static constexpr const char* kControlIdProperty = "controlId";
@@ -87,6 +91,8 @@ private:
         QRect units;
         bool dropDown;
         unsigned anchors = anchorNone;
+        int moveSixths = 0;
+        int growSixths = 0;
     };
 
     void Place(QWidget* control, int id, const QRect& units, const QString& name,

@@ -37,15 +37,19 @@ std::unique_ptr<QMessageBox> CQtMessageBoxService::CreateBox(const std::string& 
             break;
     }
 
+    const unsigned defaultButton = type & MB_DEFMASK;
     switch (type & MB_BUTTONMASK) {
         case MB_YESNO:
             box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box->setDefaultButton(QMessageBox::Yes);
+            box->setDefaultButton(defaultButton == MB_DEFBUTTON2 ? QMessageBox::No
+                                                                 : QMessageBox::Yes);
             box->setEscapeButton(QMessageBox::No);
             break;
         case MB_YESNOCANCEL:
             box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-            box->setDefaultButton(QMessageBox::Yes);
+            box->setDefaultButton(defaultButton == MB_DEFBUTTON2   ? QMessageBox::No
+                                  : defaultButton == MB_DEFBUTTON3 ? QMessageBox::Cancel
+                                                                   : QMessageBox::Yes);
             box->setEscapeButton(QMessageBox::Cancel);
             break;
         default:

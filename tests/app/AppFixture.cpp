@@ -3,6 +3,7 @@
 #include "app/MainFrame.h"
 #include "app/Resource.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
@@ -97,14 +98,27 @@ bool AppFixture::Start(const std::vector<std::string>& args) {
     if (m_removeProfileResult.has_value()) {
         removeProfile = [this] { return *m_removeProfileResult; };
     }
-    CTallyglassApp::Services services{m_messages, m_dialogs, *m_pProfile, removeProfile,
-                                      [this](QDialog& dialog) {
-                                          ++m_nModalRuns;
-                                          if (m_runModal)
-                                              m_runModal(dialog);
-                                      }};
+    CTallyglassApp::Services services{m_messages, m_dialogs, *m_pProfile, removeProfile};
     m_pApp = std::make_unique<CTallyglassApp>(services);
+    if (!m_modalTimer.isActive()) {
+        // The dialogs run their own event loop; the timer fires inside it.
+        m_modalTimer.setInterval(5);
+        QObject::connect(&m_modalTimer, &QTimer::timeout, &m_modalTimer, [this] { DriveModal(); });
+        m_modalTimer.start();
+    }
     return m_pApp->InitInstance(args);
+}
+
+void AppFixture::DriveModal() {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || !dialog->isVisible() || dialog->property("tgDriven").toBool())
+        return;
+    dialog->setProperty("tgDriven", true);
+    ++m_nModalRuns;
+    if (m_runModal)
+        m_runModal(*dialog);
+    if (dialog->isVisible())
+        dialog->reject();
 }
 
 void AppFixture::Stop() {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -61,9 +62,16 @@ protected:
     ScriptedFileDialog m_dialogs;
     std::unique_ptr<CSettingsProfile> m_pProfile;
     std::unique_ptr<CTallyglassApp> m_pApp;
-    // What the About command ran: called instead of a modal loop.
+    // Called with each dialog the application runs modally (About, Export Translation...), while
+    // it runs, as a user would answer it; a dialog it leaves open is rejected, as Escape would.
     std::function<void(QDialog&)> m_runModal;
     int m_nModalRuns = 0;
     // When set, the unregister request reports this instead of removing the profile.
     std::optional<bool> m_removeProfileResult;
+
+private:
+    // Hands a modal dialog that has just opened to m_runModal.
+    void DriveModal();
+
+    QTimer m_modalTimer;
 };

@@ -71,7 +71,7 @@ TEST_F(FarArchiveAppTest, AnEntryOpensTitledSavesIntoTheArchiveAndStaysInTheRece
     EXPECT_EQ(m_pApp->GetRecentFiles().GetEntry(0), archivePath + ":objects\\Chair.iff");
 
     ASSERT_TRUE(doc->m_editor.Select(kTypeStrings, 128).Ok());
-    ASSERT_TRUE(doc->m_editor.SetString(0, 0, 0, "Howdy").Ok());
+    ASSERT_TRUE(doc->m_editor.SetString(0, 0, 0, u"Howdy").Ok());
     Command(ID_FILE_SAVE);
     EXPECT_FALSE(doc->IsModified());
     EXPECT_TRUE(m_messages.shown.empty());

@@ -62,11 +62,12 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
     ASSERT_TRUE(Start());
     CMainFrame* frame = m_pApp->GetMainFrame();
     const QList<QAction*> bar = frame->menuBar()->actions();
-    ASSERT_EQ(bar.size(), 4);
+    ASSERT_EQ(bar.size(), 5);
     EXPECT_EQ(bar[0]->text(), QStringLiteral("&File"));
     EXPECT_EQ(bar[1]->text(), QStringLiteral("&Edit"));
     EXPECT_EQ(bar[2]->text(), QStringLiteral("&View"));
-    EXPECT_EQ(bar[3]->text(), QStringLiteral("&Help"));
+    EXPECT_EQ(bar[3]->text(), QStringLiteral("&Go"));
+    EXPECT_EQ(bar[4]->text(), QStringLiteral("&Help"));
     // View > Source Language: the languages of the language box, US English checked.
     const QList<QAction*> sources = frame->SourceLanguageMenu()->actions();
     ASSERT_EQ(sources.size(), 20);
@@ -105,6 +106,10 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
     EXPECT_EQ(frame->FindAction(ID_EDIT_ADD_STRING)->shortcutContext(), Qt::WidgetShortcut);
     EXPECT_EQ(frame->FindAction(ID_EDIT_REDO)->shortcuts().value(1),
               QKeySequence(Qt::CTRL | Qt::Key_Y));
+    ExpectItems(frame->GoMenu(), {{"&Next Untranslated", ID_GO_NEXT_UNTRANSLATED,
+                                   QKeySequence(Qt::CTRL | Qt::Key_U), true},
+                                  {"&Previous Untranslated", ID_GO_PREVIOUS_UNTRANSLATED,
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), true}});
     ExpectItems(frame->HelpMenu(), {{"&About Tallyglass...", ID_APP_ABOUT, {}, true}});
 }
 
@@ -217,14 +222,19 @@ TEST_F(AppFrameTest, FrameStartsAtTheFormsSizeAndGivesMoreRoomToTheListsAndEdits
     const QRect list = view->GetStringList()->geometry();
     const QRect resources = view->GetResourceList()->geometry();
     const QRect text = view->GetTextEdit()->geometry();
+    const QRect source = view->GetSourceEdit()->geometry();
+    const QRect description = view->GetDescriptionEdit()->geometry();
     const QRect languages = view->GetLanguageBox()->geometry();
 
-    // Larger: the lists and the edits take the room, the rest keeps its place.
-    frame->resize(frame->size() + QSize(120, 80));
+    // Larger: the lists and the edits take the room (half the height to the string list, a
+    // sixth to each edit), the rest keeps its place.
+    frame->resize(frame->size() + QSize(120, 96));
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(view->GetStringList()->geometry(), list.adjusted(0, 0, 120, 80));
-    EXPECT_EQ(view->GetResourceList()->geometry(), resources.adjusted(0, 0, 0, 80));
-    EXPECT_EQ(view->GetTextEdit()->geometry(), text.adjusted(0, 80, 120, 80));
+    EXPECT_EQ(view->GetStringList()->geometry(), list.adjusted(0, 0, 120, 48));
+    EXPECT_EQ(view->GetResourceList()->geometry(), resources.adjusted(0, 0, 0, 96));
+    EXPECT_EQ(view->GetSourceEdit()->geometry(), source.adjusted(0, 48, 120, 64));
+    EXPECT_EQ(view->GetTextEdit()->geometry(), text.adjusted(0, 64, 120, 80));
+    EXPECT_EQ(view->GetDescriptionEdit()->geometry(), description.adjusted(0, 80, 120, 96));
     EXPECT_EQ(view->GetLanguageBox()->geometry(), languages);
 
     // Never smaller than the form.
@@ -256,6 +266,20 @@ TEST_F(AppFrameTest, FrameFollowsTheFormWhenTheFontChanges) {
     EXPECT_EQ(view->size(), view->GetFormSize());
     EXPECT_EQ(frame->size(), frame->minimumSize());
     EXPECT_EQ(view->geometry().bottom(), frame->statusBar()->geometry().top() - 1);
+}
+
+// The room the user gave the window stays when another file opens.
+TEST_F(AppFrameTest, OpeningAFileNeverShrinksTheWindow) {
+    ASSERT_TRUE(Start({WriteIffFile("a.iff")}));
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    const QSize larger = frame->size() + QSize(200, 150);
+    frame->resize(larger);
+    QCoreApplication::sendPostedEvents();
+    for (const char* name : {"b.iff", "a.iff"}) {
+        OpenViaDialog(WriteIffFile(name));
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(frame->size(), larger) << name;
+    }
 }
 
 TEST_F(AppFrameTest, AboutBoxRunsModallyAndClosesByOkOrEscape) {

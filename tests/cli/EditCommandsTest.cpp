@@ -60,6 +60,7 @@ protected:
             MakeChunk("STR#", 128, MakePlainPayload({"one", "two"}), "plain"),
             MakeChunk("BHAV", 4096, kOther, "code", 0x20),
             MakeChunk("STR#", 300, kMultilingual, "multi"),
+            MakeChunk("STR#", 400, Bytes({0, 1, 1, 'b'}), "basic"),
         });
         path = folder / "file.iff";
         WriteBytes(path, original);
@@ -186,8 +187,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{
             "CharacterTheCodePageLacks",
             {"set", "--id", "300", "--entry", "0", "--lang", "French", "--text", "\xE6\x97\xA5"},
-            "windows-1252"},
-        FailureRow{"NulByte", {"set", "--id", "300", "--entry", "0", "--text-hex", "41 00"}, "NUL"},
+            "\xE2\x80\x9C\xE6\x97\xA5\xE2\x80\x9D cannot be stored in French text."},
+        FailureRow{"BasicTextPast255Bytes",
+                   {"set", "--id", "400", "--entry", "0", "--text", std::string(300, 'x')},
+                   "A text of the Basic layout holds at most 255 bytes; this one would have 300."},
+        FailureRow{"NulByte",
+                   {"set", "--id", "300", "--entry", "0", "--text-hex", "41 00"},
+                   "A text cannot hold U+0000."},
         FailureRow{"LanguageWithoutLanguages",
                    {"set", "--id", "128", "--entry", "0", "--lang", "French", "--text", "x"},
                    "no languages"},

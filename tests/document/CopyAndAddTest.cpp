@@ -65,7 +65,7 @@ protected:
 TEST_F(CopyToAllTest, TextIsConvertedIntoEachCodePageAndLanguagesThatCannotHoldItAreListed) {
     // "très café" in US English (windows-1252); the Japanese slot holds a text of its own.
     Open(Multilingual({{1, "tr\xE8s caf\xE9", "caf\xE9"}, {1, "other", ""}, {16, "\x8A\x8B", ""}}));
-    ASSERT_TRUE(m_editor.SetString(0, kJapanese, 0, "\x93\xFA").Ok());
+    ASSERT_TRUE(m_editor.SetString(0, kJapanese, 0, u"\u65E5").Ok());
     std::vector<CopySkip> skipped;
     ASSERT_TRUE(m_editor.CopyToAll({0}, kUsEnglish, &skipped).Ok());
 
@@ -167,8 +167,8 @@ TEST_F(CopyToAllTest, AddStringAppendsAnEmptyEntryAsAStepOfItsOwn) {
     EXPECT_EQ(m_editor.Strings().GetCount(), 3u);
     EXPECT_EQ(m_stack.GetUndoText(), "Add String");
     // Typing into the new entry is a step of its own, so Undo takes the text back first.
-    ASSERT_TRUE(m_editor.SetString(2, kFrench, 0, "c").Ok());
-    ASSERT_TRUE(m_editor.SetString(2, kFrench, 0, "ce").Ok());
+    ASSERT_TRUE(m_editor.SetString(2, kFrench, 0, u"c").Ok());
+    ASSERT_TRUE(m_editor.SetString(2, kFrench, 0, u"ce").Ok());
     EXPECT_EQ(m_stack.GetUndoText(), "Typing");
     ASSERT_TRUE(m_editor.Undo().Ok());
     EXPECT_EQ(m_editor.Strings().GetCount(), 3u);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -42,6 +43,16 @@ Bytes FilledMultilingual() {
     return out;
 }
 
+// The Basic layout: the count big-endian, then each text after its length byte.
+Bytes BasicPayload(const std::vector<std::string>& texts) {
+    Bytes out = {static_cast<uint8_t>(texts.size() >> 8), static_cast<uint8_t>(texts.size())};
+    for (const std::string& text : texts) {
+        out.push_back(static_cast<uint8_t>(text.size()));
+        out.insert(out.end(), text.begin(), text.end());
+    }
+    return out;
+}
+
 class ResourceEditorTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -53,6 +64,7 @@ protected:
             {{kTypeStrings, 2}, FilledMultilingual()},
             {{kTypeCatalogStrings, 2}, BuildUtf8Payload(utf8)},
             {{kTypePieMenuStrings, 1}, MakePlainPayload({"Sit", "Stand"})},
+            {{kTypeStrings, 3}, BasicPayload({std::string(250, 'a')})},
         };
         IffBuilder builder;
         for (const auto& [key, payload] : m_originals) {
@@ -107,14 +119,14 @@ protected:
 
 TEST_F(ResourceEditorTest, KeystrokesInOneStringMergeAndOtherEditsAreStepsOfTheirOwn) {
     ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
-    for (const char* text : {"o", "on", "one!"}) {
+    for (const char16_t* text : {u"o", u"on", u"one!"}) {
         ASSERT_TRUE(m_editor.SetString(0, 0, 0, text).Ok());
     }
     EXPECT_EQ(m_stack.GetCount(), 1u);
     EXPECT_EQ(m_stack.GetUndoText(), "Typing");
-    ASSERT_TRUE(m_editor.SetString(1, 0, 0, "TWO").Ok());   // another string
-    ASSERT_TRUE(m_editor.SetString(3, 0, 0, "four").Ok());  // an append
-    ASSERT_TRUE(m_editor.SetString(3, 0, 0, "four!").Ok());
+    ASSERT_TRUE(m_editor.SetString(1, 0, 0, u"TWO").Ok());   // another string
+    ASSERT_TRUE(m_editor.SetString(3, 0, 0, u"four").Ok());  // an append
+    ASSERT_TRUE(m_editor.SetString(3, 0, 0, u"four!").Ok());
     EXPECT_EQ(m_stack.GetCount(), 3u);
     ASSERT_TRUE(m_editor.SetLayout(true, false, false).Ok());
     EXPECT_EQ(m_stack.GetUndoText(), "Change Layout");
@@ -136,19 +148,19 @@ TEST_F(ResourceEditorTest, KeystrokesInOneStringMergeAndOtherEditsAreStepsOfThei
 
 TEST_F(ResourceEditorTest, RulesOfTheLayoutAreRefusedWithAReasonAndPushNothing) {
     ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
-    EXPECT_EQ(m_editor.SetString(0, 2, 0, "x").status, EditStatus::badSlot);
-    EXPECT_EQ(m_editor.SetString(0, 0, 1, "x").status, EditStatus::noDescriptions);
-    const EditResult beyond = m_editor.SetString(4, 0, 0, "x");
+    EXPECT_EQ(m_editor.SetString(0, 2, 0, u"x").status, EditStatus::badSlot);
+    EXPECT_EQ(m_editor.SetString(0, 0, 1, u"x").status, EditStatus::noDescriptions);
+    const EditResult beyond = m_editor.SetString(4, 0, 0, u"x");
     EXPECT_EQ(beyond.status, EditStatus::badEntry);
     EXPECT_EQ(beyond.reason, "entry 4 is out of range: the resource has 3 entries.");
     EXPECT_EQ(m_editor.CopyToAll({3}, 0).status, EditStatus::badEntry);
     EXPECT_EQ(m_editor.Select(kTypeStrings, 99).status, EditStatus::noSuchResource);
     EXPECT_FALSE(m_editor.IsLoaded());
-    EXPECT_EQ(m_editor.SetString(0, 0, 0, "x").status, EditStatus::noResource);
+    EXPECT_EQ(m_editor.SetString(0, 0, 0, u"x").status, EditStatus::noResource);
 
-    // Leaving UTF-8 with a text its code page cannot hold.
+    // Leaving UTF-8 with a US English text windows-1252 cannot hold.
     ASSERT_TRUE(m_editor.Select(kTypeCatalogStrings, 2).Ok());
-    ASSERT_TRUE(m_editor.SetString(0, 2, 0, "\xE6\x97\xA5").Ok());
+    ASSERT_TRUE(m_editor.SetString(0, 0, 0, u"\u65E5").Ok());
     const size_t steps = m_stack.GetCount();
     EXPECT_EQ(m_editor.SetLayout(false, false, true).status, EditStatus::layoutRefused);
     EXPECT_EQ(m_editor.LeaveUtf8().status, EditStatus::layoutRefused);
@@ -160,7 +172,7 @@ TEST_F(ResourceEditorTest, UndoInAnotherResourceSelectsItAndSaysWhere) {
     std::vector<EditPlace> shown;
     m_editor.SetShowHandler([&shown](const EditPlace& place) { shown.push_back(place); });
     ASSERT_TRUE(m_editor.Select(kTypeStrings, 2).Ok());
-    ASSERT_TRUE(m_editor.SetString(1, 2, 0, "Asseoir").Ok());
+    ASSERT_TRUE(m_editor.SetString(1, 2, 0, u"Asseoir").Ok());
     ASSERT_TRUE(m_editor.Select(kTypePieMenuStrings, 1).Ok());  // stores #2 first
     EXPECT_NE(Payload({kTypeStrings, 2}), m_originals.at({kTypeStrings, 2}));
 
@@ -180,10 +192,10 @@ TEST_F(ResourceEditorTest, UndoInAnotherResourceSelectsItAndSaysWhere) {
 
 TEST_F(ResourceEditorTest, AStoreThatCannotSucceedKeepsTheSelectionAndTheCopy) {
     ASSERT_TRUE(m_editor.Select(kTypePieMenuStrings, 1).Ok());
-    ASSERT_TRUE(m_editor.SetString(0, 0, 0, "Sit down").Ok());
+    ASSERT_TRUE(m_editor.SetString(0, 0, 0, u"Sit down").Ok());
     ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
     for (uint32_t i = 3; i <= 0xFFFF; ++i) {
-        ASSERT_TRUE(m_editor.SetString(static_cast<uint16_t>(i), 0, 0, "e").Ok());
+        ASSERT_TRUE(m_editor.SetString(static_cast<uint16_t>(i), 0, 0, u"e").Ok());
     }
     const EditResult away = m_editor.Select(kTypeCatalogStrings, 2);
     EXPECT_EQ(away.status, EditStatus::tooLarge);
@@ -206,7 +218,7 @@ TEST_F(ResourceEditorTest, RandomHistoriesAgreeWithTheStatesTheyPassedThrough) {
     std::mt19937 random(20261209);
     const std::vector<Key> keys = {
         {kTypeStrings, 1}, {kTypeStrings, 2}, {kTypeCatalogStrings, 2}, {kTypePieMenuStrings, 1}};
-    const std::vector<std::string> texts = {"", "a", "b", "ab", "\xC3\xA9", "long text"};
+    const std::vector<std::u16string> texts = {u"", u"a", u"b", u"ab", u"\u00E9", u"long text"};
     std::vector<std::map<Key, std::string>> states = {State()};
     size_t index = 0;
     int undone = 0;
@@ -224,11 +236,7 @@ TEST_F(ResourceEditorTest, RandomHistoriesAgreeWithTheStatesTheyPassedThrough) {
             const bool descriptions = strings.GetLayout() != StringLayout::basic &&
                                       strings.GetLayout() != StringLayout::plain;
             const int part = descriptions ? static_cast<int>(random() % 2) : 0;
-            // Latin texts only where the code page holds them.
-            std::string text = texts[random() % texts.size()];
-            if (!strings.m_bUtf8 && text == "\xC3\xA9") {
-                text = "\xE9";
-            }
+            const std::u16string& text = texts[random() % texts.size()];
             ASSERT_TRUE(m_editor.SetString(entry, slot, part, text).Ok());
             // A new step, or one merged into the step below.
             states.resize(index + 1);
@@ -314,7 +322,11 @@ TEST(TextSearchTest, LiteralRegexCaseAndWholeWords) {
     EXPECT_EQ(search.ReplaceAll(u"costs $1", u"\\$2", count), u"costs \\$2");
     EXPECT_EQ(count, 1u);
     ASSERT_TRUE(search.Compile({u"(\\w+) (\\w+)", false, false, true}, error));
-    EXPECT_EQ(search.ReplaceAll(u"rocking chair", u"$2 $1", count), u"chair rocking");
+    for (const std::u16string_view replacement : {u"$2 $1", u"\\2 \\1"}) {
+        EXPECT_EQ(search.ReplaceAll(u"rocking chair", replacement, count), u"chair rocking");
+    }
+    // An escaped backslash before a digit is a backslash and the digit.
+    EXPECT_EQ(search.ReplaceAll(u"rocking chair", u"\\\\1", count), u"\\1");
 }
 
 TEST_F(ResourceEditorTest, FindGoesThroughEveryResourceInOrderAndRoundAgain) {
@@ -362,8 +374,8 @@ TEST_F(ResourceEditorTest, ReplaceAllIsOneStepOrNothingAtAll) {
     const EditResult refused = m_editor.ReplaceAll(search, u"\u0142", SearchScope{}, order, count);
     EXPECT_EQ(refused.status, EditStatus::unencodable);
     EXPECT_EQ(refused.reason,
-              "Nothing was replaced: \u201C\u0142\u201D cannot be stored in "
-              "USEnglish text (#2: string #1).");
+              "Nothing was replaced. \u201C\u0142\u201D cannot be stored in "
+              "US English text (#2: string #1).");
     EXPECT_EQ(m_stack.GetCount(), 0u);
 
     ASSERT_TRUE(m_editor.ReplaceAll(search, u"Sit down", SearchScope{}, order, count).Ok());
@@ -385,25 +397,26 @@ TEST_F(ResourceEditorTest, ReplaceAllIsOneStepOrNothingAtAll) {
 
 TEST_F(ResourceEditorTest, ApplyChangesIsOneStepOverResourcesOrRefusedWhole) {
     const std::vector<TextChange> bad[] = {
-        {{kTypeStrings, 2, 0, 2, 0, "Fauteuil"}, {kTypeStrings, 2, 9, 2, 0, "x"}},  // no entry
-        {{kTypeStrings, 2, 0, 2, 0, "Fauteuil"}, {kTypeStrings, 1, 0, 2, 0, "x"}},  // no languages
-        {{kTypeStrings, 1, 0, 0, 1, "x"}},  // no descriptions
-        {{kTypeStrings, 7, 0, 0, 0, "x"}},  // no resource
+        {{kTypeStrings, 2, 0, 2, 0, u"Fauteuil"}, {kTypeStrings, 2, 9, 2, 0, u"x"}},  // no entry
+        {{kTypeStrings, 2, 0, 2, 0, u"Fauteuil"},
+         {kTypeStrings, 1, 0, 2, 0, u"x"}},  // no languages
+        {{kTypeStrings, 1, 0, 0, 1, u"x"}},  // no descriptions
+        {{kTypeStrings, 7, 0, 0, 0, u"x"}},  // no resource
     };
     for (const auto& changes : bad) {
         EXPECT_FALSE(m_editor.ApplyChanges(changes, "Import Translation").Ok());
         EXPECT_EQ(m_stack.GetCount(), 0u);
     }
     // Texts equal to what they hold change nothing and push nothing.
-    ASSERT_TRUE(m_editor.ApplyChanges({{kTypeStrings, 2, 0, 2, 0, "Chaise"}}, "Import").Ok());
+    ASSERT_TRUE(m_editor.ApplyChanges({{kTypeStrings, 2, 0, 2, 0, u"Chaise"}}, "Import").Ok());
     EXPECT_EQ(m_stack.GetCount(), 0u);
 
     const auto before = State();
     ASSERT_TRUE(m_editor.Select(kTypeStrings, 1).Ok());
     ASSERT_TRUE(m_editor
-                    .ApplyChanges({{kTypeStrings, 2, 1, 2, 0, "Assieds-toi"},
-                                   {kTypeCatalogStrings, 2, 0, 2, 1, "Donne de la lumi\xC3\xA8re"},
-                                   {kTypeStrings, 2, 0, 2, 0, "Chaise"}},
+                    .ApplyChanges({{kTypeStrings, 2, 1, 2, 0, u"Assieds-toi"},
+                                   {kTypeCatalogStrings, 2, 0, 2, 1, u"Donne de la lumi\u00E8re"},
+                                   {kTypeStrings, 2, 0, 2, 0, u"Chaise"}},
                                   "Import Translation")
                     .Ok());
     EXPECT_EQ(m_stack.GetCount(), 1u);
@@ -418,6 +431,95 @@ TEST_F(ResourceEditorTest, ApplyChangesIsOneStepOverResourcesOrRefusedWhole) {
     for (const Key& key : {Key{kTypeStrings, 2}, Key{kTypeCatalogStrings, 2}}) {
         EXPECT_EQ(Payload(key), m_originals.at(key)) << key.second;
     }
+}
+
+// Every way a text reaches the model is refused by the same rule with the same sentence, and
+// changes nothing: typing (a paste is the same call), Replace All and an import.
+TEST_F(ResourceEditorTest, TextsThatCannotBeStoredAreRefusedWithOneSentenceWhereverTheyComeFrom) {
+    CTextSearch search;
+    std::string error;
+    ASSERT_TRUE(search.Compile({u"a", true, false, false}, error));
+    const std::u16string nul(u"before\0after", 12);
+    struct Row {
+        const char* name;
+        Key select;
+        std::function<EditResult(CResourceEditor&)> edit;
+        EditStatus status;
+        std::string reason;
+    };
+    const std::vector<Row> rows = {
+        {"typed into French",
+         {kTypeStrings, 2},
+         [](CResourceEditor& e) { return e.SetString(0, 2, 0, u"Sto\u0142"); },
+         EditStatus::unencodable,
+         "\u201C\u0142\u201D cannot be stored in French text."},
+        {"typed without languages",
+         {kTypeStrings, 1},
+         [](CResourceEditor& e) { return e.SetString(0, 0, 0, u"\u0416"); },
+         EditStatus::unencodable,
+         "\u201C\u0416\u201D cannot be stored in US English text."},
+        {"NUL in a code page",
+         {kTypeStrings, 2},
+         [&](CResourceEditor& e) { return e.SetString(0, 2, 1, nul); },
+         EditStatus::unencodable,
+         "A text cannot hold U+0000."},
+        {"NUL in UTF-8",
+         {kTypeCatalogStrings, 2},
+         [&](CResourceEditor& e) { return e.SetString(0, 2, 0, nul); },
+         EditStatus::unencodable,
+         "A text cannot hold U+0000."},
+        {"Basic past 255",
+         {kTypeStrings, 3},
+         [](CResourceEditor& e) { return e.SetString(0, 0, 0, std::u16string(256, u'a')); },
+         EditStatus::tooLong,
+         "A text of the Basic layout holds at most 255 bytes; this one would have 256."},
+        // A line break is stored as two bytes.
+        {"Basic line break",
+         {kTypeStrings, 3},
+         [](CResourceEditor& e) { return e.SetString(0, 0, 0, std::u16string(254, u'a') + u"\n"); },
+         EditStatus::tooLong,
+         "A text of the Basic layout holds at most 255 bytes; this one would have 256."},
+        {"Replace All past 255",
+         {kTypeStrings, 1},
+         [&](CResourceEditor& e) {
+             size_t count = 0;
+             return e.ReplaceAll(search, u"bb", SearchScope{}, {{kTypeStrings, 3}}, count);
+         },
+         EditStatus::tooLong,
+         "Nothing was replaced. A text of the Basic layout holds at most 255 bytes; this one "
+         "would have 500 (#3: string #0)."},
+        {"import into French",
+         {kTypeStrings, 1},
+         [](CResourceEditor& e) {
+             return e.ApplyChanges({{kTypeStrings, 2, 1, 2, 0, u"Assieds-toi"},
+                                    {kTypeStrings, 2, 0, 2, 0, u"\u0142"}},
+                                   "Import");
+         },
+         EditStatus::unencodable,
+         "\u201C\u0142\u201D cannot be stored in French text (#2: string #0)."},
+        {"import with NUL",
+         {kTypeStrings, 1},
+         [&](CResourceEditor& e) {
+             return e.ApplyChanges({{kTypeStrings, 2, 0, 2, 0, nul}}, "Import");
+         },
+         EditStatus::unencodable,
+         "A text cannot hold U+0000 (#2: string #0)."},
+    };
+    const auto before = State();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(m_editor.Select(row.select.first, row.select.second).Ok());
+        const EditResult result = row.edit(m_editor);
+        EXPECT_EQ(result.status, row.status);
+        EXPECT_EQ(result.reason, row.reason);
+        EXPECT_EQ(m_stack.GetCount(), 0u);
+    }
+    EXPECT_EQ(State(), before);
+    // The limit itself is a text that fits.
+    ASSERT_TRUE(m_editor.Select(kTypeStrings, 3).Ok());
+    ASSERT_TRUE(m_editor.SetString(0, 0, 0, std::u16string(255, u'a')).Ok());
+    ASSERT_TRUE(m_editor.Store().Ok());
+    EXPECT_EQ(Payload({kTypeStrings, 3}), BasicPayload({std::string(255, 'a')}));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "framework/stream/FileIdentity.h"
 #include "iff/ChunkStore.h"
 #include "strings/StringSet.h"
+#include "strings/TextCodec.h"
 #include "tests/support/FailingSafeFile.h"
 #include "tests/support/IffBuilder.h"
 #include "tests/support/IffBytes.h"
@@ -42,7 +43,7 @@ public:
     }
     bool Load(uint16_t id) { return Editor().Select(kTypeStrings, id).Ok(); }
     void Edit(uint16_t index, const std::string& text) {
-        ASSERT_TRUE(Editor().SetString(index, 0, 0, text).Ok());
+        ASSERT_TRUE(Editor().SetString(index, 0, 0, FromUtf8(text).value()).Ok());
     }
 
     void OnUpdate(CView*, long, void*) override {
@@ -454,7 +455,8 @@ protected:
     CRecentFileList recent;
     CDocManager manager;
     const std::string kQuestion =
-        "sample.iff has been changed on disk since it was opened. Overwrite it with your version?";
+        "sample.iff has been changed on disk since it was opened. Overwrite it with your version? "
+        "(No saves your version under another name.)";
 };
 
 TEST_F(ChangedOnDiskCommands, SaveAsksAndEachAnswerDoesWhatItSays) {
@@ -477,7 +479,7 @@ TEST_F(ChangedOnDiskCommands, SaveAsksAndEachAnswerDoesWhatItSays) {
         EXPECT_EQ(manager.OnFileSave(), row.saved);
         ASSERT_EQ(box.shown.size(), 1u);
         EXPECT_EQ(box.shown[0].text, kQuestion);
-        EXPECT_EQ(box.shown[0].type, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+        EXPECT_EQ(box.shown[0].type, MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON3);
         EXPECT_EQ(dialogs.requests.size(), row.savedAs ? 1u : 0u);
         dialogs.answers.clear();
         const std::string written = row.savedAs ? other : path;

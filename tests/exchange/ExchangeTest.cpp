@@ -311,7 +311,7 @@ TEST_F(ImportRules, EachUnitThatMayNotBeAppliedIsCountedAndListedWithItsKey) {
         summary.substr(0, summary.find('\n') + 1),
         "1 applied, 1 unchanged, 1 untranslated, 1 fuzzy, 1 outdated, 4 unknown, 1 refused\n");
     ASSERT_EQ(plan.changes.size(), 1u);
-    EXPECT_EQ(plan.changes[0].bytes, "Lampe $Me");
+    EXPECT_EQ(plan.changes[0].text, u"Lampe $Me");
 
     ImportOptions options;
     options.force = true;
@@ -334,9 +334,9 @@ TEST_F(ImportRules, AnUnencodableTextRefusesTheWholeImportUnlessSkipped) {
     EXPECT_TRUE(plan.changes.empty());
     EXPECT_EQ(
         Reasons(plan),
-        "refused STR#:128:0: \xE2\x80\x9C\xC5\x82\xE2\x80\x9D cannot be stored in French text\n"
+        "refused STR#:128:0: \xE2\x80\x9C\xC5\x82\xE2\x80\x9D cannot be stored in French text.\n"
         "refused CTSS:2000:2: \xE2\x80\x9C\xE6\xA4\x85\xE2\x80\x9D cannot be stored in French "
-        "text\n");
+        "text.\n");
     const std::string summary = FormatImportSummary(plan);
     EXPECT_EQ(summary.substr(0, summary.find('\n')),
               "refused, nothing applied: 1 would apply, 0 unchanged, 0 untranslated, 0 fuzzy, "
@@ -374,6 +374,67 @@ TEST_F(ImportRules, TokenAndLineBreakMismatchesWarnOrWithStrictRefuse) {
     EXPECT_TRUE(strict.refused);
     EXPECT_TRUE(strict.changes.empty());
     EXPECT_EQ(strict.Count(UnitOutcome::refused), 2u);
+}
+
+// A NUL in a catalog, raw or escaped, in a translation or in a key, refuses its unit: the text
+// up to it is never applied as if it were the whole. An escaped backslash before a 0 is no NUL.
+TEST_F(ImportRules, ANulInACatalogRefusesItsUnitRawOrEscapedInATextOrAKey) {
+    struct Row {
+        const char* name;
+        std::string catalog;  // PO messages after the header, or the CSV's rows
+        bool csv;
+        std::string reasons;
+    };
+    const std::string nul(1, '\0');
+    const std::string refusedChair = "refused STR#:128:0: A text cannot hold U+0000.\n";
+    const std::vector<Row> rows = {
+        {"PoEscaped", "msgctxt \"STR#:128:0\"\nmsgid \"Chair\"\nmsgstr \"Cha\\0ise\"\n", false,
+         refusedChair},
+        {"PoOctal", "msgctxt \"STR#:128:0\"\nmsgid \"Chair\"\nmsgstr \"Cha\\000\"\n", false,
+         refusedChair},
+        {"PoHex", "msgctxt \"STR#:128:0\"\nmsgid \"Chair\"\nmsgstr \"\"\n\"Cha\\x00ise\"\n", false,
+         refusedChair},
+        {"PoRaw", "msgctxt \"STR#:128:0\"\nmsgid \"Chair\"\nmsgstr \"Cha" + nul + "ise\"\n", false,
+         refusedChair},
+        {"PoKey", "msgctxt \"STR#:128:0\\0junk\"\nmsgid \"Chair\"\nmsgstr \"Chaise!\"\n", false,
+         "refused STR#:128:0\\0: A text cannot hold U+0000.\n"},
+        {"PoEscapedBackslash",
+         "msgctxt \"STR#:128:0\"\nmsgid \"Chair\"\nmsgstr \"C\\\\0\"\n\n"
+         "msgctxt \"STR#:128:3\"\nmsgid \"Only English\"\nmsgstr \"Cha\\0\"\n",
+         false, "refused STR#:128:3: A text cannot hold U+0000.\n"},
+        {"CsvRaw", "STR#:128:0,Chair,Cha" + nul + "ise\n", true, refusedChair},
+        {"CsvKey", "STR#:128:0" + nul + "x,Chair,Chaise!\n", true,
+         "refused STR#:128:0\\0x: A text cannot hold U+0000.\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = m_file.m_dir / (row.csv ? "n.csv" : "n.po");
+        const std::string text =
+            row.csv ? "context,source,target\n" + row.catalog
+                    : "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+                      "\"Language: fr\\n\"\n\n" +
+                          row.catalog;
+        WriteBytes(path, Bytes(text.begin(), text.end()));
+        CatalogInfo info;
+        std::vector<TranslationUnit> units;
+        std::string error;
+        ASSERT_TRUE(row.csv ? ReadCsvCatalog(path, units, error)
+                            : ReadPoCatalog(path, info, units, error))
+            << error;
+        const ImportPlan plan = m_file.Plan(units, kFrench);
+        EXPECT_EQ(Reasons(plan), row.reasons);
+        EXPECT_TRUE(plan.refused);
+        EXPECT_TRUE(plan.changes.empty());
+    }
+    // The escaped backslash: "C\0" as two characters, applied once the NUL unit is skipped.
+    ImportOptions options;
+    options.skipUnencodable = true;
+    CatalogInfo info;
+    std::vector<TranslationUnit> units;
+    std::string error;
+    ASSERT_TRUE(ReadPoCatalog(m_file.m_dir / "n.po", info, units, error)) << error;
+    ASSERT_TRUE(ApplyImport(m_file.m_doc, m_file.Plan(units, kFrench, options)).Ok());
+    EXPECT_EQ(m_file.Text(kTypeStrings, 128, 0, kFrench), "C\\0");
 }
 
 TEST(GameTokens, FindsTokensWithTheirArguments) {

@@ -9,6 +9,7 @@
 #include "framework/doc/MessageBoxService.h"
 #include "framework/doc/View.h"
 #include "iff/ChunkTypes.h"
+#include "strings/TextCodec.h"
 #include "tests/far/FarTestSupport.h"
 #include "tests/support/FailingSafeFile.h"
 #include "tests/support/RecordingMessageBox.h"
@@ -39,7 +40,7 @@ protected:
         ASSERT_EQ(doc.GetOpenError(), 0) << (box.Last() ? box.Last()->text : "");
         doc.SetPathName(path);
         ASSERT_TRUE(doc.m_editor.Select(kTypeStrings, 128).Ok());
-        ASSERT_TRUE(doc.m_editor.SetString(0, 0, 0, text).Ok());
+        ASSERT_TRUE(doc.m_editor.SetString(0, 0, 0, FromUtf8(text).value()).Ok());
     }
 
     // The first name of the chair in the archive at archivePath, read through a fresh document.
@@ -92,7 +93,7 @@ TEST_F(FarDocumentTest, AnEditedEntrySavesIntoTheArchiveAndEveryOtherEntryStays)
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"Objects.far"});
 
     // A second edit saves from what the first save wrote.
-    ASSERT_TRUE(doc.m_editor.SetString(0, 0, 0, "Stuhl").Ok());
+    ASSERT_TRUE(doc.m_editor.SetString(0, 0, 0, u"Stuhl").Ok());
     ASSERT_TRUE(doc.OnSaveDocument(path));
     EXPECT_EQ(ChairName(path), "Stuhl");
     ExpectOthersIntact(path);
@@ -126,7 +127,7 @@ TEST_F(FarDocumentTest, ASaveFailingAtAnyWriteLeavesTheArchiveByteIdentical) {
     ASSERT_TRUE(doc.OnSaveDocument(dir / "probe.far"));
     const int totalWrites = writes;
     ASSERT_GE(totalWrites, 3);  // header, entries, manifest
-    ASSERT_TRUE(doc.m_editor.SetString(0, 0, 0, "Stuhl").Ok());
+    ASSERT_TRUE(doc.m_editor.SetString(0, 0, 0, u"Stuhl").Ok());
     for (int k = 1; k <= totalWrites + 2; ++k) {
         SCOPED_TRACE(k);
         box.Clear();
@@ -157,7 +158,7 @@ TEST_F(FarDocumentTest, SaveAsWritesACopyOfTheArchiveOrTheEntryAlone) {
     EXPECT_EQ(ChairName(copy), "Sessel");
     ExpectOthersIntact(copy);
 
-    ASSERT_TRUE(doc.m_editor.SetString(0, 0, 0, "Stuhl").Ok());
+    ASSERT_TRUE(doc.m_editor.SetString(0, 0, 0, u"Stuhl").Ok());
     const std::string loose = dir / "Chair.iff";
     ASSERT_TRUE(doc.SaveEntryAsLooseFile(loose));
     EXPECT_FALSE(doc.IsArchiveEntry());

@@ -263,24 +263,27 @@ INSTANTIATE_TEST_SUITE_P(
                     SwitchRow{"described", false, false, true, StringLayout::described}),
     [](const auto& info) { return info.param.name; });
 
-TEST(Utf8LayoutTest, SwitchIsRefusedWhenACodePageCannotHoldAText) {
+// Only the US English texts a layout without languages keeps must convert: one that does not
+// refuses the switch and changes nothing; another language's text that does not is dropped with
+// that language, as the layout drops it.
+TEST(Utf8LayoutTest, SwitchIsRefusedWhenAKeptTextCannotBeConverted) {
     struct Case {
         std::string text;
         int set;
-        std::string message;
+        std::string message;  // empty: the switch is made, the text dropped
     };
     const std::vector<Case> cases = {
-        {"ok \xE6\x97\xA5", 2,
-         "The layout stays UTF-8: \xE2\x80\x9C\xE6\x97\xA5\xE2\x80\x9D in the text of string #1 "
-         "cannot be stored in French text."},
+        {"ok \xE6\x97\xA5", 2, ""},
         {std::string("a\0b", 3), 0,
          "The layout stays UTF-8: \xE2\x80\x9C"
-         "byte 0x00\xE2\x80\x9D in the text of string #1 cannot be stored in USEnglish text."},
-        {"\xC3\xA9\xFF", 15,
-         "The layout stays UTF-8: \xE2\x80\x9C"
-         "byte 0xFF\xE2\x80\x9D in the text of string #1 cannot be stored in Polish text."},
+         "byte 0x00\xE2\x80\x9D in the text of string #1 cannot be stored in US English text."},
+        {"\xC3\xA9 \xE6\x97\xA5", 0,
+         "The layout stays UTF-8: \xE2\x80\x9C\xE6\x97\xA5\xE2\x80\x9D in the text of string #1 "
+         "cannot be stored in US English text."},
+        {"\xC3\xA9\xFF", 15, ""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.set);
         Utf8Sets sets(20);
         sets[0] = {{"first", ""}};
         std::vector<Utf8Pair>& pairs = sets[static_cast<size_t>(c.set)];
@@ -294,13 +297,23 @@ TEST(Utf8LayoutTest, SwitchIsRefusedWhenACodePageCannotHoldAText) {
         const std::vector<Cell> before = CellsOf(set);
 
         LayoutSwitchError error;
-        EXPECT_FALSE(set.SetLayoutFlags(false, true, false, &error)) << c.message;
-        EXPECT_EQ(DescribeLayoutSwitchError(error), c.message);
-        EXPECT_EQ(set.GetLayout(), StringLayout::utf8);
-        EXPECT_EQ(CellsOf(set), before);
-        Bytes encoded;
-        ASSERT_TRUE(set.Encode(encoded));
-        EXPECT_EQ(encoded, payload);
+        if (!c.message.empty()) {
+            EXPECT_FALSE(set.SetLayoutFlags(false, true, false, &error)) << c.message;
+            EXPECT_EQ(DescribeLayoutSwitchError(error), c.message);
+            EXPECT_EQ(set.GetLayout(), StringLayout::utf8);
+            EXPECT_EQ(CellsOf(set), before);
+            Bytes encoded;
+            ASSERT_TRUE(set.Encode(encoded));
+            EXPECT_EQ(encoded, payload);
+            continue;
+        }
+        ASSERT_TRUE(set.SetLayoutFlags(false, true, false, &error));
+        EXPECT_EQ(set.GetLayout(), StringLayout::plain);
+        EXPECT_EQ(CellsOf(set), (std::vector<Cell>{{0, 0, "first", ""}}));
+        // Leaving for the multilingual layout keeps every language: there it refuses.
+        CStringSet whole;
+        ASSERT_TRUE(whole.Decode(payload.data(), payload.size()));
+        EXPECT_FALSE(whole.LeaveUtf8(&error));
     }
 }
 

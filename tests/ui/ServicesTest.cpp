@@ -48,6 +48,24 @@ INSTANTIATE_TEST_SUITE_P(
                               QMessageBox::Warning, QMessageBox::Cancel}),
     [](const ::testing::TestParamInfo<BoxCase>& info) { return std::string(info.param.name); });
 
+// Enter takes the default button: the safe answer where a question says so.
+TEST(MessageBoxServiceTest, TheDefaultButtonIsTheOneTheTypeNames) {
+    const CQtMessageBoxService service;
+    const std::pair<unsigned, QMessageBox::StandardButton> rows[] = {
+        {MB_OK, QMessageBox::Ok},
+        {MB_YESNO, QMessageBox::Yes},
+        {MB_YESNO | MB_DEFBUTTON2, QMessageBox::No},
+        {MB_YESNOCANCEL, QMessageBox::Yes},
+        {MB_YESNOCANCEL | MB_DEFBUTTON2, QMessageBox::No},
+        {MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON3, QMessageBox::Cancel},
+    };
+    for (const auto& [type, button] : rows) {
+        const auto box = service.CreateBox("t", "", type);
+        ASSERT_NE(box->defaultButton(), nullptr) << type;
+        EXPECT_EQ(box->standardButton(box->defaultButton()), button) << type;
+    }
+}
+
 TEST(MessageBoxServiceTest, CaptionAndResults) {
     const CQtMessageBoxService service;
     EXPECT_EQ(service.CreateBox("t", "Error", MB_OK | MB_ICONSTOP)->windowTitle(),

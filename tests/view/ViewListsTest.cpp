@@ -22,13 +22,13 @@ struct ControlRow {
 
 TEST_F(ViewTest, FormHoldsEveryControlOfItsTemplate) {
     const ControlRow rows[] = {
-        {View::IDC_BASIC_MODE, "QCheckBox", "Basic mode", QRect(144, 19, 53, 10)},
-        {View::IDC_USE_LANGUAGES, "QCheckBox", "Use different languages", QRect(230, 19, 91, 10)},
-        {View::IDC_USE_DESCRIPTIONS, "QCheckBox", "Use descriptions", QRect(334, 19, 68, 10)},
-        {View::IDC_SET_FOR_ALL, "QPushButton", "Set for all", QRect(291, 60, 50, 14)},
-        {View::IDC_STRING_LIST, "QTableView", "", QRect(143, 82, 256, 111)},
-        {View::IDC_TEXT, "QPlainTextEdit", "", QRect(143, 225, 257, 31)},
-        {View::IDC_DESCRIPTION, "QPlainTextEdit", "", QRect(143, 264, 257, 31)},
+        {View::IDC_BASIC_MODE, "QCheckBox", "&Basic mode", QRect(144, 19, 53, 10)},
+        {View::IDC_USE_LANGUAGES, "QCheckBox", "&Use different languages", QRect(230, 19, 91, 10)},
+        {View::IDC_USE_DESCRIPTIONS, "QCheckBox", "Use des&criptions", QRect(334, 19, 68, 10)},
+        {View::IDC_SET_FOR_ALL, "QPushButton", "Set for &all", QRect(291, 60, 50, 14)},
+        {View::IDC_STRING_LIST, "QTableView", "", QRect(143, 85, 256, 70)},
+        {View::IDC_TEXT, "QPlainTextEdit", "", QRect(143, 218, 257, 24)},
+        {View::IDC_DESCRIPTION, "QPlainTextEdit", "", QRect(143, 262, 257, 24)},
         {View::IDC_RESOURCE_LIST, "QListWidget", "", QRect(7, 25, 114, 281)},
     };
     const CDialogUnits units = m_view.GetDialogUnits();
@@ -54,7 +54,7 @@ TEST_F(ViewTest, FormHoldsEveryControlOfItsTemplate) {
     }
     QWidget* language = m_view.GetDlgItem(View::IDC_LANGUAGE);
     ASSERT_NE(language, nullptr);
-    EXPECT_EQ(language->geometry().topLeft(), units.MapRect(QRect(143, 61, 132, 94)).topLeft());
+    EXPECT_EQ(language->geometry().topLeft(), units.MapRect(QRect(185, 61, 100, 94)).topLeft());
     EXPECT_EQ(m_view.GetFormSize(), units.MapSize(QSize(418, 314)));
 
     QStringList groups;
@@ -65,7 +65,28 @@ TEST_F(ViewTest, FormHoldsEveryControlOfItsTemplate) {
                                    QStringLiteral("Strings")}));
     auto* caption = m_view.findChild<QLabel*>(QStringLiteral("resourceListLabel"));
     ASSERT_NE(caption, nullptr);
-    EXPECT_EQ(caption->text(), QStringLiteral("Text resources:"));
+    EXPECT_EQ(caption->text(), QStringLiteral("Text &resources:"));
+
+    // Every control a user reaches has a label with a mnemonic, no two alike and none of the
+    // menu bar's, and an accessible name.
+    QString mnemonics = QStringLiteral("fevgh");
+    for (QWidget* control : m_view.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(control); label && label->buddy()) {
+            text = label->text();
+            EXPECT_FALSE(label->buddy()->accessibleName().isEmpty()) << text.toStdString();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            text = button->text();
+        } else {
+            continue;
+        }
+        const qsizetype amp = text.indexOf(QLatin1Char('&'));
+        ASSERT_GE(amp, 0) << text.toStdString();
+        const QChar key = text.at(amp + 1).toLower();
+        EXPECT_FALSE(mnemonics.contains(key)) << text.toStdString();
+        mnemonics += key;
+    }
+    EXPECT_EQ(mnemonics.size(), 5 + 10);
 }
 
 TEST_F(ViewTest, TabOrderFollowsTheTemplate) {
@@ -111,7 +132,7 @@ TEST_F(ViewTest, StringListColumnsAreFixed) {
     EXPECT_EQ(Model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ID"));
     EXPECT_EQ(Model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Text"));
     EXPECT_EQ(Model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Description"));
-    EXPECT_EQ(header->sectionSize(0), 50);
+    EXPECT_EQ(header->sectionSize(0), 70);
     EXPECT_EQ(header->sectionSize(1), 205);
     EXPECT_EQ(header->sectionSize(2), 105);
     EXPECT_FALSE(header->sectionsClickable());
@@ -211,7 +232,7 @@ TEST_F(ViewTest, ClickingTheLoadedResourceAgainStoresAndReloadsIt) {
     SelectRows({0});
     QTest::keyClicks(m_view.GetTextEdit(), QStringLiteral("z"));
     // A plain payload has no descriptions: the editing model takes none.
-    EXPECT_EQ(m_doc.m_editor.SetString(0, 0, 1, "no place for it").status,
+    EXPECT_EQ(m_doc.m_editor.SetString(0, 0, 1, u"no place for it").status,
               EditStatus::noDescriptions);
     ASSERT_TRUE(m_view.IsChanged());
 
@@ -246,7 +267,7 @@ TEST_F(ViewTest, AResourceThatFailsToLoadDisablesThePanel) {
     EXPECT_TRUE(m_view.GetStringList()->isEnabled());
 }
 
-TEST_F(ViewTest, ADocumentWithoutResourcesLeavesTheOldRowsDisabled) {
+TEST_F(ViewTest, ADocumentWithoutResourcesShowsNoRows) {
     Open({StrChunk(1, "a", MakePlainPayload({"a0", "a1"}))}, "first.iff");
     TestChunk other;
     other.type = "BHAV";
@@ -256,7 +277,7 @@ TEST_F(ViewTest, ADocumentWithoutResourcesLeavesTheOldRowsDisabled) {
     EXPECT_EQ(m_view.GetResourceList()->count(), 0);
     EXPECT_FALSE(m_view.GetResourceList()->isEnabled());
     EXPECT_FALSE(m_view.IsLoaded());
-    EXPECT_EQ(Model()->rowCount(), 2);
+    EXPECT_EQ(Model()->rowCount(), 0);
     EXPECT_FALSE(m_view.GetStringList()->isEnabled());
     EXPECT_FALSE(m_doc.IsModified());
 }

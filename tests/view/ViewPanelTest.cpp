@@ -167,7 +167,7 @@ TEST_F(ViewTest, BasicModeShowsTheOtherBoxesUntickedAndGreyedAndReturnsToUSEngli
     EXPECT_EQ(m_messages.shown[0].text,
               "This keeps only the US English texts: the descriptions of 3 strings will be "
               "removed when the resource is stored. Continue?");
-    EXPECT_EQ(m_messages.shown[0].type, MB_YESNO | MB_ICONEXCLAMATION);
+    EXPECT_EQ(m_messages.shown[0].type, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
     EXPECT_TRUE(m_view.Strings().m_bBasic);
     EXPECT_EQ(m_view.GetLanguageBox()->currentIndex(), 0);
     EXPECT_FALSE(m_view.GetUseDescriptionsBox()->isEnabled());
@@ -334,7 +334,7 @@ TEST_F(ViewTest, SetForAllCopiesTheSelectedEntriesIntoEveryLanguage) {
     EXPECT_EQ(m_messages.shown[0].text,
               "Copy the French text and description of 2 strings into every other language?");
     EXPECT_EQ(m_messages.shown[0].caption, "Tallyglass");
-    EXPECT_EQ(m_messages.shown[0].type, MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(m_messages.shown[0].type, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     for (int slot = 0; slot < kSlotCount; ++slot) {
         SCOPED_TRACE(slot);
         // The slot no language list names stays empty where it was.

@@ -86,10 +86,13 @@ TEST_F(ViewTest, Utf8ResourceShowsEveryLanguageAndTakesAnyCharacter) {
               "d\xC5\xBA \xE6\x97\xA5");
 }
 
-TEST_F(ViewTest, LeavingUtf8IsRefusedWhenACodePageCannotHoldAText) {
+// Leaving UTF-8 for a layout without languages keeps only the US English texts: those must fit
+// windows-1252, the others (whatever they hold) are dropped after the question, which names the
+// code page the texts move to.
+TEST_F(ViewTest, LeavingUtf8NeedsOnlyTheKeptTextsToFitAndAsksFirst) {
     Utf8Sets sets(20);
-    sets[0] = {{"caf\xC3\xA9", ""}};
-    sets[2] = {{"\xE6\x97\xA5", ""}};  // French text windows-1252 cannot hold
+    sets[0] = {{"caf\xC3\xA9 \xE6\x97\xA5", ""}};  // US English text windows-1252 cannot hold
+    sets[2] = {{"\xE6\x97\xA5", ""}};              // French: dropped, so no obstacle
     Open({MakeChunk("STR#", 1, BuildUtf8Payload(sets), "u")});
 
     m_messages.Answer({IDOK});
@@ -97,25 +100,29 @@ TEST_F(ViewTest, LeavingUtf8IsRefusedWhenACodePageCannotHoldAText) {
     ASSERT_EQ(m_messages.shown.size(), 1u);
     EXPECT_EQ(m_messages.shown[0].text,
               "The layout stays UTF-8: \xE2\x80\x9C\xE6\x97\xA5\xE2\x80\x9D in the text of "
-              "string #0 cannot be stored in French text.");
+              "string #0 cannot be stored in US English text.");
     EXPECT_TRUE(m_view.GetUseLanguagesBox()->isChecked());
     EXPECT_EQ(m_view.Strings().GetLayout(), StringLayout::utf8);
     EXPECT_FALSE(m_view.IsChanged());
     EXPECT_FALSE(m_doc.IsModified());
 
-    // Once the French text fits, the switch converts every text to its code page.
-    ChooseLanguage(2);
+    // Once the English text fits, the switch asks, defaulting to No, and No changes nothing.
     SelectRows({0});
-    m_view.GetTextEdit()->setPlainText(QStringLiteral("\u00E0 la carte"));
-    m_messages.Answer({IDYES});
+    m_view.GetTextEdit()->setPlainText(QStringLiteral("caf\u00E9"));
+    const std::string question =
+        "The US English texts will be stored in windows-1252 instead of UTF-8. This keeps only "
+        "the US English texts: 1 other language of 1 string will be removed when the resource "
+        "is stored. Continue?";
+    m_messages.Answer({IDNO});
     m_view.GetBasicModeBox()->click();
     ASSERT_EQ(m_messages.shown.size(), 2u);
-    EXPECT_EQ(m_messages.shown[1].text,
-              "This keeps only the US English texts: 1 other language of 1 string will be "
-              "removed when the resource is stored. Continue?");
+    EXPECT_EQ(m_messages.shown[1].text, question);
+    EXPECT_EQ(m_messages.shown[1].type, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+    EXPECT_EQ(m_view.Strings().GetLayout(), StringLayout::utf8);
+    m_messages.Answer({IDYES});
+    m_view.GetBasicModeBox()->click();
     EXPECT_EQ(m_view.Strings().GetLayout(), StringLayout::basic);
     EXPECT_EQ(Stored(0, 0), "caf\xE9");
-    EXPECT_EQ(Stored(0, 2), "\xE0 la carte");
     ASSERT_TRUE(m_doc.OnSaveDocument(m_strPath));
     EXPECT_EQ(ReadPayloads(m_strPath).at({kTypeStrings, 1}), BasicPayload({"caf\xE9"}));
 }

@@ -53,7 +53,7 @@ TEST_F(ViewTest, ACharacterTheLanguageCannotHoldIsRefusedAndExplained) {
     EXPECT_EQ(EditText(edit), QStringLiteral("ab"));
     EXPECT_EQ(edit->textCursor().position(), 1);
     EXPECT_EQ(m_view.GetStatusLabel()->text(),
-              QStringLiteral("\u201C\U0001F600\u201D cannot be stored in USEnglish text."));
+              QStringLiteral("\u201C\U0001F600\u201D cannot be stored in US English text."));
     EXPECT_EQ(Stored(0, 0), "ab");
 }
 
@@ -65,7 +65,7 @@ TEST_F(ViewTest, LayoutsWithoutLanguagesUseTheWesternCodePage) {
     edit->moveCursor(QTextCursor::End);
     Type(edit, QStringLiteral("\u0416"));  // Cyrillic: not in windows-1252
     EXPECT_EQ(m_view.GetStatusLabel()->text(),
-              QStringLiteral("\u201C\u0416\u201D cannot be stored in Western text."));
+              QStringLiteral("\u201C\u0416\u201D cannot be stored in US English text."));
     Type(edit, QStringLiteral("\u00FC"));
     EXPECT_EQ(Stored(0, 0), "caf\xE9 \x80\xFC");
 }
@@ -88,6 +88,33 @@ TEST_F(ViewTest, StoredLineBreaksShowAsLinesAndTypedOnesAreStoredAsCrLf) {
     edit->moveCursor(QTextCursor::End);
     QTest::keyClicks(edit, QStringLiteral("s"));
     EXPECT_EQ(Stored(1, 0), "lone\nfeeds");
+}
+
+// A Basic text holds 255 bytes: the keystroke or paste that would pass them is taken back and
+// explained, as a character the code page lacks is, so the file never holds less than the edit.
+TEST_F(ViewTest, ATextOfTheBasicLayoutStopsAt255Bytes) {
+    Open({StrChunk(1, "r", BasicPayload({std::string(253, 'a')}))});
+    SelectRows({0});
+    QPlainTextEdit* edit = m_view.GetTextEdit();
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(edit, QStringLiteral("bc"));
+    EXPECT_EQ(Stored(0, 0), std::string(253, 'a') + "bc");
+    QTest::keyClick(edit, Qt::Key_Return);  // two bytes
+    const QString refusal = QStringLiteral(
+        "A text of the Basic layout holds at most 255 bytes; this one would have 257.");
+    EXPECT_EQ(m_view.GetStatusLabel()->text(), refusal);
+    QTest::keyClicks(edit, QStringLiteral("d"));
+    EXPECT_EQ(m_view.GetStatusLabel()->text(),
+              QStringLiteral(
+                  "A text of the Basic layout holds at most 255 bytes; this one would have 256."));
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_TRUE(m_view.GetStatusLabel()->text().isEmpty());
+    edit->insertPlainText(QStringLiteral("xyz"));
+    EXPECT_EQ(m_view.GetStatusLabel()->text(),
+              QStringLiteral(
+                  "A text of the Basic layout holds at most 255 bytes; this one would have 257."));
+    EXPECT_EQ(EditText(edit), QString(253, QLatin1Char('a')) + QStringLiteral("b"));
+    EXPECT_EQ(Stored(0, 0), std::string(253, 'a') + "b");
 }
 
 struct RoundTripCase {
