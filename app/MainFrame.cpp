@@ -78,6 +78,10 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
     }
     CheckSourceLanguage(0);
 
+    m_pToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+    AddCommand(m_pToolsMenu, QStringLiteral("Translation &Memories..."),
+               ID_TOOLS_TRANSLATION_MEMORIES);
+
     m_pHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(m_pHelpMenu, QStringLiteral("&About Tallyglass..."), ID_APP_ABOUT);
 
@@ -130,7 +134,7 @@ void CMainFrame::RecalcLayout() {
 }
 
 QAction* CMainFrame::FindAction(int id) const {
-    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pHelpMenu}) {
+    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pToolsMenu, m_pHelpMenu}) {
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator() && action->data().toInt() == id)
                 return action;

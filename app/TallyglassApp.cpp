@@ -5,6 +5,7 @@
 #include "app/FarEntryDialog.h"
 #include "app/Resource.h"
 #include "app/TranslationCommands.h"
+#include "app/TranslationMemories.h"
 #include "document/TallyglassDoc.h"
 #include "framework/doc/CommandLineInfo.h"
 #include "framework/doc/DocManager.h"
@@ -133,6 +134,11 @@ bool CTallyglassApp::EnsureDocument() {
                 &CMainFrame::ShowSummary);
         connect(m_pView, &CTallyglassView::ResourceStatusChanged, m_pMainFrame.get(),
                 &CMainFrame::ShowResourceStatus);
+        m_pMemories = std::make_unique<CTranslationMemories>(
+            MemoryServices{m_services.messages, m_services.dialogs, m_services.profile,
+                           m_services.runModal},
+            *m_pMainFrame, *m_pView);
+        m_pMemories->LoadFromProfile();
     }
     m_pDocument->SetModifiedChangedHandler([this](bool) { UpdateFrame(); });
     m_pDocument->m_undo.SetChangedHandler([this] {
@@ -213,6 +219,10 @@ void CTallyglassApp::OnCommand(int id) {
                 (id == ID_FILE_EXPORT_TRANSLATION ? OnExportTranslation : OnImportTranslation)(
                     services, *m_pDocument);
             }
+            return;
+        case ID_TOOLS_TRANSLATION_MEMORIES:
+            if (m_pMemories != nullptr)
+                m_pMemories->OnCommand();
             return;
         case ID_EDIT_UNDO:
             if (m_pView != nullptr)

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     RegisterEditCommands(app, exitCode);
     RegisterFarCommands(app, exitCode);
     RegisterExchangeCommands(app, exitCode);
+    RegisterMemoryCommands(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -166,6 +166,16 @@ public:
     bool m_bUseLanguages = false;
     bool m_bUseDescriptions = false;
 
+    // For the translation-memory suggestions: the selected string's text in the source language
+    // as the edit would show it (empty unless one string of a resource with languages is
+    // selected), and the slot of the language shown (-1 without languages).
+    [[nodiscard]] QString SelectedSourceText() const;
+    [[nodiscard]] int GetShownSlot() const;
+    // Puts a suggested translation into the selected string in the language shown, as one step
+    // of the history ("Use Suggestion"); a text the language's code page cannot hold is refused
+    // and the status line says why.
+    EditResult UseSuggestion(const QString& text);
+
     // "Multilingual · 42 strings · windows-1250": the loaded resource's layout, its entry count
     // and the code page of the language shown; empty without a resource.
     [[nodiscard]] QString ResourceStatus() const;
@@ -175,6 +185,9 @@ signals:
     void SummaryChanged(const QString& summary);
     // ResourceStatus() changed.
     void ResourceStatusChanged(const QString& status);
+    // The panel has been brought up to date: the selection, the language or a text may have
+    // changed.
+    void SelectionShown();
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
