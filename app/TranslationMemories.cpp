@@ -35,9 +35,9 @@ QString FromUtf8(const std::string& text) {
 // The problems of a build as a message: how many, and the first few.
 std::string DescribeProblems(const std::vector<std::string>& problems) {
     constexpr size_t kShown = 5;
-    std::string text = std::to_string(problems.size()) +
-                       (problems.size() == 1 ? " file or resource was" : " files or resources were") +
-                       " skipped:";
+    std::string text =
+        std::to_string(problems.size()) +
+        (problems.size() == 1 ? " file or resource was" : " files or resources were") + " skipped:";
     for (size_t i = 0; i < std::min(kShown, problems.size()); ++i) {
         text += "\n" + problems[i];
     }
@@ -54,8 +54,9 @@ CMemoriesDialog::CMemoriesDialog(const MemoryServices& services, std::vector<std
     : QDialog(parent), m_services(services) {
     setObjectName(QStringLiteral("MemoriesDialog"));
     setWindowTitle(QString::fromLatin1(kCaption));
-    auto* caption = new QLabel(QStringLiteral("&Memories in use (their suggestions show under "
-                                              "the edits; the first gives exact matches first):"));
+    auto* caption =
+        new QLabel(QStringLiteral("&Memories in use (their suggestions show under "
+                                  "the edits; the first gives exact matches first):"));
     m_pList = new QListWidget;
     m_pList->setObjectName(QStringLiteral("memories"));
     caption->setBuddy(m_pList);
@@ -143,8 +144,8 @@ void CMemoriesDialog::OnBuild(bool archive) {
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
     CTranslationMemory memory;
-    const MemoryBuildReport report = BuildMemory(
-        inputs, 0, memory, [&progress](size_t done, size_t, const std::string& name) {
+    const MemoryBuildReport report =
+        BuildMemory(inputs, 0, memory, [&progress](size_t done, size_t, const std::string& name) {
             progress.setValue(static_cast<int>(done));
             progress.setLabelText(QStringLiteral("Reading %1...").arg(FromUtf8(name)));
             QApplication::processEvents();
@@ -208,6 +209,8 @@ void CTranslationMemories::OnCommand() {
     CMemoriesDialog dialog(m_services, m_paths, m_view.window());
     if (m_services.runModal) {
         m_services.runModal(dialog);
+    } else {
+        dialog.exec();
     }
     if (dialog.result() != QDialog::Accepted) {
         return;

@@ -24,7 +24,8 @@ struct MemoryServices {
     IMessageBoxService& messages;
     IFileDialogService& dialogs;
     IProfile& profile;
-    // Runs a dialog modally; its result() then says whether it was accepted.
+    // Runs a dialog modally, its result() then saying whether it was accepted; when empty, the
+    // dialog's own exec() runs it.
     std::function<void(QDialog&)> runModal;
 };
 

@@ -66,7 +66,8 @@ Times RunOnce(std::vector<std::string> args) {
     ::wait4(pid, &status, 0, &usage);
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
-        std::fprintf(stderr, "%s %s failed (status %d)\n", args[0].c_str(), args[1].c_str(), status);
+        std::fprintf(stderr, "%s %s failed (status %d)\n", args[0].c_str(), args[1].c_str(),
+                     status);
         std::exit(1);
     }
     return {wall, static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
@@ -90,8 +91,8 @@ Times Median(const std::vector<std::string>& args, int runs) {
 class CPhrases {
 public:
     CPhrases() : m_random(7) {
-        const char* syllables[] = {"ka", "ro", "mi", "te", "sa", "lu", "ne", "po", "di", "va",
-                                   "gor", "bel", "tin", "shu", "rak"};
+        const char* syllables[] = {"ka", "ro", "mi",  "te",  "sa",  "lu",  "ne", "po",
+                                   "di", "va", "gor", "bel", "tin", "shu", "rak"};
         std::uniform_int_distribution<size_t> pick(0, std::size(syllables) - 1);
         std::uniform_int_distribution<int> length(1, 3);
         while (m_words.size() < 3000) {
@@ -232,7 +233,8 @@ int main(int argc, char** argv) {
     const std::optional<std::vector<uint8_t>> far =
         CFarArchive::Build(CFarArchive::Variant::v1a, files);
     std::ofstream((dir / "objects.far").string(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(far->data()), static_cast<std::streamsize>(far->size()));
+        .write(reinterpret_cast<const char*>(far->data()),
+               static_cast<std::streamsize>(far->size()));
     const Times buildArchive = Median(
         {cli, "memory", "build", (dir / "objects.far").string(), "-o", (dir / "far.tmx").string()},
         5);

@@ -297,8 +297,7 @@ void RegisterMemoryCommands(CLI::App& app, int& exitCode) {
         CLI::App* command = app.add_subcommand(
             "pretranslate", "Fill a catalog's empty translations from translation memories");
         command->add_option("CATALOG", arguments->catalog, "a PO or CSV catalog")->required();
-        command->add_option("--memory", arguments->memories, "a TMX file (any number)")
-            ->required();
+        command->add_option("--memory", arguments->memories, "a TMX file (any number)")->required();
         command
             ->add_option("--min", arguments->minScore,
                          "the lowest score of a fuzzy match, in percent (default 75)")
@@ -320,8 +319,7 @@ void RegisterMemoryCommands(CLI::App& app, int& exitCode) {
             ->add_option("FILE", arguments->inputs,
                          "IFF files, FAR archives or folders (walked for both)")
             ->required();
-        command->add_option("--memory", arguments->memories, "a TMX file (any number)")
-            ->required();
+        command->add_option("--memory", arguments->memories, "a TMX file (any number)")->required();
         CLI::Option* lang =
             command->add_option("--lang", arguments->langs, "a language to fill (any number)")
                 ->check(SlotValidator());

@@ -9,11 +9,11 @@
 #include <system_error>
 
 #include "document/TallyglassDoc.h"
+#include "exchange/Locales.h"
 #include "far/FarArchive.h"
 #include "framework/doc/Archive.h"
 #include "framework/stream/FileException.h"
 #include "framework/stream/MemFile.h"
-#include "exchange/Locales.h"
 #include "memory/MemorySet.h"
 #include "memory/TranslationMemory.h"
 #include "strings/Languages.h"
@@ -143,8 +143,7 @@ MemoryBuildReport BuildMemory(const std::vector<MemoryInput>& inputs, int source
                 continue;
             }
             if (status != CFarArchive::Status::ok) {
-                report.problems.push_back(archive.DescribeStatus(input.path) +
-                                          " It is skipped.");
+                report.problems.push_back(archive.DescribeStatus(input.path) + " It is skipped.");
                 continue;
             }
             for (const size_t entry : CTallyglassDoc::FindIffEntries(archive)) {
@@ -165,49 +164,52 @@ MemoryBuildStats AddDocumentToMemory(CTallyglassDoc& doc, const std::string& fil
                                      int sourceSlot, CTranslationMemory& memory) {
     MemoryBuildStats stats;
     std::vector<int> slots;
-    std::vector<uint16_t> locales;
     for (int index = 0; index < kNamedLanguageCount; ++index) {
-        const int slot = SlotOfLanguageIndex(index);
-        if (slot != sourceSlot) {
+        if (const int slot = SlotOfLanguageIndex(index); slot != sourceSlot) {
             slots.push_back(slot);
-            locales.push_back(memory.AddLocale(LocaleOfSlot(slot)));
         }
     }
-    ForEachResource(doc, stats.unreadable, [&](const CResourceEditor::Key& key,
-                                               const CStringSet& strings) {
-        if (!strings.HasLanguages()) {
-            return;
-        }
-        const CTextCodec& sourceCodec = strings.GetSlotCodec(sourceSlot);
-        for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
-            const std::string_view sourceBytes =
-                strings.GetSlot(entry, static_cast<size_t>(sourceSlot)).text;
-            if (sourceBytes.empty()) {
-                continue;
+    // A language enters the memory's table with its first text, so the table names only
+    // languages the memory holds.
+    std::vector<uint16_t> locales(slots.size(), CTranslationMemory::kNoLocale);
+    ForEachResource(
+        doc, stats.unreadable, [&](const CResourceEditor::Key& key, const CStringSet& strings) {
+            if (!strings.HasLanguages()) {
+                return;
             }
-            std::string source = CatalogText(sourceCodec, sourceBytes);
-            std::vector<MemoryTranslation> translations;
-            for (size_t i = 0; i < slots.size() && IsMemoryText(source); ++i) {
-                const std::string_view bytes =
-                    strings.GetSlot(entry, static_cast<size_t>(slots[i])).text;
-                if (bytes.empty() || bytes == sourceBytes) {
+            const CTextCodec& sourceCodec = strings.GetSlotCodec(sourceSlot);
+            for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
+                const std::string_view sourceBytes =
+                    strings.GetSlot(entry, static_cast<size_t>(sourceSlot)).text;
+                if (sourceBytes.empty()) {
                     continue;
                 }
-                std::string text = CatalogText(strings.GetSlotCodec(slots[i]), bytes);
-                if (IsMemoryText(text)) {
-                    translations.push_back({locales[i], std::move(text)});
+                std::string source = CatalogText(sourceCodec, sourceBytes);
+                std::vector<MemoryTranslation> translations;
+                for (size_t i = 0; i < slots.size() && IsMemoryText(source); ++i) {
+                    const std::string_view bytes =
+                        strings.GetSlot(entry, static_cast<size_t>(slots[i])).text;
+                    if (bytes.empty() || bytes == sourceBytes) {
+                        continue;
+                    }
+                    std::string text = CatalogText(strings.GetSlotCodec(slots[i]), bytes);
+                    if (IsMemoryText(text)) {
+                        if (locales[i] == CTranslationMemory::kNoLocale) {
+                            locales[i] = memory.AddLocale(LocaleOfSlot(slots[i]));
+                        }
+                        translations.push_back({locales[i], std::move(text)});
+                    }
+                }
+                const std::string place =
+                    fileName + ":" +
+                    FormatUnitKey({key.first, key.second, static_cast<uint16_t>(entry), 0});
+                if (memory.Add(std::move(source), std::move(translations), place)) {
+                    ++stats.places;
+                } else {
+                    ++stats.skipped;
                 }
             }
-            const std::string place =
-                fileName + ":" +
-                FormatUnitKey({key.first, key.second, static_cast<uint16_t>(entry), 0});
-            if (memory.Add(std::move(source), std::move(translations), place)) {
-                ++stats.places;
-            } else {
-                ++stats.skipped;
-            }
-        }
-    });
+        });
     return stats;
 }
 

@@ -26,9 +26,7 @@ public:
 
     [[nodiscard]] bool IsEmpty() const { return m_memories.empty(); }
     [[nodiscard]] size_t GetCount() const { return m_memories.size(); }
-    [[nodiscard]] const CTranslationMemory& Memory(size_t index) const {
-        return m_memories[index];
-    }
+    [[nodiscard]] const CTranslationMemory& Memory(size_t index) const { return m_memories[index]; }
     [[nodiscard]] const std::string& Path(size_t index) const { return m_paths[index]; }
 
     // The translation of exactly this text into the language of a locale code; null for none.

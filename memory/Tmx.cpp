@@ -21,7 +21,8 @@ namespace {
 constexpr const char* kCreationTool = "Tallyglass";
 
 std::string_view Text(const xmlChar* text) {
-    return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+    return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text))
+                           : std::string_view();
 }
 
 // An attribute's value; empty when it is missing.
@@ -61,7 +62,8 @@ public:
             reader,
             [](void* context, auto error) {
                 auto* self = static_cast<CTmxParser*>(context);
-                if (self->m_strParserError.empty() && error != nullptr && error->message != nullptr) {
+                if (self->m_strParserError.empty() && error != nullptr &&
+                    error->message != nullptr) {
                     std::string message = error->message;
                     message = message.substr(0, message.find('\n'));
                     while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
@@ -77,8 +79,9 @@ public:
         int status = 0;
         while ((status = xmlTextReaderRead(m_reader)) == 1) {
             if (!Visit()) {
-                error = m_strName + ": line " + std::to_string(xmlTextReaderGetParserLineNumber(m_reader)) +
-                        ": " + m_strFault;
+                error = m_strName + ": line " +
+                        std::to_string(xmlTextReaderGetParserLineNumber(m_reader)) + ": " +
+                        m_strFault;
                 return false;
             }
         }
@@ -106,24 +109,24 @@ private:
         const int type = xmlTextReaderNodeType(m_reader);
         const std::string_view name = Text(xmlTextReaderConstLocalName(m_reader));
         switch (type) {
-        case XML_READER_TYPE_ENTITY_REFERENCE:
-        case XML_READER_TYPE_ENTITY:
-            return Fail("the entity reference &" + std::string(name) +
-                        "; is refused: a translation memory needs none.");
-        case XML_READER_TYPE_ELEMENT:
-            if (!Open(name)) {
-                return false;
-            }
-            return xmlTextReaderIsEmptyElement(m_reader) == 1 ? Close(name) : true;
-        case XML_READER_TYPE_END_ELEMENT:
-            return Close(name);
-        case XML_READER_TYPE_TEXT:
-        case XML_READER_TYPE_CDATA:
-        case XML_READER_TYPE_WHITESPACE:
-        case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
-            return Characters();
-        default:
-            return true;
+            case XML_READER_TYPE_ENTITY_REFERENCE:
+            case XML_READER_TYPE_ENTITY:
+                return Fail("the entity reference &" + std::string(name) +
+                            "; is refused: a translation memory needs none.");
+            case XML_READER_TYPE_ELEMENT:
+                if (!Open(name)) {
+                    return false;
+                }
+                return xmlTextReaderIsEmptyElement(m_reader) == 1 ? Close(name) : true;
+            case XML_READER_TYPE_END_ELEMENT:
+                return Close(name);
+            case XML_READER_TYPE_TEXT:
+            case XML_READER_TYPE_CDATA:
+            case XML_READER_TYPE_WHITESPACE:
+            case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+                return Characters();
+            default:
+                return true;
         }
     }
 

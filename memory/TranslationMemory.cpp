@@ -17,8 +17,15 @@ std::u32string CodePoints(std::string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        char32_t value = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+        size_t length = c < 0x80           ? 1
+                        : (c >> 5) == 0x6  ? 2
+                        : (c >> 4) == 0xE  ? 3
+                        : (c >> 3) == 0x1E ? 4
+                                           : 0;
+        char32_t value = length == 1   ? c
+                         : length == 2 ? c & 0x1F
+                         : length == 3 ? c & 0x0F
+                                       : c & 0x07;
         if (length == 0 || length > text.size() - i) {
             length = 1;
             value = c;
@@ -117,8 +124,9 @@ uint16_t CTranslationMemory::FindLocale(std::string_view locale) const {
         return a.size() == b.size() &&
                std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                    const auto fold = [](char c) {
-                       return c == '-' ? '_'
-                                       : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                       return c == '-'
+                                  ? '_'
+                                  : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
                    };
                    return fold(x) == fold(y);
                });
@@ -142,10 +150,9 @@ bool CTranslationMemory::Add(std::string source, std::vector<MemoryTranslation> 
     if (source.empty() || translations.empty()) {
         return false;
     }
-    std::sort(translations.begin(), translations.end(),
-              [](const MemoryTranslation& a, const MemoryTranslation& b) {
-                  return a.locale < b.locale;
-              });
+    std::sort(
+        translations.begin(), translations.end(),
+        [](const MemoryTranslation& a, const MemoryTranslation& b) { return a.locale < b.locale; });
     const size_t hash = std::hash<std::string_view>()(source);
     const auto [first, last] = m_exact.equal_range(hash);
     for (auto it = first; it != last; ++it) {
@@ -178,17 +185,26 @@ const MemoryUnit* CTranslationMemory::FindExact(std::string_view text, uint16_t 
 std::vector<std::string> CTranslationMemory::Tokens(std::string_view text) {
     std::vector<std::string> tokens;
     std::string word;
+    // Each word, and the first bytes of a longer one with a mark of their own, so that "Table"
+    // and "Tables" meet.
+    constexpr size_t kStem = 4;
+    const auto finish = [&tokens, &word] {
+        if (word.size() > kStem) {
+            tokens.push_back("#" + word.substr(0, kStem));
+        }
+        tokens.push_back(std::move(word));
+        word.clear();
+    };
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x80 || std::isalnum(byte)) {
             word += static_cast<char>(std::tolower(byte));
         } else if (!word.empty()) {
-            tokens.push_back(std::move(word));
-            word.clear();
+            finish();
         }
     }
     if (!word.empty()) {
-        tokens.push_back(std::move(word));
+        finish();
     }
     std::sort(tokens.begin(), tokens.end());
     tokens.erase(std::unique(tokens.begin(), tokens.end()), tokens.end());
@@ -244,8 +260,7 @@ std::vector<MemoryMatch> CTranslationMemory::Lookup(std::string_view text, uint1
         }
         const std::u32string candidate = CodePoints(unit.source);
         const size_t longer = std::max(query.size(), candidate.size());
-        const size_t distance =
-            BoundedDistance(query, candidate, DistanceLimit(longer, minScore));
+        const size_t distance = BoundedDistance(query, candidate, DistanceLimit(longer, minScore));
         const int score = ScoreOf(std::min(distance, longer), longer);
         if (distance <= DistanceLimit(longer, minScore) && score >= minScore) {
             matches.push_back({score, &unit, target});

@@ -84,7 +84,8 @@ public:
 
 private:
     // Word tokens of a text for the fuzzy prefilter: runs of letters and digits, ASCII lower-
-    // cased; every character above U+007F is a letter.
+    // cased (every character above U+007F is a letter), and the first four bytes of each longer
+    // word as a stem.
     static std::vector<std::string> Tokens(std::string_view text);
     void IndexTokens() const;
 

@@ -68,8 +68,8 @@ void CSuggestionsPanel::ShowFor(const QString& sourceText, int slot) {
     const char* locale = LocaleOfSlot(slot);
     if (m_memories && !m_memories->IsEmpty() && locale != nullptr && !sourceText.isEmpty()) {
         const QByteArray utf8 = sourceText.toUtf8();
-        m_suggestions = m_memories->Suggest(std::string_view(utf8.constData(), utf8.size()),
-                                            locale, kMinScore, kRows);
+        m_suggestions = m_memories->Suggest(std::string_view(utf8.constData(), utf8.size()), locale,
+                                            kMinScore, kRows);
     }
     Refill();
 }
@@ -93,9 +93,9 @@ void CSuggestionsPanel::Refill() {
         const QString score = suggestion.score == 100 && ShownText(suggestion.source) == m_strSource
                                   ? QStringLiteral("exact")
                                   : QStringLiteral("%1%").arg(suggestion.score);
-        const QString cells[] = {row < 3 ? QStringLiteral("%1  Ctrl+%2").arg(score).arg(row + 1)
-                                         : score,
-                                 ShownText(suggestion.source), ShownText(suggestion.target)};
+        const QString cells[] = {
+            row < 3 ? QStringLiteral("%1  Ctrl+%2").arg(score).arg(row + 1) : score,
+            ShownText(suggestion.source), ShownText(suggestion.target)};
         for (int column = 0; column < 3; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setToolTip(cells[column]);

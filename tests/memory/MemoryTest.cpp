@@ -94,6 +94,11 @@ TEST_F(Memory, LookupGivesExactFirstThenByScoreOncePerDistinctPair) {
     // A unit added after a look-up is found by the next one.
     memory.Add("Clean the Sinks", {{fr, "Nettoyer les \u00E9viers"}}, "");
     EXPECT_EQ(memory.Lookup("Clean the Sink", fr, 90, 10).size(), 3u);
+    // A word's stem brings in its other forms, which no word shares.
+    memory.Add("Cleaning", {{fr, "Nettoyage"}}, "");
+    const std::vector<MemoryMatch> stem = memory.Lookup("Cleanings", fr, 80, 10);
+    ASSERT_EQ(stem.size(), 1u);
+    EXPECT_EQ(*stem[0].target, "Nettoyage");
 }
 
 TEST_F(Memory, LocalesAreFoundByCodeThenByLanguage) {
@@ -180,16 +185,16 @@ TEST(MemoryTmx, TranslateToolkitReadsTheWrittenFile) {
     std::string error;
     ASSERT_TRUE(WriteTmxFile(dir / "sample.tmx", built, error)) << error;
     // Every unit with its source and its French text where it has one.
-    const ProgramResult read = RunProgram(
-        {TALLYGLASS_PYTHON, "-c",
-         "import sys\n"
-         "from translate.storage import tmx\n"
-         "store = tmx.tmxfile.parsefile(sys.argv[1])\n"
-         "for unit in store.units:\n"
-         "    node = unit.getlanguageNode(lang='fr')\n"
-         "    target = unit.getNodeText(node) if node is not None else ''\n"
-         "    sys.stdout.write(unit.source + '\\t' + target + '\\n')\n",
-         dir / "sample.tmx"});
+    const ProgramResult read =
+        RunProgram({TALLYGLASS_PYTHON, "-c",
+                    "import sys\n"
+                    "from translate.storage import tmx\n"
+                    "store = tmx.tmxfile.parsefile(sys.argv[1])\n"
+                    "for unit in store.units:\n"
+                    "    node = unit.getlanguageNode(lang='fr')\n"
+                    "    target = unit.getNodeText(node) if node is not None else ''\n"
+                    "    sys.stdout.write(unit.source + '\\t' + target + '\\n')\n",
+                    dir / "sample.tmx"});
     ASSERT_EQ(read.exitCode, 0) << read.err;
     std::string expected;
     const uint16_t fr = built.FindLocale("fr");
@@ -214,8 +219,8 @@ TEST(MemoryTmx, HostileDocumentsAreRefusedClearly) {
     std::string laughs = "<!DOCTYPE tmx [<!ENTITY x0 \"ha\">";
     for (int i = 1; i <= 9; ++i) {
         const std::string prev = "&x" + std::to_string(i - 1) + ";";
-        laughs += "<!ENTITY x" + std::to_string(i) + " \"" + prev + prev + prev + prev + prev + prev +
-                  prev + prev + prev + prev + "\">";
+        laughs += "<!ENTITY x" + std::to_string(i) + " \"" + prev + prev + prev + prev + prev +
+                  prev + prev + prev + prev + prev + "\">";
     }
     laughs += "<!ENTITY x \"&x9;\">]>";
     const HostileRow rows[] = {
@@ -236,8 +241,8 @@ TEST(MemoryTmx, HostileDocumentsAreRefusedClearly) {
     for (const HostileRow& row : rows) {
         CTranslationMemory memory;
         std::string error;
-        EXPECT_FALSE(ReadTmxBytes(reinterpret_cast<const uint8_t*>(row.text.data()), row.text.size(),
-                                  "hostile.tmx", memory, error))
+        EXPECT_FALSE(ReadTmxBytes(reinterpret_cast<const uint8_t*>(row.text.data()),
+                                  row.text.size(), "hostile.tmx", memory, error))
             << row.name;
         EXPECT_NE(error.find("hostile.tmx: "), std::string::npos) << row.name << ": " << error;
         EXPECT_NE(error.find(row.reason), std::string::npos) << row.name << ": " << error;
