@@ -66,7 +66,7 @@ CMemoriesDialog::CMemoriesDialog(const MemoryServices& services, std::vector<std
     auto* add = new QPushButton(QStringLiteral("&Add..."));
     m_pRemove = new QPushButton(QStringLiteral("&Remove"));
     auto* fromFolder = new QPushButton(QStringLiteral("Build from &Folder..."));
-    auto* fromArchive = new QPushButton(QStringLiteral("Build from A&rchive..."));
+    auto* fromArchive = new QPushButton(QStringLiteral("Build from Ar&chive..."));
     connect(add, &QPushButton::clicked, this, &CMemoriesDialog::OnAdd);
     connect(m_pRemove, &QPushButton::clicked, this, &CMemoriesDialog::OnRemove);
     connect(fromFolder, &QPushButton::clicked, this, [this] { OnBuild(false); });

@@ -5,8 +5,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CliReport.h"
 #include "cli/DocSession.h"
 #include "cli/EditOperations.h"
 #include "document/TallyglassDoc.h"
@@ -32,38 +31,6 @@
 #include "strings/Languages.h"
 
 namespace {
-
-// A bar on stderr while inputs are worked through, drawn only when stderr is a terminal.
-class CProgressLine {
-public:
-    CProgressLine() : m_bShown(::isatty(2) == 1) {}
-    ~CProgressLine() { Clear(); }
-    CProgressLine(const CProgressLine&) = delete;
-    CProgressLine& operator=(const CProgressLine&) = delete;
-
-    void Show(size_t done, size_t total, const std::string& name) {
-        if (!m_bShown || total < 2) {
-            return;
-        }
-        constexpr size_t kWidth = 30;
-        const size_t filled = done * kWidth / total;
-        const std::string line = "\r[" + std::string(filled, '#') +
-                                 std::string(kWidth - filled, ' ') + "] " + std::to_string(done) +
-                                 "/" + std::to_string(total) + " " + name.substr(0, 40);
-        std::fprintf(stderr, "%-90s", line.c_str());
-        std::fflush(stderr);
-    }
-    // Takes the bar off the line, so that a message can be printed.
-    void Clear() {
-        if (m_bShown) {
-            std::fprintf(stderr, "\r%90s\r", "");
-            std::fflush(stderr);
-        }
-    }
-
-private:
-    bool m_bShown;
-};
 
 bool LoadMemories(const std::vector<std::string>& paths, CMemorySet& memories) {
     for (const std::string& path : paths) {
@@ -89,10 +56,10 @@ int RunMemoryBuild(const BuildArguments& arguments) {
     CTranslationMemory memory;
     MemoryBuildReport report;
     {
-        CProgressLine progress;
+        CProgress progress(inputs.size());
         report = BuildMemory(inputs, source, memory,
-                             [&progress](size_t done, size_t total, const std::string& name) {
-                                 progress.Show(done, total, name);
+                             [&progress](size_t done, size_t, const std::string& name) {
+                                 progress.Show(done, name);
                                  return true;
                              });
     }
@@ -173,17 +140,6 @@ struct FillArguments {
     bool forceWrite = false;
 };
 
-void PrintPlan(const std::string& name, const ImportPlan& plan, bool dryRun) {
-    const std::string summary = FormatImportSummary(plan);
-    // The first line names the file; the units below it are indented.
-    std::string out = name + (dryRun ? " (dry run, nothing written): " : ": ");
-    size_t start = 0;
-    for (size_t end; (end = summary.find('\n', start)) != std::string::npos; start = end + 1) {
-        out += (start == 0 ? "" : "  ") + summary.substr(start, end - start + 1);
-    }
-    std::fputs(out.c_str(), stdout);
-}
-
 // Fills one document: plan, summary, one step, save. False when it could not be written.
 bool FillDocument(CDocSession& session, const std::string& name, const CMemorySet& memories,
                   int source, const std::vector<int>& slots, bool dryRun) {
@@ -224,10 +180,10 @@ int RunFill(const FillArguments& arguments) {
     for (const std::string& problem : problems) {
         PrintError(problem);
     }
-    CProgressLine progress;
+    CProgress progress(inputs.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
         const MemoryInput& input = inputs[i];
-        progress.Show(i, inputs.size(), input.name);
+        progress.Show(i, input.name);
         try {
             // An archive is filled entry by entry; each entry's save writes the archive.
             std::vector<std::string> documents{input.path};

@@ -30,6 +30,7 @@ CSuggestionsPanel::CSuggestionsPanel(QWidget* parent) : QWidget(parent) {
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pTable->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pTable->setWordWrap(false);
+    m_pTable->verticalHeader()->hide();  // the score column names each row's key
     m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_pTable->verticalHeader()->setDefaultSectionSize(m_pTable->fontMetrics().height() + 4);
     m_pTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
