@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "cli/CliText.h"
 #include "exchange/TranslationExchange.h"
 
 CProgress::CProgress(size_t total) : m_total(total), m_bShown(::isatty(2) == 1 && total > 1) {}
@@ -30,7 +31,7 @@ void CProgress::Clear() {
 
 void PrintPlan(const std::string& name, const ImportPlan& plan, bool dryRun) {
     const std::string summary = FormatImportSummary(plan);
-    std::string out = name + (dryRun ? " (dry run, nothing written): " : ": ");
+    std::string out = EscapeControls(name) + (dryRun ? " (dry run, nothing written): " : ": ");
     size_t start = 0;
     for (size_t end; (end = summary.find('\n', start)) != std::string::npos; start = end + 1) {
         out += (start == 0 ? "" : "  ") + summary.substr(start, end - start + 1);

@@ -21,6 +21,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/CliReport.h"
+#include "cli/CliText.h"
 #include "cli/DocSession.h"
 #include "cli/EditOperations.h"
 #include "exchange/CsvCatalog.h"
@@ -53,9 +54,41 @@ bool HasGameExtension(const fs::path& path) {
     return extension == ".iff" || extension == ".flr" || extension == ".wll" || extension == ".spf";
 }
 
-// The files of the arguments: a file as given, a folder walked for game files (sorted, links to
-// folders not followed). False when an argument does not exist or a folder cannot be walked;
-// the others are collected all the same.
+// Walks folder and the folders below it for game files (links to folders not followed). A
+// folder that cannot be read is named and skipped, and the walk goes on; false then.
+bool WalkFolder(const fs::path& top, const fs::path& folder, std::vector<InputFile>& found) {
+    std::error_code error;
+    fs::directory_iterator walk(folder, error);
+    if (error) {
+        PrintError(folder.string() + ": " + error.message() + "; the folder is skipped.");
+        return false;
+    }
+    bool ok = true;
+    std::vector<fs::path> folders;
+    for (; !error && walk != fs::directory_iterator(); walk.increment(error)) {
+        std::error_code typeError;
+        const fs::file_status status = walk->symlink_status(typeError);
+        if (fs::is_directory(status)) {
+            folders.push_back(walk->path());
+        } else if (walk->is_regular_file(typeError) && HasGameExtension(walk->path())) {
+            found.push_back(
+                {walk->path().string(), walk->path().lexically_relative(top).generic_string()});
+        }
+    }
+    if (error) {
+        PrintError(folder.string() + ": " + error.message() +
+                   "; the rest of the folder is skipped.");
+        ok = false;
+    }
+    for (const fs::path& below : folders) {
+        ok = WalkFolder(top, below, found) && ok;
+    }
+    return ok;
+}
+
+// The files of the arguments: a file as given, a folder walked for game files (sorted). False
+// when an argument does not exist or a folder cannot be walked whole; the others are collected
+// all the same.
 bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputFile>& inputs) {
     bool ok = true;
     for (const std::string& argument : arguments) {
@@ -65,18 +98,7 @@ bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputF
             continue;
         }
         std::vector<InputFile> found;
-        fs::recursive_directory_iterator walk(argument, error);
-        for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-            std::error_code typeError;
-            if (walk->is_regular_file(typeError) && HasGameExtension(walk->path())) {
-                found.push_back({walk->path().string(),
-                                 walk->path().lexically_relative(argument).generic_string()});
-            }
-        }
-        if (error) {
-            PrintError(argument + ": " + error.message());
-            ok = false;
-        }
+        ok = WalkFolder(argument, argument, found) && ok;
         std::sort(found.begin(), found.end(),
                   [](const InputFile& a, const InputFile& b) { return a.name < b.name; });
         inputs.insert(inputs.end(), found.begin(), found.end());
@@ -98,8 +120,8 @@ bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputF
 }
 
 // Opens a file argument as a document: every command opens its inputs here and only here.
-bool OpenInput(CDocSession& session, const InputFile& input) {
-    if (!session.Open(input.path)) {
+bool OpenInput(CDocSession& session, const InputFile& input, bool saveInPlace = false) {
+    if (!session.Open(input.path, saveInPlace)) {
         // The document's message names the file only by its name; among many files in
         // folders, the path tells which one.
         PrintError(input.path + ": the file is skipped.");
@@ -318,30 +340,43 @@ int RunImport(const ImportArguments& arguments) {
         progress.Show(i, input.name);
         const bool done = Guarded(input, [&] {
             CDocSession session;
-            if (!OpenInput(session, input)) {
+            if (!OpenInput(session, input, arguments.output.empty() && !arguments.dryRun)) {
                 progress.Clear();
                 return false;
             }
             session.SetForce(arguments.forceWrite);
-            const ImportPlan plan = PlanImport(session.Document(), byFile[input.name], options);
+            ImportPlan plan = PlanImport(session.Document(), byFile[input.name], options);
             progress.Clear();
-            PrintPlan(input.name, plan);
             if (plan.refused) {
+                PrintPlan(input.name, plan);
                 PrintError(input.path + ": the import is refused; nothing was written.");
                 return false;
             }
+            // Stored before the summary: a resource that cannot take the import refuses it
+            // before anything is reported as applied.
+            std::string failure;
             if (const EditResult applied = ApplyImport(session.Document(), plan); !applied.Ok()) {
-                PrintError(input.path + ": " + applied.reason);
-                return false;
+                failure = applied.reason;
+            } else if (const EditResult stored = session.Editor().Store(); !stored.Ok()) {
+                failure = stored.status == EditStatus::tooLarge ? kImportTooLarge : stored.reason;
             }
-            if (arguments.dryRun || (plan.changes.empty() && arguments.output.empty())) {
-                return true;  // nothing to write: the file keeps every byte and its time
+            bool written = failure.empty();
+            if (written && !arguments.dryRun &&
+                !(plan.changes.empty() && arguments.output.empty())) {
+                // Otherwise nothing to write: the file keeps every byte and its time.
+                std::optional<std::string> path = arguments.output;
+                if (toFolder) {
+                    path = PathInside(arguments.output, input.name);
+                }
+                written = path && session.Save(*path);
             }
-            std::optional<std::string> path = arguments.output;
-            if (toFolder) {
-                path = PathInside(arguments.output, input.name);
+            // Nothing is counted as applied to a file that was not written.
+            plan.refused = !written;
+            PrintPlan(input.name, plan);
+            if (!failure.empty()) {
+                PrintError(input.path + ": " + failure);
             }
-            return path && session.Save(*path);
+            return written;
         });
         ok = ok && done;
     }
@@ -393,7 +428,7 @@ int RunCoverage(const CoverageArguments& arguments) {
                                  {"languages", languages}});
                 return true;
             }
-            std::printf("%s: %zu units in %s\n", input.path.c_str(), coverage.units,
+            std::printf("%s: %zu units in %s\n", EscapeControls(input.path).c_str(), coverage.units,
                         SlotName(source).c_str());
             for (const LanguageCoverage& language : coverage.languages) {
                 std::printf("  %-20s %6zu translated %6zu identical %6zu empty\n",
@@ -406,7 +441,10 @@ int RunCoverage(const CoverageArguments& arguments) {
     }
     progress.Clear();
     if (arguments.json) {
-        std::printf("%s\n", nlohmann::json{{"files", files}}.dump(2).c_str());
+        // A file name that is not UTF-8 has its bytes replaced, as strings --json does.
+        std::printf("%s\n", nlohmann::json{{"files", files}}
+                                .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                                .c_str());
     }
     return ok ? 0 : 1;
 }
