@@ -30,8 +30,8 @@ public:
 };
 
 // The main window: a frame that resizes and maximises (never smaller than the form) around the
-// form view, with the File, Edit, View, Tools and Help menus and their keys, and a status bar. It has no
-// tool bar.
+// form view, with the File, Edit, View, Tools and Help menus and their keys, and a status bar.
+// It has no tool bar.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
