@@ -115,8 +115,14 @@ public:
     }
     // The phrase with one character changed, as a text that is nearly but not quite in memory.
     std::string Near(std::string phrase) {
+        // A letter, not a space: a changed space joins two words, which the prefilter, matching
+        // whole words and stems, does not look for.
         std::uniform_int_distribution<size_t> at(1, phrase.size() - 1);
-        phrase[at(m_random)] = 'x';
+        size_t place = at(m_random);
+        while (phrase[place] == ' ') {
+            place = at(m_random);
+        }
+        phrase[place] = 'x';
         return phrase;
     }
     std::mt19937& Random() { return m_random; }
