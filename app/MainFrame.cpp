@@ -84,6 +84,10 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
     AddCommand(m_pGoMenu, QStringLiteral("&Previous Untranslated"), ID_GO_PREVIOUS_UNTRANSLATED)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
 
+    m_pToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+    AddCommand(m_pToolsMenu, QStringLiteral("Translation &Memories..."),
+               ID_TOOLS_TRANSLATION_MEMORIES);
+
     m_pHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(m_pHelpMenu, QStringLiteral("&About Tallyglass..."), ID_APP_ABOUT);
 
@@ -136,7 +140,7 @@ void CMainFrame::RecalcLayout() {
 }
 
 QAction* CMainFrame::FindAction(int id) const {
-    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pGoMenu, m_pHelpMenu}) {
+    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pGoMenu, m_pToolsMenu, m_pHelpMenu}) {
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator() && action->data().toInt() == id)
                 return action;

@@ -30,8 +30,8 @@ public:
 };
 
 // The main window: a frame that resizes and maximises (never smaller than the form) around the
-// form view, with the File, Edit, View and Help menus and their keys, and a status bar. It has no
-// tool bar.
+// form view, with the File, Edit, View, Tools and Help menus and their keys, and a status bar.
+// It has no tool bar.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
@@ -53,6 +53,7 @@ public:
     [[nodiscard]] QMenu* HelpMenu() const { return m_pHelpMenu; }
     [[nodiscard]] QMenu* GoMenu() const { return m_pGoMenu; }
     [[nodiscard]] QMenu* EditMenu() const { return m_pEditMenu; }
+    [[nodiscard]] QMenu* ToolsMenu() const { return m_pToolsMenu; }
     [[nodiscard]] QMenu* SourceLanguageMenu() const { return m_pSourceMenu; }
     // Checks the source language's entry (an index of the language box).
     void CheckSourceLanguage(int index);
@@ -88,6 +89,7 @@ private:
     QMenu* m_pHelpMenu;
     QMenu* m_pEditMenu;
     QMenu* m_pSourceMenu;
+    QMenu* m_pToolsMenu;
     class QLabel* m_pSummary;
     class QLabel* m_pResourceStatus;
     bool m_bSized = false;  // RecalcLayout has given the frame its size once

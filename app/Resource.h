@@ -16,6 +16,7 @@ inline constexpr int ID_FILE_EXPORT_TRANSLATION = 33310;
 inline constexpr int ID_FILE_IMPORT_TRANSLATION = 33311;
 inline constexpr int ID_GO_NEXT_UNTRANSLATED = 33320;
 inline constexpr int ID_GO_PREVIOUS_UNTRANSLATED = 33321;
+inline constexpr int ID_TOOLS_TRANSLATION_MEMORIES = 33330;
 inline constexpr int ID_EDIT_UNDO = 57643;
 inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_APP_ABOUT = 57664;

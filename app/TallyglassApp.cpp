@@ -5,6 +5,7 @@
 #include "app/FarEntryDialog.h"
 #include "app/Resource.h"
 #include "app/TranslationCommands.h"
+#include "app/TranslationMemories.h"
 #include "document/TallyglassDoc.h"
 #include "framework/doc/CommandLineInfo.h"
 #include "framework/doc/DocManager.h"
@@ -137,6 +138,10 @@ bool CTallyglassApp::EnsureDocument() {
         connect(
             m_pView, &CTallyglassView::StatusMessage, m_pMainFrame.get(),
             [this](const QString& text) { m_pMainFrame->statusBar()->showMessage(text, 5000); });
+        m_pMemories = std::make_unique<CTranslationMemories>(
+            MemoryServices{m_services.messages, m_services.dialogs, m_services.profile},
+            *m_pMainFrame, *m_pView);
+        m_pMemories->LoadFromProfile();
     }
     m_pDocument->SetModifiedChangedHandler([this](bool) { UpdateFrame(); });
     m_pDocument->m_undo.SetChangedHandler([this] {
@@ -217,6 +222,10 @@ void CTallyglassApp::OnCommand(int id) {
                 (id == ID_FILE_EXPORT_TRANSLATION ? OnExportTranslation : OnImportTranslation)(
                     services, *m_pDocument);
             }
+            return;
+        case ID_TOOLS_TRANSLATION_MEMORIES:
+            if (m_pMemories != nullptr)
+                m_pMemories->OnCommand();
             return;
         case ID_EDIT_UNDO:
             if (m_pView != nullptr)

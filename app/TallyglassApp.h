@@ -17,6 +17,7 @@ class CCommandLineInfo;
 class CDocManager;
 class CTallyglassDoc;
 class CTallyglassView;
+class CTranslationMemories;
 class IFileDialogService;
 class IMessageBoxService;
 class IProfile;
@@ -85,6 +86,7 @@ public:
     [[nodiscard]] CTallyglassDoc* GetDocument() const { return m_pDocument; }
     [[nodiscard]] CTallyglassView* GetView() const { return m_pView; }
     [[nodiscard]] CDocManager* GetDocManager() const { return m_pDocManager.get(); }
+    [[nodiscard]] CTranslationMemories* GetMemories() const { return m_pMemories.get(); }
     [[nodiscard]] CRecentFileList& GetRecentFiles() { return m_recentFiles; }
     [[nodiscard]] const CSingleDocTemplate& GetDocTemplate() const { return m_docTemplate; }
     [[nodiscard]] bool IsUnregistered() const { return m_bUnregistered; }
@@ -115,6 +117,8 @@ private:
     CTallyglassView* m_pView = nullptr;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     std::unique_ptr<CDocManager> m_pDocManager;
+    // After the frame: its dock goes with the frame, the memories before it.
+    std::unique_ptr<CTranslationMemories> m_pMemories;
     bool m_bUnregistered = false;
     bool m_bUnregisterOk = false;
 };

@@ -13,6 +13,7 @@ void RegisterStringsCommand(CLI::App& app, int& exitCode);     // strings
 void RegisterEditCommands(CLI::App& app, int& exitCode);       // set, layout, copy-to-all
 void RegisterFarCommands(CLI::App& app, int& exitCode);        // far list, far extract
 void RegisterExchangeCommands(CLI::App& app, int& exitCode);   // export, import, coverage
+void RegisterMemoryCommands(CLI::App& app, int& exitCode);     // memory build, pretranslate, fill
 
 // Prints message on stderr as "tallyglass-cli: message".
 void PrintError(const std::string& message);

@@ -7,8 +7,6 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -22,6 +20,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CliReport.h"
 #include "cli/CliText.h"
 #include "cli/DocSession.h"
 #include "cli/EditOperations.h"
@@ -130,39 +129,6 @@ bool OpenInput(CDocSession& session, const InputFile& input, bool saveInPlace = 
     }
     return true;
 }
-
-// A bar on stderr while files are worked through, drawn only when stderr is a terminal.
-class CProgress {
-public:
-    explicit CProgress(size_t total) : m_total(total), m_bShown(::isatty(2) == 1 && total > 1) {}
-    ~CProgress() { Clear(); }
-    CProgress(const CProgress&) = delete;
-    CProgress& operator=(const CProgress&) = delete;
-
-    void Show(size_t done, const std::string& name) {
-        if (!m_bShown) {
-            return;
-        }
-        constexpr size_t kWidth = 30;
-        const size_t filled = m_total == 0 ? kWidth : done * kWidth / m_total;
-        std::string line = "\r[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') +
-                           "] " + std::to_string(done) + "/" + std::to_string(m_total) + " " +
-                           name.substr(0, 40);
-        std::fprintf(stderr, "%-90s", line.c_str());
-        std::fflush(stderr);
-    }
-    // Takes the bar off the line, so that a message can be printed.
-    void Clear() {
-        if (m_bShown) {
-            std::fprintf(stderr, "\r%90s\r", "");
-            std::fflush(stderr);
-        }
-    }
-
-private:
-    size_t m_total;
-    bool m_bShown;
-};
 
 enum class Format { po, csv };
 
@@ -300,17 +266,6 @@ struct ImportArguments {
     bool forceWrite = false;
     std::string output;
 };
-
-void PrintPlan(const std::string& name, const ImportPlan& plan) {
-    std::string summary = FormatImportSummary(plan);
-    // The first line names the file; the units below it are indented.
-    std::string out = EscapeControls(name) + ": ";
-    size_t start = 0;
-    for (size_t end; (end = summary.find('\n', start)) != std::string::npos; start = end + 1) {
-        out += (start == 0 ? "" : "  ") + summary.substr(start, end - start + 1);
-    }
-    std::fputs(out.c_str(), stdout);
-}
 
 int RunImport(const ImportArguments& arguments) {
     const Format format = FormatOf(arguments.format, arguments.from);

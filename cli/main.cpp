@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     RegisterEditCommands(app, exitCode);
     RegisterFarCommands(app, exitCode);
     RegisterExchangeCommands(app, exitCode);
+    RegisterMemoryCommands(app, exitCode);
     int status = 0;
     try {
         app.parse(argc, argv);

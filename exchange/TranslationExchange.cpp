@@ -18,14 +18,32 @@ namespace {
 
 constexpr const char* kImportStep = "Import Translation";
 
-// A stored text as catalogs hold it: UTF-8, each CR LF one '\n'; bytes the code page cannot
-// decode stay escapes, so that they come back as they were.
+size_t CountLineBreaks(const std::string& text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+bool IsAsciiAlpha(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsAsciiAlnum(char c) {
+    return IsAsciiAlpha(c) || (c >= '0' && c <= '9');
+}
+
+void Report(ImportPlan& plan, const std::string& key, UnitOutcome outcome,
+            std::string reason = {}) {
+    ++plan.counts[static_cast<size_t>(outcome)];
+    if (outcome != UnitOutcome::applied) {
+        plan.reports.push_back({key, outcome, std::move(reason)});
+    }
+}
+
+}  // namespace
+
 std::string CatalogText(const CTextCodec& codec, std::string_view bytes) {
     return ToUtf8(CTextCodec::ToDisplay(codec.Decode(bytes)));
 }
 
-// Calls visit(key, strings) for every text resource of the document in type and chunk order,
-// with the texts as the editor holds them; unreadable receives those that cannot be read.
 void ForEachResource(
     CTallyglassDoc& doc, std::vector<std::string>& unreadable,
     const std::function<void(const CResourceEditor::Key&, const CStringSet&)>& visit) {
@@ -50,28 +68,6 @@ void ForEachResource(
         }
     }
 }
-
-size_t CountLineBreaks(const std::string& text) {
-    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
-bool IsAsciiAlpha(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool IsAsciiAlnum(char c) {
-    return IsAsciiAlpha(c) || (c >= '0' && c <= '9');
-}
-
-void Report(ImportPlan& plan, const std::string& key, UnitOutcome outcome,
-            std::string reason = {}) {
-    ++plan.counts[static_cast<size_t>(outcome)];
-    if (outcome != UnitOutcome::applied) {
-        plan.reports.push_back({key, outcome, std::move(reason)});
-    }
-}
-
-}  // namespace
 
 std::vector<std::string> GameTokens(const std::string& text) {
     std::vector<std::string> tokens;

@@ -2,13 +2,17 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/ResourceEditor.h"
 #include "exchange/TranslationUnit.h"
 
+class CStringSet;
 class CTallyglassDoc;
+class CTextCodec;
 
 // Translation units out of a document's text resources and back in, through its editing model.
 // Only resources whose layout holds languages take part: in the others one text stands for
@@ -99,3 +103,13 @@ struct FileCoverage {
 
 // The $-tokens of a text ("$Me", "$Local:0", "$DynamicStringLocal:2:1"), in order.
 [[nodiscard]] std::vector<std::string> GameTokens(const std::string& text);
+
+// A stored text as catalogs hold it: UTF-8, each CR LF one '\n'; bytes the code page cannot
+// decode stay escapes, so that they come back as they were.
+[[nodiscard]] std::string CatalogText(const CTextCodec& codec, std::string_view bytes);
+
+// Calls visit(key, strings) for every text resource of the document in type and chunk order,
+// with the texts as the editor holds them; unreadable receives those that cannot be read.
+void ForEachResource(
+    CTallyglassDoc& doc, std::vector<std::string>& unreadable,
+    const std::function<void(const CResourceEditor::Key&, const CStringSet&)>& visit);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (fuzz preset) and fuzzes one of them for SECONDS (default 600):
-#   fuzz/run.sh fuzz_iff|fuzz_strings|fuzz_codec|fuzz_far [SECONDS] [extra libFuzzer flags...]
+#   fuzz/run.sh fuzz_iff|fuzz_strings|fuzz_codec|fuzz_far|fuzz_tmx [SECONDS] [extra libFuzzer flags...]
 # The growing corpus stays in build-fuzz/corpus/TARGET, crashes go to build-fuzz/artifacts/;
 # copy a crash into fuzz/seeds/TARGET/ once it is fixed, so the replay tests keep it.
 set -euo pipefail
@@ -15,6 +15,7 @@ dict=
 case $target in
   fuzz_iff) dict=-dict=fuzz/iff.dict ;;
   fuzz_strings) dict=-dict=fuzz/strings.dict ;;
+  fuzz_tmx) dict=-dict=fuzz/tmx.dict ;;
 esac
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   qt6-base-dev libgl-dev libicu-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgettextpo-dev gettext
+  libxml2-dev translate-toolkit
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-wqy-microhei fonts-tlwg-loma-otf
 )
 

@@ -476,6 +476,7 @@ void CTallyglassView::RefreshPanel() {
         return;
     m_bRefreshing = true;
     const auto clearRefreshing = qScopeGuard([this] { m_bRefreshing = false; });
+    const auto tell = qScopeGuard([this] { emit SelectionShown(); });
 
     if (!UpdateData(true))
         return;
@@ -1201,4 +1202,46 @@ QString CTallyglassView::FormatResourceLabel(uint16_t id, const std::string& nam
         label.truncate(cut);
     }
     return label;
+}
+
+QString CTallyglassView::SelectedSourceText() const {
+    bool multiple = false;
+    const int row = FirstSelectedRow(&multiple);
+    if (!IsLoaded() || row < 0 || multiple || !Strings().HasLanguages())
+        return {};
+    const std::string_view bytes =
+        Strings().GetSlot(static_cast<size_t>(row), static_cast<size_t>(m_nSourceSlot)).text;
+    return QString::fromStdU16String(
+        CTextCodec::ToDisplay(Strings().GetSlotCodec(m_nSourceSlot).Decode(bytes)));
+}
+
+int CTallyglassView::GetShownSlot() const {
+    return IsLoaded() && Strings().HasLanguages() ? SlotOfLanguageIndex(m_nLanguage) : -1;
+}
+
+EditResult CTallyglassView::UseSuggestion(const QString& text) {
+    bool multiple = false;
+    const int row = FirstSelectedRow(&multiple);
+    CResourceEditor* editor = Editor();
+    const int slot = GetShownSlot();
+    if (editor == nullptr || row < 0 || row > 0xFFFF || multiple || slot < 0 ||
+        !m_pText->isEnabled())
+        return {EditStatus::noResource, "Select one string to translate."};
+    const std::u16string display = text.toStdU16String();
+    std::string bytes;
+    size_t bad = 0;
+    if (!CurrentCodec().EncodeDisplay(display, bytes, &bad)) {
+        const EditResult refused{EditStatus::unencodable,
+                                 "\u201C" + DescribeCharacter(display, bad) +
+                                     "\u201D cannot be stored in " + ReadableLanguageName(slot) +
+                                     " text."};
+        m_pStatus->setText(QString::fromStdString(refused.reason));
+        return refused;
+    }
+    const EditResult result = editor->ApplyChanges(
+        {{editor->GetType(), editor->GetId(), static_cast<uint16_t>(row), slot, 0, bytes}},
+        "Use Suggestion");
+    if (!result.Ok())
+        m_pStatus->setText(QString::fromStdString(result.reason));
+    return result;
 }

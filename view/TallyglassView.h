@@ -181,6 +181,16 @@ public:
     bool m_bUseLanguages = false;
     bool m_bUseDescriptions = false;
 
+    // For the translation-memory suggestions: the selected string's text in the source language
+    // as the edit would show it (empty unless one string of a resource with languages is
+    // selected), and the slot of the language shown (-1 without languages).
+    [[nodiscard]] QString SelectedSourceText() const;
+    [[nodiscard]] int GetShownSlot() const;
+    // Puts a suggested translation into the selected string in the language shown, as one step
+    // of the history ("Use Suggestion"); a text the language's code page cannot hold is refused
+    // and the status line says why.
+    EditResult UseSuggestion(const QString& text);
+
     // "Multilingual · 42 strings · windows-1250": the loaded resource's layout, its entry count
     // and the code page of the language shown; "This file has no text resources." for a file
     // without any; empty otherwise.
@@ -193,6 +203,9 @@ signals:
     void ResourceStatusChanged(const QString& status);
     // A passing message for the status bar ("Passed the end; continued from the beginning.").
     void StatusMessage(const QString& text);
+    // The panel has been brought up to date: the selection, the language or a text may have
+    // changed.
+    void SelectionShown();
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;

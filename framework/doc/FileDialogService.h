@@ -13,7 +13,7 @@ struct FileDialogFilter {
 // What a file dialog is asked to do. The first filter is selected at first; the default
 // extension (without dot) is added to a chosen name that has none.
 struct FileDialogRequest {
-    enum Kind { open, saveAs };
+    enum Kind { open, saveAs, folder };
 
     Kind kind = open;
     std::string title;         // "Open" or "Save As"
@@ -21,7 +21,8 @@ struct FileDialogRequest {
     std::vector<FileDialogFilter> filters;
     std::string defaultExtension;  // "iff"
     // open: only existing files are accepted. saveAs: the folder must exist, and choosing an
-    // existing file is confirmed by an overwrite question first.
+    // existing file is confirmed by an overwrite question first. folder: an existing folder
+    // (filters and extension unused).
 };
 
 // Runs the Open and Save As dialogs. Implemented on QFileDialog by the editor and by scripted

@@ -35,6 +35,10 @@ std::unique_ptr<QFileDialog> CQtFileDialogService::CreateDialog(
                 dialog->setDirectory(info.absolutePath());
             dialog->selectFile(info.fileName());
         }
+    } else if (request.kind == FileDialogRequest::folder) {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly, true);
     } else {
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFile);
