@@ -488,6 +488,39 @@ std::string CTallyglassDoc::DescribeUnreadable(const std::vector<UnreadableChunk
     return text + ".";
 }
 
+bool CTallyglassDoc::OpenBytes(std::span<const uint8_t> bytes, int& code) {
+    DeleteContents();
+    CMemFile file(bytes.data(), bytes.size());
+    code = 0;
+    if (m_iff.Attach(file) == 0 && !m_iff.IsAttached()) {
+        code = 1;
+        return false;
+    }
+    if (!m_iff.Open(&code, false)) {
+        m_nOpenError = code;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> CTallyglassDoc::SaveToBytes(std::string& why) {
+    if (const EditResult stored = m_editor.Store(); !stored.Ok()) {
+        why = stored.reason;
+        return std::nullopt;
+    }
+    if (!m_iff.LoadAll()) {
+        const std::vector<UnreadableChunk> unreadable = m_iff.FindUnreadable();
+        why = unreadable.empty() ? std::string(kMsgCantAccess) : DescribeUnreadable(unreadable);
+        return std::nullopt;
+    }
+    CMemFile out;
+    if (!m_iff.Save(&out)) {
+        why = kMsgCantAccess;
+        return std::nullopt;
+    }
+    return out.ToVector();
+}
+
 void CTallyglassDoc::DeleteContents() {
     m_editor.Forget();
     m_undo.Clear();

@@ -3,6 +3,8 @@
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::string_view kDescriptionSuffix = ":description";
@@ -77,15 +79,38 @@ std::optional<UnitKey> ParseUnitKey(std::string_view text, std::string* file) {
     return key;
 }
 
-std::string FileOfUnit(const TranslationUnit& unit) {
+std::vector<UnitPlace> PlacesOfUnit(const TranslationUnit& unit) {
+    std::vector<UnitPlace> places;
+    const auto add = [&places](UnitPlace place) {
+        if (std::find(places.begin(), places.end(), place) == places.end()) {
+            places.push_back(std::move(place));
+        }
+    };
     std::string file;
-    if (ParseUnitKey(unit.context, &file) && !file.empty()) {
-        return file;
+    const std::optional<UnitKey> key =
+        unit.context.empty() ? std::nullopt : ParseUnitKey(unit.context, &file);
+    if (!unit.context.empty() && !key) {
+        return places;
     }
-    if (ParseUnitKey(unit.reference, &file)) {
-        return file;
+    if (key && !file.empty()) {
+        add({file, *key});
+        return places;
     }
-    return {};
+    for (const std::string& reference : unit.references) {
+        std::string referenceFile;
+        if (const std::optional<UnitKey> named = ParseUnitKey(reference, &referenceFile)) {
+            add({referenceFile, key ? *key : *named});
+        }
+    }
+    if (key && places.empty()) {
+        add({std::string(), *key});
+    }
+    return places;
+}
+
+std::string FormatPlace(const UnitPlace& place) {
+    return place.file.empty() ? FormatUnitKey(place.key)
+                              : place.file + ":" + FormatUnitKey(place.key);
 }
 
 std::string ToUtf8(std::u16string_view text) {
