@@ -122,8 +122,8 @@ bool Guarded(const std::string& path, Work work) {
 class CInput {
 public:
     // Reads the input; false, with the reason on stderr, when it cannot be read. Entries an
-    // archive cannot place are reported too (the others are there).
-    bool Load(const InputFile& input) {
+    // archive cannot place are reported too (unless quiet), and the others are there.
+    bool Load(const InputFile& input, bool quiet = false) {
         m_input = input;
         std::string why;
         if (!Guarded(input.path, [&] { return m_source.Load(input.path, why); })) {
@@ -132,11 +132,14 @@ public:
             }
             return false;
         }
-        for (const std::string& problem : m_source.Problems()) {
+        for (const std::string& problem :
+             quiet ? std::vector<std::string>() : m_source.Problems()) {
             PrintError(input.path + ": " + problem);
         }
-        return m_source.Problems().empty();
+        return true;
     }
+    // True when every entry of the input could be read.
+    [[nodiscard]] bool IsWhole() const { return m_source.Problems().empty(); }
 
     [[nodiscard]] size_t Count() const { return m_source.Items().size(); }
     [[nodiscard]] std::string Name(size_t item) const {
@@ -316,6 +319,7 @@ int RunExport(const ExportArguments& arguments) {
             ok = false;
             continue;
         }
+        ok = ok && input.IsWhole();
         for (size_t item = 0; item < input.Count(); ++item) {
             CTallyglassDoc doc;
             if (!input.Open(item, doc)) {
@@ -460,7 +464,7 @@ int RunImport(const ImportArguments& arguments) {
         firstName[i] = names.size();
         CInput input;
         loaded[i] = input.Load(inputs[i]);
-        ok = ok && loaded[i];
+        ok = ok && loaded[i] && input.IsWhole();
         for (size_t item = 0; loaded[i] && item < input.Count(); ++item) {
             names.push_back(input.Name(item));
         }
@@ -486,14 +490,18 @@ int RunImport(const ImportArguments& arguments) {
         }
         progress.Show(i, inputs[i].name);
         CInput input;
-        if (!input.Load(inputs[i]) || input.Count() != firstName[i + 1] - firstName[i]) {
+        if (!input.Load(inputs[i], true) || input.Count() != firstName[i + 1] - firstName[i]) {
             progress.Clear();
             ok = false;
             continue;
         }
         // Every part planned and applied in memory; the file is written once, after them all.
-        std::vector<std::pair<std::string, ImportPlan>> plans;
-        bool saved = true;  // every changed part could be saved
+        struct Planned {
+            std::string name;
+            ImportPlan plan;
+            bool saved = true;  // its changes could be stored
+        };
+        std::vector<Planned> plans;
         for (size_t item = 0; item < input.Count(); ++item) {
             const std::vector<TranslationUnit>& mine = routed.byFile[firstName[i] + item];
             CTallyglassDoc doc;
@@ -505,7 +513,8 @@ int RunImport(const ImportArguments& arguments) {
                 ok = false;
                 continue;
             }
-            ImportPlan plan = PlanImport(doc, mine, options);
+            Planned planned{input.Name(item), PlanImport(doc, mine, options)};
+            ImportPlan& plan = planned.plan;
             ok = ok && IsClean(plan);
             if (!plan.refused && !plan.changes.empty()) {
                 std::string why;
@@ -515,14 +524,13 @@ int RunImport(const ImportArguments& arguments) {
                 if (!bytes) {
                     progress.Clear();
                     PrintError(input.Shown(item) + ": " + (applied.Ok() ? why : applied.reason));
-                    plan.warnings.push_back("not written: " +
-                                            (applied.Ok() ? why : applied.reason));
-                    saved = false;
+                    planned.saved = false;
+                    ok = false;
                 } else {
                     input.Source().Replace(item, std::move(*bytes));
                 }
             }
-            plans.emplace_back(input.Name(item), std::move(plan));
+            plans.push_back(std::move(planned));
         }
         bool written = true;
         if (!arguments.dryRun && (input.Source().HasChanges() || !arguments.output.empty())) {
@@ -553,11 +561,11 @@ int RunImport(const ImportArguments& arguments) {
             }
         }
         progress.Clear();
-        ok = ok && written && saved;
-        for (const auto& [name, plan] : plans) {
-            const SummaryMode mode = arguments.dryRun ? SummaryMode::dryRun
-                                     : written        ? SummaryMode::written
-                                                      : SummaryMode::notWritten;
+        ok = ok && written;
+        for (const auto& [name, plan, saved] : plans) {
+            const SummaryMode mode = arguments.dryRun   ? SummaryMode::dryRun
+                                     : written && saved ? SummaryMode::written
+                                                        : SummaryMode::notWritten;
             if (arguments.json) {
                 files.push_back(PlanJson(name, plan, mode));
             } else {
@@ -603,6 +611,7 @@ int RunCoverage(const CoverageArguments& arguments) {
             ok = false;
             continue;
         }
+        ok = ok && input.IsWhole();
         for (size_t item = 0; item < input.Count(); ++item) {
             CTallyglassDoc doc;
             if (!input.Open(item, doc)) {
