@@ -79,7 +79,7 @@ std::vector<std::string> SplitReferences(const std::string& text) {
         out.push_back(text.substr(start, end - start));
         start = end;
     }
-    return out;
+    return RejoinReferences(out);
 }
 
 }  // namespace

@@ -301,6 +301,8 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                     }
                     unit.references.push_back(std::move(reference));
                 }
+                // The library splits references at spaces, which file names may hold.
+                unit.references = RejoinReferences(unit.references);
                 // Comments come back with the newline the library ends each line with.
                 for (std::string* comment : {&unit.comment, &unit.translatorComment}) {
                     if (!comment->empty() && comment->back() == '\n') {

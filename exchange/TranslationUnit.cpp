@@ -108,6 +108,22 @@ std::vector<UnitPlace> PlacesOfUnit(const TranslationUnit& unit) {
     return places;
 }
 
+std::vector<std::string> RejoinReferences(const std::vector<std::string>& pieces) {
+    std::vector<std::string> out;
+    std::string pending;
+    for (const std::string& piece : pieces) {
+        pending += (pending.empty() ? "" : " ") + piece;
+        if (ParseUnitKey(pending, nullptr)) {
+            out.push_back(std::move(pending));
+            pending.clear();
+        }
+    }
+    if (!pending.empty()) {
+        out.push_back(std::move(pending));
+    }
+    return out;
+}
+
 std::string FormatPlace(const UnitPlace& place) {
     return place.file.empty() ? FormatUnitKey(place.key)
                               : place.file + ":" + FormatUnitKey(place.key);
