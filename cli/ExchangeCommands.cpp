@@ -263,6 +263,7 @@ struct ExportArguments {
     bool positional = false;
     bool templateOnly = false;
     bool all = false;
+    bool inPlace = false;
     std::string output;
 };
 
@@ -333,6 +334,7 @@ int RunExport(const ExportArguments& arguments) {
             options.descriptions = arguments.descriptions;
             options.keepCopies = arguments.keepCopies;
             options.all = arguments.all;
+            options.inPlace = arguments.inPlace;
             options.fileName = input.Name(item);
             // An archive's entries in one catalog are told apart by their file.
             options.keyByFile = arguments.single || (!toFolder && input.Source().IsArchive());
@@ -381,6 +383,7 @@ struct ImportArguments {
     bool diff = false;
     bool json = false;
     bool forceWrite = false;
+    bool inPlace = false;
     std::string output;
 };
 
@@ -482,6 +485,7 @@ int RunImport(const ImportArguments& arguments) {
     options.force = arguments.force;
     options.skipUnencodable = arguments.skipUnencodable;
     options.strict = arguments.strict;
+    options.inPlace = arguments.inPlace;
     nlohmann::json files = nlohmann::json::array();
     CProgress progress(inputs.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
@@ -694,6 +698,9 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
                           "write a template (.pot) without language or translations");
         command->add_flag("--all", arguments->all,
                           "export engine names and texts without a letter too");
+        command->add_flag("--in-place", arguments->inPlace,
+                          "export resources without languages too (the translation will replace "
+                          "their one text)");
         command
             ->add_option("-o,--output", arguments->output,
                          "the catalog, or a folder for one catalog per file (OUT/LOCALE/NAME.po)")
@@ -725,6 +732,8 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
         command->add_flag("--strict", arguments->strict,
                           "refuse the import when $-tokens or line breaks differ");
         command->add_flag("--dry-run", arguments->dryRun, "show the summary, write nothing");
+        command->add_flag("--in-place", arguments->inPlace,
+                          "in resources without languages, replace the one text");
         command->add_flag("--diff", arguments->diff, "show each change, old -> new");
         command->add_flag("--json", arguments->json, "print the summary as JSON (UTF-8)");
         command->add_flag("--force-write", arguments->forceWrite,

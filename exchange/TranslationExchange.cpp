@@ -146,7 +146,8 @@ ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
     ForEachResource(
         doc, result.unreadable,
         [&](const CResourceEditor::Key& key, const std::string& name, const CStringSet& strings) {
-            if (!strings.HasLanguages()) {
+            const bool languages = strings.HasLanguages();
+            if (!languages && !options.inPlace) {
                 ++result.leftOut.noLanguageResources;
                 return;
             }
@@ -154,13 +155,14 @@ ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
                 ++result.leftOut.engineResources;
                 return;
             }
-            const CTextCodec& sourceCodec = strings.GetSlotCodec(options.sourceSlot);
-            const CTextCodec& targetCodec = strings.GetSlotCodec(options.targetSlot);
+            // Without languages the one text is both source and target.
+            const int sourceSlot = languages ? options.sourceSlot : 0;
+            const int targetSlot = languages ? options.targetSlot : 0;
+            const CTextCodec& sourceCodec = strings.GetSlotCodec(sourceSlot);
+            const CTextCodec& targetCodec = strings.GetSlotCodec(targetSlot);
             for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
-                const StringSlot source =
-                    strings.GetSlot(entry, static_cast<size_t>(options.sourceSlot));
-                const StringSlot target =
-                    strings.GetSlot(entry, static_cast<size_t>(options.targetSlot));
+                const StringSlot source = strings.GetSlot(entry, static_cast<size_t>(sourceSlot));
+                const StringSlot target = strings.GetSlot(entry, static_cast<size_t>(targetSlot));
                 for (int part = 0; part < (options.descriptions ? 2 : 1); ++part) {
                     const std::string_view sourceBytes =
                         part == 0 ? source.text : source.description;
@@ -230,10 +232,14 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             Report(plan, key, UnitOutcome::unknown, "no such resource in the file");
             continue;
         }
-        if (!strings->HasLanguages()) {
-            Report(plan, key, UnitOutcome::unknown, "the resource has no languages");
+        const bool languages = strings->HasLanguages();
+        if (!languages && !options.inPlace) {
+            Report(plan, key, UnitOutcome::unknown,
+                   "the resource has no languages (--in-place replaces its one text)");
             continue;
         }
+        const int sourceSlot = languages ? options.sourceSlot : 0;
+        const int targetSlot = languages ? options.targetSlot : 0;
         if (parsed->entry >= strings->GetCount()) {
             Report(plan, key, UnitOutcome::unknown, "no such entry in the resource");
             continue;
@@ -250,16 +256,15 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             Report(plan, key, UnitOutcome::fuzzy);
             continue;
         }
-        const StringSlot source =
-            strings->GetSlot(parsed->entry, static_cast<size_t>(options.sourceSlot));
+        const StringSlot source = strings->GetSlot(parsed->entry, static_cast<size_t>(sourceSlot));
         const std::string sourceText =
-            CatalogText(strings->GetSlotCodec(options.sourceSlot),
+            CatalogText(strings->GetSlotCodec(sourceSlot),
                         parsed->part == 0 ? source.text : source.description);
         if (unit.source != sourceText && !options.force) {
             Report(plan, key, UnitOutcome::outdated, "the source text has changed since");
             continue;
         }
-        const CTextCodec& codec = strings->GetSlotCodec(options.targetSlot);
+        const CTextCodec& codec = strings->GetSlotCodec(targetSlot);
         const std::optional<std::u16string> display = FromUtf8(unit.target);
         std::string bytes;
         size_t bad = 0;
@@ -295,8 +300,7 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             }
             plan.warnings.push_back(key + ": " + mismatch);
         }
-        const StringSlot target =
-            strings->GetSlot(parsed->entry, static_cast<size_t>(options.targetSlot));
+        const StringSlot target = strings->GetSlot(parsed->entry, static_cast<size_t>(targetSlot));
         if (bytes == (parsed->part == 0 ? target.text : target.description)) {
             Report(plan, key, UnitOutcome::unchanged);
             continue;
@@ -305,8 +309,8 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
         plan.shown.push_back(
             {key, CatalogText(codec, parsed->part == 0 ? target.text : target.description),
              unit.target});
-        plan.changes.push_back({parsed->type, parsed->id, parsed->entry, options.targetSlot,
-                                parsed->part, std::move(bytes)});
+        plan.changes.push_back(
+            {parsed->type, parsed->id, parsed->entry, targetSlot, parsed->part, std::move(bytes)});
     }
     if (plan.refused) {
         plan.changes.clear();

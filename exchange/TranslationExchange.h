@@ -20,6 +20,7 @@ struct ExportOptions {
     bool descriptions = false;  // descriptions as units of their own
     bool keepCopies = false;    // a target equal to its source exported as translated
     bool all = false;           // engine names and texts without a letter too
+    bool inPlace = false;       // resources without languages too: their one text is the source
     std::string fileName;       // the file as references name it
     bool keyByFile = false;     // the file name in front of every key too (one catalog, many files)
 };
@@ -74,6 +75,7 @@ struct ImportOptions {
     bool force = false;            // apply units whose source text has changed since
     bool skipUnencodable = false;  // skip texts the code page cannot hold instead of refusing all
     bool strict = false;           // refuse the import on a token or line-break mismatch
+    bool inPlace = false;  // in resources without languages the translation replaces the one text
 };
 
 struct UnitReport {

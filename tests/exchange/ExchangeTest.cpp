@@ -303,7 +303,8 @@ TEST_F(ImportRules, EachUnitThatMayNotBeAppliedIsCountedAndListedWithItsKey) {
               "unchanged STR#:128:1\n"
               "unknown STR#:999:0: no such resource in the file\n"
               "unknown STR#:128:77: no such entry in the resource\n"
-              "unknown STR#:300:0: the resource has no languages\n"
+              "unknown STR#:300:0: the resource has no languages (--in-place replaces its one "
+              "text)\n"
               "unknown chair: not a key of a text resource\n"
               "refused CTSS:2000:4: a second unit for this key\n");
     const std::string summary = FormatImportSummary(plan);
@@ -316,11 +317,13 @@ TEST_F(ImportRules, EachUnitThatMayNotBeAppliedIsCountedAndListedWithItsKey) {
     ImportOptions options;
     options.force = true;
     options.fuzzy = true;
+    options.inPlace = true;
     const ImportPlan forced = m_file.Plan(units, kFrench, options);
-    EXPECT_EQ(forced.Count(UnitOutcome::applied), 3u);
+    EXPECT_EQ(forced.Count(UnitOutcome::applied), 4u);
     ASSERT_TRUE(ApplyImport(m_file.m_doc, forced).Ok());
     EXPECT_EQ(m_file.Text(kTypeStrings, 128, 0, kFrench), "Chaises");
     EXPECT_EQ(m_file.Text(kTypeStrings, 128, 3, kFrench), "Seulement");
+    EXPECT_EQ(m_file.Text(kTypeStrings, 300, 0, 0), "Simple");  // the one text, replaced
 }
 
 TEST_F(ImportRules, AnUnencodableTextRefusesTheWholeImportUnlessSkipped) {
