@@ -536,8 +536,16 @@ int RunImport(const ImportArguments& arguments) {
             }
             plans.push_back(std::move(planned));
         }
-        bool written = true;
-        if (!arguments.dryRun && (input.Source().HasChanges() || !arguments.output.empty())) {
+        // A refused part keeps the whole file as it is, as a refused import of a loose file does.
+        const bool refused = std::any_of(plans.begin(), plans.end(), [](const Planned& planned) {
+            return planned.plan.refused;
+        });
+        bool written = !refused;
+        if (refused) {
+            progress.Clear();
+            PrintError(inputs[i].path + ": the import is refused; nothing was written.");
+        } else if (!arguments.dryRun &&
+                   (input.Source().HasChanges() || !arguments.output.empty())) {
             std::optional<std::string> path = arguments.output.empty()
                                                   ? std::optional<std::string>(inputs[i].path)
                                                   : arguments.output;
@@ -574,10 +582,6 @@ int RunImport(const ImportArguments& arguments) {
                 files.push_back(PlanJson(name, plan, mode));
             } else {
                 PrintPlan(name, plan, mode, arguments.diff);
-            }
-            if (plan.refused) {
-                PrintError(input.Shown(0) + ": the import of " + name +
-                           " is refused; nothing of it was written.");
             }
         }
     }
