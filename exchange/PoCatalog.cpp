@@ -217,7 +217,11 @@ bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
             po_message_insert(iterator.get(), header);
             for (const TranslationUnit& unit : units) {
                 po_message_t message = po_message_create();
-                po_message_set_msgctxt(message, unit.context.c_str());
+                // A shared unit has no key at all: msgctxt "" would be a key of its own to
+                // every tool that matches units.
+                if (!unit.context.empty()) {
+                    po_message_set_msgctxt(message, unit.context.c_str());
+                }
                 po_message_set_msgid(message, unit.source.c_str());
                 po_message_set_msgstr(message, unit.target.c_str());
                 if (!unit.comment.empty()) {
