@@ -85,6 +85,10 @@ bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputF
         if (error) {
             PrintError(argument + ": " + error.message());
             ok = false;
+        } else if (found.empty()) {
+            // Nothing done and nothing said would read as success.
+            PrintError(argument + ": no game files (.iff, .flr, .wll, .spf, .fam, .far) in it.");
+            ok = false;
         }
         std::sort(found.begin(), found.end(),
                   [](const InputFile& a, const InputFile& b) { return a.name < b.name; });
