@@ -277,6 +277,12 @@ TEST_F(GameScale, ExitStatusAndJsonTellAScriptWhatHappened) {
     EXPECT_EQ(lines, 3u) << dry.out;  // the counts, the outdated unit, the change
     EXPECT_NE(dry.out.find("\" -> \"Un\""), std::string::npos) << dry.out;
     EXPECT_EQ(ReadBytes(file), ReadBytes(Sample("sample.iff")));
+
+    // A folder without game files did nothing: that is no success.
+    fs::create_directories(dir / "empty");
+    const ProgramResult none = Cli({"coverage", dir / "empty"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("no game files"), std::string::npos) << none.err;
 }
 
 TEST_F(GameScale, ALegacyCharsetCatalogAndLocaleCodesAreRead) {
