@@ -147,6 +147,9 @@ RoutedUnits RouteUnits(const std::vector<TranslationUnit>& units,
             files.size() == 1 && std::any_of(places.begin(), places.end(), [&](const UnitPlace& p) {
                 return p.file == files.front();
             });
+        // Places in files not given belong to another import, unless the unit has none here.
+        std::vector<std::pair<std::string, std::string>> missed;  // place, reason
+        bool routedAny = false;
         for (const UnitPlace& place : places) {
             std::string file = place.file;
             if (files.size() == 1 && keyFile.empty() && (file.empty() || !namesTheOne)) {
@@ -154,15 +157,19 @@ RoutedUnits RouteUnits(const std::vector<TranslationUnit>& units,
             }
             const auto found = indexOf.find(file);
             if (found == indexOf.end()) {
-                elsewhere(FormatPlace(place), file.empty()
-                                                  ? "names no file"
-                                                  : "for " + file + ", which is not imported into");
+                missed.emplace_back(FormatPlace(place),
+                                    file.empty() ? "names no file"
+                                                 : "for " + file + ", which is not imported into");
                 continue;
             }
             TranslationUnit routedUnit = unit;
             routedUnit.context = FormatUnitKey(place.key);
             routedUnit.references = {FormatPlace({file, place.key})};
             routed.byFile[found->second].push_back(std::move(routedUnit));
+            routedAny = true;
+        }
+        for (const auto& [place, reason] : routedAny ? decltype(missed)() : missed) {
+            elsewhere(place, reason);
         }
     }
     return routed;

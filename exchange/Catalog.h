@@ -46,8 +46,9 @@ enum class CatalogFormat { po, csv };
 
 // Each unit of a catalog routed to the files of files it names (catalog names), one unit per
 // place, keyed by the place's key alone. With one file, a place that names no file, or a unit
-// none of whose places names it, goes to that file. Units for no file given are counted in
-// elsewhere as unknown, with the reason.
+// none of whose places names it, goes to that file. The places of a unit that has none in the
+// files given are counted in elsewhere as unknown, with the reason; a unit routed to some file
+// leaves its other places to the imports of their files.
 struct RoutedUnits {
     std::vector<std::vector<TranslationUnit>> byFile;  // in the order of files
     ImportPlan elsewhere;

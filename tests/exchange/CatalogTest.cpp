@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {Unit("", {"O.far/a.iff:CTSS:1:0", "O.far/b.iff:CTSS:1:0", "c.iff:CTSS:1:0"})},
                  {"O.far/a.iff", "O.far/b.iff"},
                  {{"O.far/a.iff:CTSS:1:0"}, {"O.far/b.iff:CTSS:1:0"}},
-                 1},
+                 0},
         RouteRow{"no_place_at_all", {Unit("", {})}, {"a.iff", "b.iff"}, {{}, {}}, 1}),
     [](const testing::TestParamInfo<RouteRow>& info) { return std::string(info.param.name); });
 

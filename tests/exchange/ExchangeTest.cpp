@@ -68,7 +68,14 @@ Bytes Multilingual(const std::vector<Language>& languages) {
             ++count;
         }
     }
-    Bytes out = {0xFD, 0xFF, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8)};
+    // Built by appending, not inserting into a list of four: GCC 12 at -O2 takes the insert
+    // for a copy past the list's end (-Warray-bounds).
+    Bytes out;
+    out.reserve(4 + records.size());
+    for (const uint8_t byte : {uint8_t{0xFD}, uint8_t{0xFF}, static_cast<uint8_t>(count),
+                               static_cast<uint8_t>(count >> 8)}) {
+        out.push_back(byte);
+    }
     out.insert(out.end(), records.begin(), records.end());
     return out;
 }
