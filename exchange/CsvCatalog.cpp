@@ -66,7 +66,7 @@ std::string Unguard(const std::string& text) {
 std::string JoinReferences(const std::vector<std::string>& references) {
     std::string out;
     for (const std::string& reference : references) {
-        out += (out.empty() ? "" : " ") + reference;
+        out += (out.empty() ? "" : " ") + EncodeReference(reference);
     }
     return out;
 }

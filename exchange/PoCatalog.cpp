@@ -232,7 +232,8 @@ bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
                 }
                 for (const std::string& reference : unit.references) {
                     // No line: the reference is a key, which the library would otherwise split.
-                    po_message_add_filepos(message, reference.c_str(), static_cast<size_t>(-1));
+                    po_message_add_filepos(message, EncodeReference(reference).c_str(),
+                                           static_cast<size_t>(-1));
                 }
                 po_message_set_fuzzy(message, unit.fuzzy ? 1 : 0);
                 po_message_insert(iterator.get(), message);
@@ -305,7 +306,8 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                     }
                     unit.references.push_back(std::move(reference));
                 }
-                // The library splits references at spaces, which file names may hold.
+                // Catalogs of earlier versions hold file names with spaces, which the library
+                // splits.
                 unit.references = RejoinReferences(unit.references);
                 // Comments come back with the newline the library ends each line with.
                 for (std::string* comment : {&unit.comment, &unit.translatorComment}) {

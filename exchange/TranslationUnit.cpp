@@ -121,6 +121,27 @@ std::vector<std::string> RejoinReferences(const std::vector<std::string>& pieces
     if (!pending.empty()) {
         out.push_back(std::move(pending));
     }
+    for (std::string& reference : out) {
+        std::string decoded;
+        for (size_t i = 0; i < reference.size(); ++i) {
+            const std::string_view next = std::string_view(reference).substr(i, 3);
+            if (next == "%20" || next == "%25") {
+                decoded += next == "%20" ? ' ' : '%';
+                i += 2;
+            } else {
+                decoded += reference[i];
+            }
+        }
+        reference = std::move(decoded);
+    }
+    return out;
+}
+
+std::string EncodeReference(const std::string& reference) {
+    std::string out;
+    for (const char c : reference) {
+        out += c == ' ' ? "%20" : c == '%' ? "%25" : std::string(1, c);
+    }
     return out;
 }
 

@@ -58,9 +58,12 @@ struct UnitPlace {
 // key in every file its references name (or in no file named); without a key, every reference.
 // Each place once, in the order named; none for a key or references that are not keys.
 [[nodiscard]] std::vector<UnitPlace> PlacesOfUnit(const TranslationUnit& unit);
-// References as tools hand them out, split at every space: pieces are joined again (with a
-// space) until they form a key, so that file names with spaces survive ("Sub dir/My
-// Chair.iff:STR#:128:0"). A last piece that forms none is kept as it is.
+// A reference as catalogs write it: a space as "%20" and '%' as "%25", because tools split
+// references at spaces and drop repeated pieces ("Sub dir/a.iff:STR#:1:0").
+[[nodiscard]] std::string EncodeReference(const std::string& reference);
+// References as tools hand them out: pieces split at spaces are joined again (with a space)
+// until they form a key, as catalogs of earlier versions need; then "%20" and "%25" decoded. A
+// last piece that forms no key is kept as it is.
 [[nodiscard]] std::vector<std::string> RejoinReferences(const std::vector<std::string>& pieces);
 // "Chair.iff:STR#:128:0", or the key alone for a place without a file.
 [[nodiscard]] std::string FormatPlace(const UnitPlace& place);

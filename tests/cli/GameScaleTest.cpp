@@ -123,8 +123,14 @@ TEST_F(GameScale, CatalogsMergedByMsgcatOrMsguniqImportIntoEveryFileTheyName) {
     // Catalogs put end to end hold the same texts twice; msguniq makes them one catalog again.
     const std::string doubled = dir / "doubled.po";
     const std::string unique = dir / "unique.po";
-    Run({TALLYGLASS_MSGCAT, "--use-first", "-o", doubled, out + "/fr/a.iff.po",
-         out + "/fr/b.iff.po"});
+    std::vector<uint8_t> joined = ReadBytes(out + "/fr/a.iff.po");
+    const std::vector<uint8_t> second = ReadBytes(out + "/fr/b.iff.po");
+    const std::string text(second.begin(), second.end());
+    const size_t afterHeader = text.find("\n\n");  // one header in a catalog
+    ASSERT_NE(afterHeader, std::string::npos);
+    joined.insert(joined.end(), second.begin() + static_cast<std::ptrdiff_t>(afterHeader),
+                  second.end());
+    WriteBytes(doubled, joined);
     Run({TALLYGLASS_MSGUNIQ, "-o", unique, doubled});
     Copy("sample.iff", "uniq/a.iff");
     Copy("sample.iff", "uniq/b.iff");
@@ -250,6 +256,7 @@ TEST_F(GameScale, ExitStatusAndJsonTellAScriptWhatHappened) {
     outdated.source = "Changed since";
     outdated.target = "Chang\xC3\xA9";
     TranslationUnit untranslated = units[1];
+    untranslated.target.clear();
     const Row rows[] = {{"clean", untranslated, 0, "untranslated"},
                         {"unknown", unknown, 1, "unknown"},
                         {"outdated", outdated, 1, "outdated"}};

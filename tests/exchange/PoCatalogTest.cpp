@@ -24,13 +24,15 @@ std::vector<TranslationUnit> SampleUnits() {
                 false};
     units[1] = {"STR#:128:0", {"Chair.iff:STR#:128:0"}, "\"Quoted\" \\ and \ttab", "", "", "",
                 false};
-    units[2] = {"Sub dir/My Chair.iff:TTAs:1:0:description",
-                {"Sub dir/My Chair.iff:TTAs:1:0:description"},
-                "\xC5\x81\xC3\xB3\xC5\xBCko \xE6\xA4\x85\xE5\xAD\x90",
-                "\xC5\x82",
-                "",
-                "kept",
-                true};
+    units[2] = {
+        "Sub dir/My Chair.iff:TTAs:1:0:description",
+        // Pieces that tools split at spaces and drop when repeated ("Sub").
+        {"Sub dir/My Chair.iff:TTAs:1:0:description", "Sub dir/5%.iff:TTAs:1:0:description"},
+        "\xC5\x81\xC3\xB3\xC5\xBCko \xE6\xA4\x85\xE5\xAD\x90",
+        "\xC5\x82",
+        "",
+        "kept",
+        true};
     return units;
 }
 
