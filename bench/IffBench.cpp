@@ -87,7 +87,7 @@ std::vector<uint8_t> MakeFile(uint32_t chunks) {
         std::string name;
     };
     std::vector<Entry> entries[4];
-    std::string header("IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 KORVA TELLMARK & MAXIS 1996\0", 64);
+    std::string header("IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 JAMIE DOORNBOS & MAXIS 1996\0", 64);
     std::vector<uint8_t> out(header.begin(), header.end());
     uint32_t seed = 12345;
     for (uint32_t i = 0; i < chunks; ++i) {

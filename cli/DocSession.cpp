@@ -1,5 +1,6 @@
 #include "cli/DocSession.h"
 
+#include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "far/FarPath.h"
 #include "framework/doc/PathUtil.h"
@@ -22,17 +23,21 @@ int CStderrMessageBox::Show(const std::string& text, const std::string&, unsigne
 CDocSession::CDocSession() {
     m_doc.SetMessageBoxService(&m_messages);
     m_doc.AddView(&m_view);
+    m_doc.SetRefuseChangedOnDisk(true);
 }
 
 CDocSession::~CDocSession() {
     m_doc.RemoveView(&m_view);
 }
 
-bool CDocSession::Open(const std::string& path) {
+bool CDocSession::Open(const std::string& path, bool saveInPlace) {
     m_strOpenedAs = path;
     // "Objects.far:Chair.iff": the entry opens as the document, and saves write the archive.
     const std::optional<FarPath> inArchive = SplitFarPath(path);
     const std::string normalized = NormalizeOpenPath(inArchive ? inArchive->archive : path);
+    if (saveInPlace) {
+        m_lock = std::make_unique<CFileLock>(normalized);
+    }
     const bool opened = inArchive ? m_doc.OnOpenArchiveEntry(normalized, inArchive->entry)
                                   : m_doc.OnOpenDocument(normalized);
     if (!opened) {
@@ -67,7 +72,7 @@ bool CDocSession::Save(const std::string& target) {
 int ResaveThroughDocument(const std::string& file, const std::string& output, bool dropUnreadable,
                           bool force) {
     CDocSession session;
-    if (!session.Open(file)) {
+    if (!session.Open(file, output.empty())) {
         return 1;
     }
     session.SetForce(force);
@@ -75,7 +80,7 @@ int ResaveThroughDocument(const std::string& file, const std::string& output, bo
     const bool saved = session.Save(output);
     // Listed whether or not the write then succeeded: the user asked for them to go.
     for (const UnreadableChunk& chunk : session.Document().GetDroppedChunks()) {
-        std::printf("dropped: %s\n", CTallyglassDoc::DescribeChunk(chunk).c_str());
+        std::printf("dropped: %s\n", EscapeControls(CTallyglassDoc::DescribeChunk(chunk)).c_str());
     }
     return saved ? 0 : 1;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "document/TallyglassDoc.h"
 #include "framework/doc/MessageBoxService.h"
 #include "framework/doc/PathUtil.h"  // IsReadOnlyFile
 #include "framework/doc/View.h"
+#include "framework/stream/FileLock.h"
 
 // Prints every message box on stderr as "tallyglass-cli: text" and answers it without asking:
 // OK, or No / Cancel for a question (the command line never confirms anything on its own).
@@ -32,10 +34,13 @@ public:
     CDocSession& operator=(const CDocSession&) = delete;
 
     // Opens path through the document (OnOpenDocument, Serialize loading). False, with the reason
-    // on stderr, when the file does not open or is not a readable IFF file.
-    [[nodiscard]] bool Open(const std::string& path);
+    // on stderr, when the file does not open or is not a readable IFF file. With saveInPlace the
+    // file (an entry's archive) is locked first and stays locked while the session lasts, so that
+    // another command saving it waits for this one and then reads what it wrote.
+    [[nodiscard]] bool Open(const std::string& path, bool saveInPlace = false);
     // Saves through the document's OnSaveDocument into target, or into the opened file when
     // target is empty: views stored, payloads loaded, source closed, target replaced safely.
+    // The file read is not replaced when it changed on disk since it was read.
     // A read-only file (no write permission, or no write bit at all) is not replaced unless
     // forced. False, with the reason on stderr, when nothing was written.
     [[nodiscard]] bool Save(const std::string& target = {});
@@ -49,6 +54,7 @@ public:
 private:
     CStderrMessageBox m_messages;
     std::string m_strOpenedAs;  // the path as the user gave it, for messages
+    std::unique_ptr<CFileLock> m_lock;
     bool m_bForce = false;
     CTallyglassDoc m_doc;
     CMessageView m_view;

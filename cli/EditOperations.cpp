@@ -15,7 +15,7 @@ namespace {
 
 // Opens the file and loads the resource into the session's working copy.
 bool OpenResource(CDocSession& session, const EditTarget& target) {
-    if (!session.Open(target.file)) {
+    if (!session.Open(target.file, target.output.empty())) {
         return false;
     }
     session.SetForce(target.force);

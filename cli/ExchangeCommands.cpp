@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CliText.h"
 #include "cli/EditOperations.h"
 #include "document/TallyglassDoc.h"
 #include "exchange/Catalog.h"
@@ -31,6 +32,7 @@
 #include "far/IffSource.h"
 #include "framework/doc/PathUtil.h"
 #include "framework/stream/FileException.h"
+#include "framework/stream/FileLock.h"
 
 namespace fs = std::filesystem;
 
@@ -57,9 +59,41 @@ bool HasGameExtension(const fs::path& path) {
            extension == ".spf" || extension == ".far" || extension == ".fam";
 }
 
+// Walks folder and the folders below it for game files (links to folders not followed). A
+// folder that cannot be read is named and skipped, and the walk goes on; false then.
+bool WalkFolder(const fs::path& top, const fs::path& folder, std::vector<InputFile>& found) {
+    std::error_code error;
+    fs::directory_iterator walk(folder, error);
+    if (error) {
+        PrintError(folder.string() + ": " + error.message() + "; the folder is skipped.");
+        return false;
+    }
+    bool ok = true;
+    std::vector<fs::path> folders;
+    for (; !error && walk != fs::directory_iterator(); walk.increment(error)) {
+        std::error_code typeError;
+        const fs::file_status status = walk->symlink_status(typeError);
+        if (fs::is_directory(status)) {
+            folders.push_back(walk->path());
+        } else if (walk->is_regular_file(typeError) && HasGameExtension(walk->path())) {
+            found.push_back(
+                {walk->path().string(), walk->path().lexically_relative(top).generic_string()});
+        }
+    }
+    if (error) {
+        PrintError(folder.string() + ": " + error.message() +
+                   "; the rest of the folder is skipped.");
+        ok = false;
+    }
+    for (const fs::path& below : folders) {
+        ok = WalkFolder(top, below, found) && ok;
+    }
+    return ok;
+}
+
 // The files of the arguments: a file as given, a folder walked for game files and archives
-// (sorted, links to folders not followed). False when an argument does not exist or a folder
-// cannot be walked; the others are collected all the same.
+// (sorted). False when an argument does not exist, a folder cannot be walked whole or holds no
+// game file; the others are collected all the same.
 bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputFile>& inputs) {
     bool ok = true;
     for (const std::string& argument : arguments) {
@@ -74,18 +108,8 @@ bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputF
             continue;
         }
         std::vector<InputFile> found;
-        fs::recursive_directory_iterator walk(argument, error);
-        for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-            std::error_code typeError;
-            if (walk->is_regular_file(typeError) && HasGameExtension(walk->path())) {
-                found.push_back({walk->path().string(),
-                                 walk->path().lexically_relative(argument).generic_string()});
-            }
-        }
-        if (error) {
-            PrintError(argument + ": " + error.message());
-            ok = false;
-        } else if (found.empty()) {
+        ok = WalkFolder(argument, argument, found) && ok;
+        if (found.empty()) {
             // Nothing done and nothing said would read as success.
             PrintError(argument + ": no game files (.iff, .flr, .wll, .spf, .fam, .far) in it.");
             ok = false;
@@ -127,8 +151,13 @@ class CInput {
 public:
     // Reads the input; false, with the reason on stderr, when it cannot be read. Entries an
     // archive cannot place are reported too (unless quiet), and the others are there.
-    bool Load(const InputFile& input, bool quiet = false) {
+    // With lockForSave the file (an entry's archive) stays locked until the input is destroyed,
+    // so that another command saving it waits for this one and then reads what it wrote.
+    bool Load(const InputFile& input, bool quiet = false, bool lockForSave = false) {
         m_input = input;
+        if (lockForSave) {
+            m_lock = std::make_unique<CFileLock>(SplitFarPathOr(input.path));
+        }
         std::string why;
         if (!Guarded(input.path, [&] { return m_source.Load(input.path, why); })) {
             if (!why.empty()) {
@@ -183,6 +212,7 @@ private:
     }
 
     InputFile m_input;
+    std::unique_ptr<CFileLock> m_lock;
     CIffSource m_source;
 };
 
@@ -394,7 +424,7 @@ struct ImportArguments {
 // A summary for stdout: the first line names the file; the units below it are indented.
 void PrintPlan(const std::string& name, const ImportPlan& plan, SummaryMode mode, bool diff) {
     std::string summary = FormatImportSummary(plan, mode, diff);
-    std::string out = name + ": ";
+    std::string out = EscapeControls(name) + ": ";
     size_t start = 0;
     for (size_t end; (end = summary.find('\n', start)) != std::string::npos; start = end + 1) {
         out += (start == 0 ? "" : "  ") + summary.substr(start, end - start + 1);
@@ -498,7 +528,9 @@ int RunImport(const ImportArguments& arguments) {
         }
         progress.Show(i, inputs[i].name);
         CInput input;
-        if (!input.Load(inputs[i], true) || input.Count() != firstName[i + 1] - firstName[i]) {
+        const bool inPlace = arguments.output.empty() && !arguments.dryRun;
+        if (!input.Load(inputs[i], true, inPlace) ||
+            input.Count() != firstName[i + 1] - firstName[i]) {
             progress.Clear();
             ok = false;
             continue;
@@ -525,13 +557,21 @@ int RunImport(const ImportArguments& arguments) {
             ImportPlan& plan = planned.plan;
             ok = ok && IsClean(plan);
             if (!plan.refused && !plan.changes.empty()) {
-                std::string why;
-                const EditResult applied = ApplyImport(doc, plan);
-                std::optional<std::vector<uint8_t>> bytes =
-                    applied.Ok() ? doc.SaveToBytes(why) : std::nullopt;
+                // Stored before the summary: a resource that cannot take the import refuses it
+                // before anything is reported as applied.
+                std::string failure;
+                std::optional<std::vector<uint8_t>> bytes;
+                if (const EditResult applied = ApplyImport(doc, plan); !applied.Ok()) {
+                    failure = applied.reason;
+                } else if (const EditResult stored = doc.m_editor.Store(); !stored.Ok()) {
+                    failure =
+                        stored.status == EditStatus::tooLarge ? kImportTooLarge : stored.reason;
+                } else {
+                    bytes = doc.SaveToBytes(failure);
+                }
                 if (!bytes) {
                     progress.Clear();
-                    PrintError(input.Shown(item) + ": " + (applied.Ok() ? why : applied.reason));
+                    PrintError(input.Shown(item) + ": " + failure);
                     planned.saved = false;
                     ok = false;
                 } else {
@@ -596,7 +636,8 @@ int RunImport(const ImportArguments& arguments) {
         if (!routed.elsewhere.reports.empty()) {
             out["elsewhere"] = PlanJson("(no file)", routed.elsewhere, elsewhereMode);
         }
-        std::printf("%s\n", out.dump(2).c_str());
+        std::printf("%s\n",
+                    out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     } else if (!routed.elsewhere.reports.empty()) {
         PrintPlan("(no file)", routed.elsewhere, elsewhereMode, false);
     }
@@ -650,7 +691,7 @@ int RunCoverage(const CoverageArguments& arguments) {
                                  {"languages", languages}});
                 continue;
             }
-            std::printf("%s: %zu units in %s\n", shown.c_str(), coverage.units,
+            std::printf("%s: %zu units in %s\n", EscapeControls(shown).c_str(), coverage.units,
                         SlotName(source).c_str());
             for (const LanguageCoverage& language : coverage.languages) {
                 std::printf("  %-20s %6zu translated %6zu identical %6zu empty\n",
@@ -661,7 +702,10 @@ int RunCoverage(const CoverageArguments& arguments) {
     }
     progress.Clear();
     if (arguments.json) {
-        std::printf("%s\n", nlohmann::json{{"files", files}}.dump(2).c_str());
+        // A file name that is not UTF-8 has its bytes replaced, as strings --json does.
+        std::printf("%s\n", nlohmann::json{{"files", files}}
+                                .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                                .c_str());
     }
     return ok ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "far/FarArchive.h"
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
+#include "framework/stream/SafeFile.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -65,7 +66,8 @@ int RunList(const std::string& path, bool json) {
             out["entries"].push_back(std::move(item));
         }
         out["problems"] = archive.GetProblems();
-        std::printf("%s\n", out.dump(2).c_str());
+        std::printf("%s\n",
+                    out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     } else {
         std::printf("version %s, %zu %s\n", variant, entries.size(),
                     entries.size() == 1 ? "entry" : "entries");
@@ -122,9 +124,9 @@ std::string SplitEntryName(const std::string& name, std::vector<std::string>& pa
 // Writes bytes to parts under the folder open as root, creating folders as needed. Nothing is
 // followed that could lead out of root: an existing symbolic link on the way is refused, and the
 // file arrives by a rename, so a link or hard link already at its place is replaced, not written
-// through. Returns why it failed, or an empty string.
+// through. Returns why it failed, or an empty string; shownAs names the file in messages.
 std::string WriteUnder(int root, const std::vector<std::string>& parts,
-                       std::span<const uint8_t> bytes) {
+                       std::span<const uint8_t> bytes, const std::string& shownAs) {
     int folder = ::dup(root);
     if (folder < 0) {
         return std::strerror(errno);
@@ -144,32 +146,15 @@ std::string WriteUnder(int root, const std::vector<std::string>& parts,
         }
         folder = next;
     }
-    const std::string& leaf = parts.back();
-    const std::string temp = "." + leaf.substr(0, 200) + ".tgpart";
-    const int fd =
-        ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const std::string why = std::strerror(errno);
-        ::close(folder);
-        return "cannot create " + temp + ": " + why;
-    }
     std::string why;
-    for (size_t done = 0; done < bytes.size() && why.empty();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno != EINTR) {
-            why = std::strerror(errno);
-        } else if (n > 0) {
-            done += static_cast<size_t>(n);
-        }
-    }
-    if (::close(fd) != 0 && why.empty()) {
-        why = std::strerror(errno);
-    }
-    if (why.empty() && ::renameat(folder, temp.c_str(), folder, leaf.c_str()) != 0) {
-        why = std::strerror(errno);
-    }
-    if (!why.empty()) {
-        ::unlinkat(folder, temp.c_str(), 0);
+    try {
+        // Through a temporary that has no name until it is complete: a killed extraction
+        // leaves nothing that a later one would trip over.
+        CSafeFile out(folder, parts.back(), shownAs);
+        out.Write(bytes.data(), bytes.size());
+        out.Commit();
+    } catch (const CFileException& e) {
+        why = e.GetErrorMessage();
     }
     ::close(folder);
     return why;
@@ -181,7 +166,12 @@ int RunExtract(const std::string& path, const std::vector<std::string>& names,
     if (!Load(path, archive)) {
         return 1;
     }
-    int status = 0;
+    // A damaged archive: what can be extracted is, but the whole is not reported as extracted.
+    // An unreadable entry is named here, among the archive's problems.
+    for (const std::string& problem : archive.GetProblems()) {
+        PrintError(path + ": " + problem);
+    }
+    int status = archive.GetProblems().empty() ? 0 : 1;
     std::vector<size_t> chosen;
     if (names.empty()) {
         for (size_t i = 0; i < archive.GetEntries().size(); ++i) {
@@ -213,16 +203,19 @@ int RunExtract(const std::string& path, const std::vector<std::string>& names,
         const std::string shown = "\"" + FarDisplayName(entry.name) + "\"";
         std::string why;
         if (!entry.IsReadable()) {
-            why = entry.problem;
-        } else if (why = SplitEntryName(entry.name, parts); why.empty()) {
+            continue;  // named with the archive's problems
+        }
+        if (why = SplitEntryName(entry.name, parts); why.empty()) {
             std::string relative;
             for (const std::string& part : parts) {
                 relative += (relative.empty() ? "" : "/") + part;
             }
             if (!written.insert(relative).second) {
                 why = "an entry extracted before has the same path";
-            } else if (why = WriteUnder(root, parts, archive.EntryBytes(index)); why.empty()) {
-                std::printf("%s\n", relative.c_str());
+            } else if (why = WriteUnder(root, parts, archive.EntryBytes(index),
+                                        EscapeControls(outFolder) + "/" + FarDisplayName(relative));
+                       why.empty()) {
+                std::printf("%s\n", FarDisplayName(relative).c_str());
                 continue;
             }
         }

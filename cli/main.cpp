@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "cli/CliText.h"
 #include "cli/Commands.h"
 
 int main(int argc, char** argv) {
@@ -13,16 +14,22 @@ int main(int argc, char** argv) {
     RegisterEditCommands(app, exitCode);
     RegisterFarCommands(app, exitCode);
     RegisterExchangeCommands(app, exitCode);
+    int status = 0;
     try {
         app.parse(argc, argv);
+        status = exitCode;
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        status = app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
-        return 2;
+        status = 2;
     } catch (const std::exception& e) {
         PrintError(e.what());
-        return 1;
+        status = 1;
     }
-    return exitCode;
+    // Output that did not arrive makes the command a failure, whatever it did besides.
+    if (!FinishStandardOutput() && status == 0) {
+        status = 1;
+    }
+    return status;
 }

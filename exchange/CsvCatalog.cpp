@@ -9,6 +9,8 @@
 #include <map>
 
 #include "exchange/CsvTable.h"
+#include "framework/stream/FileException.h"
+#include "framework/stream/SafeFile.h"
 #include "strings/TextCodec.h"
 
 namespace {
@@ -93,16 +95,10 @@ bool WriteCsvCatalog(const std::string& path, const std::vector<TranslationUnit>
                                  unit.fuzzy ? "True" : "False", Guard(unit.context),
                                  Guard(unit.translatorComment), Guard(unit.comment)});
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int savedErrno = errno;
-    if (std::fclose(file) != 0 || !written) {
-        error = path + ": " + std::strerror(written ? errno : savedErrno);
-        std::remove(path.c_str());
+    try {
+        WriteFileSafely(path, text.data(), text.size());
+    } catch (const CFileException& e) {
+        error = e.GetErrorMessage();
         return false;
     }
     return true;

@@ -1,7 +1,9 @@
 #include "exchange/PoCatalog.h"
 
 #include <gettext-po.h>
+#include <sys/mman.h>
 #include <unicode/ucnv.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -12,10 +14,33 @@
 #include <memory>
 #include <stdexcept>
 #include <string_view>
+#include <tuple>
+
+#include "framework/stream/FileException.h"
+#include "framework/stream/SafeFile.h"
 
 namespace {
 
 constexpr const char* kGenerator = "Tallyglass";
+
+// The whole content of the open file fd, from its start.
+bool ReadAll(int fd, std::string& text) {
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+        at += n;
+    }
+}
 
 // What libgettextpo reported while one call ran. The library's handler is a pair of plain
 // functions without a user pointer, so the record is per thread.
@@ -203,6 +228,34 @@ extern "C" const char* __lsan_default_options() {
     return "print_suppressions=0";
 }
 
+// The messages of the PO file at path (the header and obsolete ones are none), or -1 when it
+// does not read without errors. Runs inside the caller's problem scope.
+size_t CountMessages(const std::string& path) {
+    Problems* const outer = t_problems;
+    Problems problems;
+    t_problems = &problems;
+    size_t count = 0;
+    try {
+        const PoFilePtr file(po_file_read(path.c_str(), &kHandler));
+        if (file != nullptr) {
+            const PoIteratorPtr iterator(po_message_iterator(file.get(), nullptr));
+            while (po_message_t message = po_next_message(iterator.get())) {
+                const char* msgid = po_message_msgid(message);
+                if (!po_message_is_obsolete(message) &&
+                    !(msgid[0] == '\0' && po_message_msgctxt(message) == nullptr)) {
+                    ++count;
+                }
+            }
+        } else {
+            problems.failed = true;
+        }
+    } catch (const FatalPoError&) {
+        problems.failed = true;
+    }
+    t_problems = outer;
+    return problems.failed ? static_cast<size_t>(-1) : count;
+}
+
 bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
                     const std::vector<TranslationUnit>& units, std::string& error) {
     Problems problems;
@@ -239,12 +292,40 @@ bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
                 po_message_insert(iterator.get(), message);
             }
         }
-        if (po_file_write(file.get(), path.c_str(), &kHandler) == nullptr && !problems.failed) {
+        // The library writes to a path of its own opening and does not report every write
+        // error: it writes into memory, and the bytes reach the path through the safe path.
+        const int memory = ::memfd_create("catalog", MFD_CLOEXEC);
+        const std::unique_ptr<const int, void (*)(const int*)> closer(
+            &memory, [](const int* fd) { std::ignore = *fd >= 0 && ::close(*fd) == 0; });
+        if (memory < 0) {
             problems.failed = true;
             problems.first = path + ": " + std::strerror(errno);
+        } else {
+            const std::string memoryPath = "/proc/self/fd/" + std::to_string(memory);
+            if (po_file_write(file.get(), memoryPath.c_str(), &kHandler) == nullptr &&
+                !problems.failed) {
+                problems.failed = true;
+                problems.first = path + ": " + std::strerror(errno);
+            }
+            std::string text;
+            if (!problems.failed && !ReadAll(memory, text)) {
+                problems.failed = true;
+                problems.first = path + ": " + std::strerror(errno);
+            }
+            // Nor does it report a write that fell short: what it wrote must read back whole.
+            if (!problems.failed && CountMessages(memoryPath) != units.size()) {
+                problems.failed = true;
+                problems.first = path + ": the catalog could not be written whole.";
+            }
+            if (!problems.failed) {
+                WriteFileSafely(path, text.data(), text.size());
+            }
         }
     } catch (const FatalPoError&) {
         // problems holds the message
+    } catch (const CFileException& e) {
+        problems.failed = true;
+        problems.first = e.GetErrorMessage();
     }
     if (problems.failed) {
         error = problems.first.empty() ? path + ": cannot be written" : problems.first;

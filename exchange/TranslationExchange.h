@@ -92,6 +92,11 @@ struct ShownChange {
 };
 
 // What an import would do: every unit's outcome, the changes, and whether it is refused.
+// Why an import is refused whose texts a resource cannot hold.
+inline constexpr const char* kImportTooLarge =
+    "the import is refused: a text resource would hold more than 65,535 strings (each language "
+    "counted separately; in a UTF-8 resource, each language's); nothing was written.";
+
 struct ImportPlan {
     std::array<size_t, kOutcomeCount> counts{};
     std::vector<UnitReport> reports;    // each unit not applied, with its key

@@ -125,6 +125,23 @@ bool Better(const Reading& a, const Reading& b, size_t fileSize) {
     return a.entries.size() > b.entries.size();
 }
 
+// How many bytes from start (the manifest's end) to end no entry claims, right after the
+// manifest (where records the count leaves out would lie) or after every entry's bytes. Gaps
+// between entries are no damage, after the manifest as before it.
+size_t UnclaimedAfter(const std::vector<FarEntry>& entries, size_t start, size_t end) {
+    size_t first = end;
+    size_t last = start;
+    for (const FarEntry& entry : entries) {
+        const size_t from = std::max<size_t>(entry.offset, start);
+        const size_t to = std::min<size_t>(size_t{entry.offset} + entry.size, end);
+        if (entry.size == entry.sizeAgain && from < to) {
+            first = std::min(first, from);
+            last = std::max(last, to);
+        }
+    }
+    return first == end ? end - start : (first - start) + (end - last);
+}
+
 std::string Quoted(const std::string& name) {
     return "\"" + FarDisplayName(name) + "\"";
 }
@@ -182,6 +199,12 @@ CFarArchive::Status CFarArchive::Load(std::vector<uint8_t> bytes) {
                              std::to_string(m_entries.size()) + " fit.");
     }
     const size_t manifestEnd = reading.complete ? reading.end : all.size();
+    if (const size_t loose = UnclaimedAfter(m_entries, manifestEnd, all.size()); loose != 0) {
+        // Most likely records the count does not cover: a rewrite would drop them.
+        m_problems.push_back(std::to_string(loose) +
+                             " bytes after the manifest belong to no entry; the manifest may "
+                             "count fewer entries than the archive holds.");
+    }
     for (size_t i = 0; i < m_entries.size(); ++i) {
         FarEntry& entry = m_entries[i];
         const size_t offset = entry.offset;

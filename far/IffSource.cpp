@@ -48,6 +48,7 @@ bool CIffSource::Load(const std::string& path, std::string& why) {
     const std::string filePath = inArchive ? inArchive->archive : path;
     m_strName = std::filesystem::path(filePath).filename().string();
     CFile file(filePath, CFile::modeRead);
+    m_identity = IdentityOfDescriptor(file.GetDescriptor());
     std::vector<uint8_t> bytes = ReadAll(file);
     m_items.clear();
     m_replaced.clear();
@@ -131,6 +132,11 @@ bool CIffSource::Write(const std::string& target, std::string& why) const {
     }
     try {
         CSafeFile file(target);
+        if (const std::optional<FileIdentity> now = IdentityOfPath(target);
+            now && m_identity && now->device == m_identity->device &&
+            now->inode == m_identity->inode) {
+            file.SetExpectedIdentity(m_identity);  // the file read: only as it was read
+        }
         file.Write(bytes->data(), bytes->size());
         file.Commit();
     } catch (const CFileException& e) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "far/FarArchive.h"
+#include "framework/stream/FileIdentity.h"
 
 // Where the bytes of IFF files come from and go back to: one loose file, or the IFF entries of
 // a FAR archive (all of them, or the one a "ARCHIVE.far:NAME" argument names). The file is read
@@ -39,8 +40,9 @@ public:
     // The whole file with every replacement: an archive rebuilt once. Nullopt, with why, when the
     // archive cannot be written back (an entry it cannot place, or more than 4 GiB).
     [[nodiscard]] std::optional<std::vector<uint8_t>> Output(std::string& why) const;
-    // Writes Output safely over target (a temporary beside it, renamed). False, with why, when
-    // nothing was written; target is then untouched.
+    // Writes Output safely over target (a temporary beside it, renamed). The file read is not
+    // replaced when it changed on disk since it was read. False, with why, when nothing was
+    // written; target is then untouched.
     [[nodiscard]] bool Write(const std::string& target, std::string& why) const;
 
     // True when bytes start as an IFF file does.
@@ -48,8 +50,9 @@ public:
 
 private:
     bool m_bArchive = false;
-    std::string m_strName;         // the file's name, for messages
-    std::vector<uint8_t> m_loose;  // a loose file's bytes
+    std::string m_strName;                   // the file's name, for messages
+    std::optional<FileIdentity> m_identity;  // of the file as it was read
+    std::vector<uint8_t> m_loose;            // a loose file's bytes
     CFarArchive m_archive;
     std::vector<Item> m_items;
     std::map<size_t, std::vector<uint8_t>> m_replaced;  // by item

@@ -24,6 +24,7 @@
 
 #include "framework/stream/MemFile.h"
 #include "fuzz/FuzzCheck.h"
+#include "iff/Format.h"
 #include "iff/IffFile.h"
 #include "strings/Languages.h"
 #include "strings/StringSet.h"
@@ -55,7 +56,8 @@ void CheckSame(const CStringSet& a, const CStringSet& b) {
 // The set as a file with one STR# chunk, loaded the way the view loads it.
 bool LoadThroughFile(const uint8_t* data, size_t size, CStringSet& set) {
     std::vector<uint8_t> file(kFileHeaderSize, 0);
-    std::memcpy(file.data(), "IFF FILE 2.0", 12);
+    std::copy(kFileSignature.begin(), kFileSignature.end(), file.begin());
+    file[11] = '0';  // version 2.0: no map
     const uint32_t chunkSize = static_cast<uint32_t>(kChunkHeaderSize + size);
     const uint8_t header[12] = {'S',
                                 'T',

@@ -49,6 +49,10 @@ void CByteCursor::Bytes(void* dest, size_t count) {
 }
 
 std::string CByteCursor::CString() {
+    return std::string(CStringView());
+}
+
+std::string_view CByteCursor::CStringView() {
     if (!m_bOk || m_nPos == m_nSize) {
         m_bOk = false;
         return {};
@@ -61,7 +65,7 @@ std::string CByteCursor::CString() {
     }
     const size_t length = static_cast<size_t>(nul - start);
     m_nPos += length + 1;
-    return std::string(reinterpret_cast<const char*>(start), length);
+    return {reinterpret_cast<const char*>(start), length};
 }
 
 void CByteCursor::Skip(size_t count) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // A read cursor over a byte range that never reads past its end. A read that does not fit sets
 // a sticky failure flag, leaves the position where it was and yields zeros, so a whole record
@@ -20,6 +21,8 @@ public:
     void Bytes(void* dest, size_t count);
     // Reads text up to a NUL inside the range and moves past the NUL; fails without one.
     [[nodiscard]] std::string CString();
+    // CString without a copy: the text points into the range.
+    [[nodiscard]] std::string_view CStringView();
     void Skip(size_t count);
     // Moves to an absolute position; fails beyond the end.
     void Seek(size_t position);

@@ -2,19 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
-
-namespace {
-
-std::array<uint8_t, kFileHeaderSize> MakeHeader(std::string_view first, std::string_view second) {
-    // first, one NUL, second: the NUL between the two parts is part of the signature.
-    std::array<uint8_t, kFileHeaderSize> header{};
-    std::memcpy(header.data(), first.data(), first.size());
-    std::memcpy(header.data() + first.size() + 1, second.data(), second.size());
-    return header;
-}
-
-}  // namespace
 
 void AppendU16LE(std::vector<uint8_t>& out, uint16_t v) {
     uint8_t bytes[2];
@@ -33,16 +20,10 @@ void AppendBytes(std::vector<uint8_t>& out, const void* data, size_t count) {
     out.insert(out.end(), bytes, bytes + count);
 }
 
-const std::array<uint8_t, kFileHeaderSize>& SavedFileHeader() {
-    // 34 + 1 + 28 + 1 = 64 bytes; the "996" and the final NUL make way for the map offset.
-    static const auto header =
-        MakeHeader("IFF FILE 2.5:TYPE FOLLOWED BY SIZE", " KORVA TELLMARK & MAXIS 1996");
-    return header;
-}
-
-const std::array<uint8_t, kFileHeaderSize>& TemplateFileHeader() {
-    static const auto header =
-        MakeHeader("IFF FILE 2.5:TYPE FOLLOWED BY SIZE", " KORVA TELLMARX & MAXIS 1");
+std::array<uint8_t, kFileHeaderSize> MakeFileHeader(uint32_t mapOffset) {
+    std::array<uint8_t, kFileHeaderSize> header{};
+    std::copy(kFileSignature.begin(), kFileSignature.end(), header.begin());
+    PutU32BE(header.data() + kMapOffsetField, mapOffset);
     return header;
 }
 

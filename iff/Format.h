@@ -70,10 +70,21 @@ inline constexpr uint16_t kMapFlags = kFlagResourceMap;
 // The map's magic as it stands in the payload: kTypeResourceMap stored little-endian.
 inline constexpr std::array<uint8_t, 4> kMapMagic = {'p', 'm', 's', 'r'};
 
-// The header written by every save: bytes 60-63 are later overwritten with the map offset.
-[[nodiscard]] const std::array<uint8_t, kFileHeaderSize>& SavedFileHeader();
-// The header held before any file has been read: the first 60 bytes of a signature, then zeros.
-[[nodiscard]] const std::array<uint8_t, kFileHeaderSize>& TemplateFileHeader();
+// Bytes 0-59 of every file header written: the signature that the game's files carry and that
+// other readers of the format compare exactly. The NUL after "SIZE" belongs to it.
+inline constexpr size_t kFileSignatureSize = 60;
+inline constexpr std::array<uint8_t, kFileSignatureSize> kFileSignature = [] {
+    constexpr char text[] = "IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 JAMIE DOORNBOS & MAXIS 1";
+    static_assert(sizeof(text) == kFileSignatureSize + 1);
+    std::array<uint8_t, kFileSignatureSize> bytes{};
+    for (size_t i = 0; i < kFileSignatureSize; ++i) {
+        bytes[i] = static_cast<uint8_t>(text[i]);
+    }
+    return bytes;
+}();
+
+// A version 2.5 file header: the signature, then mapOffset big-endian in bytes 60-63.
+[[nodiscard]] std::array<uint8_t, kFileHeaderSize> MakeFileHeader(uint32_t mapOffset);
 
 // Decodes the 76 bytes at raw; the name keeps its 64 raw bytes.
 [[nodiscard]] ChunkHeader DecodeChunkHeader(const uint8_t* raw);

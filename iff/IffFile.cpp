@@ -5,15 +5,14 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
-#include "iff/ByteCursor.h"
 #include "iff/ChunkStore.h"
 #include "iff/Format.h"
+#include "iff/ResourceMap.h"
 
 namespace {
 
@@ -23,75 +22,9 @@ CChunkStore& Store() {
     return CChunkStore::Instance();
 }
 
-uint64_t KeyOf(const CChunkRecord& record) {
-    return (static_cast<uint64_t>(record.type) << 16) | record.id;
-}
-
-// Tells, for the entries of a chunk list taken in order, which is the first with its type and id
-// (maps left out). Keys repeat only after a late header read changed one, so the keys are only
-// gathered from the moment the file says they may repeat.
-class CFirstOfKey {
-public:
-    explicit CFirstOfKey(const std::vector<ChunkHandle>& chunks) : m_chunks(chunks) {}
-
-    // record is the entry at index; keysMayRepeat is the file's flag as it stands now.
-    [[nodiscard]] bool IsFirst(size_t index, const CChunkRecord& record, bool keysMayRepeat) {
-        if (!m_bGathering) {
-            if (!keysMayRepeat) {
-                return true;
-            }
-            // The entries before index were all distinct when they were passed.
-            m_bGathering = true;
-            m_seen.Reserve(m_chunks.size());
-            for (size_t before = 0; before < index; ++before) {
-                const CChunkRecord* earlier = Store().Resolve(Store().GetTarget(m_chunks[before]));
-                if (earlier != nullptr && earlier->type != kTypeResourceMap) {
-                    m_seen.InsertIfAbsent(KeyOf(*earlier), 0);
-                }
-            }
-        }
-        return m_seen.TryInsert(KeyOf(record), 0);
-    }
-
-private:
-    const std::vector<ChunkHandle>& m_chunks;
-    CChunkIndex m_seen;
-    bool m_bGathering = false;
-};
-
-// The entries a map payload lists completely, by the rules ParseResourceMap reads them with, so
-// that the chunk list and its index are sized once. Costs a walk over the map's bytes only.
-size_t CountMapEntries(const uint8_t* payload, uint32_t size) {
-    CByteCursor cursor(payload, size);
-    cursor.Seek(kMapTypeCountOffset);
-    const uint32_t typeCount = cursor.U32LE();
-    size_t count = 0;
-    for (uint32_t group = 0; group < typeCount && cursor.Has(kMapGroupSize); ++group) {
-        cursor.Skip(4);
-        const uint32_t entryCount = cursor.U32LE();
-        for (uint32_t entry = 0; entry < entryCount; ++entry) {
-            if (!cursor.Has(kMapEntryFixedSize)) {
-                return count;
-            }
-            cursor.Skip(kMapEntryFixedSize);
-            const auto* name = payload + cursor.Position();
-            const void* nul = std::memchr(name, 0, cursor.Remaining());
-            if (nul == nullptr) {
-                return count;
-            }
-            cursor.Skip(static_cast<size_t>(static_cast<const uint8_t*>(nul) - name) + 1);
-            if ((cursor.Position() & 1) != 0 && cursor.Remaining() != 0) {
-                cursor.Skip(1);
-            }
-            ++count;
-        }
-    }
-    return count;
-}
-
 }  // namespace
 
-CIffFile::CIffFile() : m_header(TemplateFileHeader()) {}
+CIffFile::CIffFile() : m_header(MakeFileHeader(0)) {}
 
 CIffFile::~CIffFile() {
     Reset();
@@ -151,7 +84,7 @@ void CIffFile::Reset() {
     m_index.Clear();
     m_bIndexDirty = false;
     m_bKeysMayRepeat = false;
-    m_header = TemplateFileHeader();
+    m_header = MakeFileHeader(0);
     // No record points into the snapshot any more; while a source is attached it still serves
     // header reads by offset.
     if (!m_pSource) {
@@ -311,59 +244,40 @@ void CIffFile::ReadResourceMap(bool readMapHeaders) {
 }
 
 void CIffFile::ParseResourceMap(const uint8_t* payload, uint32_t size, bool readMapHeaders) {
-    CByteCursor cursor(payload, size);
-    std::array<uint8_t, 4> magic{};
-    cursor.Seek(kMapMagicOffset);
-    cursor.Bytes(magic.data(), magic.size());
-    if (!cursor.Ok() || magic != kMapMagic) {
+    CResourceMapWalk walk(payload, size);
+    if (!walk.IsMap()) {
         return;
     }
     // Sized once: a file of 100,000 chunks would otherwise rehash the index many times.
-    const size_t entries = CountMapEntries(payload, size);
+    MapEntry entry;
+    size_t entries = 0;
+    for (CResourceMapWalk counter(payload, size); counter.Next(entry);) {
+        ++entries;
+    }
     m_chunks.reserve(entries + 1);
     m_index.Reserve(entries + 1);
-    cursor.Seek(kMapTypeCountOffset);
-    const uint32_t typeCount = cursor.U32LE();
     CChunkStore& store = Store();
-    // The parse stops at the first group or entry that does not fit in the payload completely;
-    // the entries before it stay registered.
-    for (uint32_t group = 0; group < typeCount && cursor.Has(kMapGroupSize); ++group) {
-        const ChunkType type = cursor.U32LE();
-        const uint32_t entryCount = cursor.U32LE();
-        for (uint32_t entry = 0; entry < entryCount; ++entry) {
-            if (!cursor.Has(kMapEntryFixedSize)) {
-                return;
-            }
-            const uint32_t offset = cursor.U32LE();
-            const uint16_t id = cursor.U16LE();
-            const uint16_t flags = cursor.U16LE();
-            const std::string name = cursor.CString();
-            if (!cursor.Ok()) {
-                return;
-            }
-            // A pad byte that would lie past the end of the payload is simply absent.
-            if ((cursor.Position() & 1) != 0 && cursor.Remaining() != 0) {
-                cursor.Skip(1);
-            }
-            const ChunkHandle handle = store.RegisterMapEntry(type, id, flags, name, 0);
-            CChunkRecord* record = RecordOf(handle);
-            if (record == nullptr) {
-                continue;
-            }
-            // An offset near 2^32 wraps here and back again when the header is read at
-            // offset - 76; the read then fails on the source length.
-            record->offset = offset + kChunkHeaderSize;
-            if (!readMapHeaders) {
-                static_cast<void>(AddChunk(handle));
-                continue;
-            }
-            ChunkHeader header;
-            if (ReadChunkHeader(header, offset) && header.size >= kChunkHeaderSize) {
-                TakeHeader(*record, header);
-                static_cast<void>(AddChunk(handle));
-            } else {
-                static_cast<void>(store.Release(handle));
-            }
+    // The entries before the first one that does not fit stay registered.
+    while (walk.Next(entry)) {
+        const ChunkHandle handle =
+            store.RegisterMapEntry(entry.type, entry.id, entry.flags, std::string(entry.name), 0);
+        CChunkRecord* record = RecordOf(handle);
+        if (record == nullptr) {
+            continue;
+        }
+        // An offset near 2^32 wraps here and back again when the header is read at
+        // offset - 76; the read then fails on the source length.
+        record->offset = entry.offset + kChunkHeaderSize;
+        if (!readMapHeaders) {
+            static_cast<void>(AddChunk(handle));
+            continue;
+        }
+        ChunkHeader header;
+        if (ReadChunkHeader(header, entry.offset) && header.size >= kChunkHeaderSize) {
+            TakeHeader(*record, header);
+            static_cast<void>(AddChunk(handle));
+        } else {
+            static_cast<void>(store.Release(handle));
         }
     }
 }
@@ -756,9 +670,6 @@ bool CIffFile::CopyPayload(ChunkHandle handle, void* dest) {
     return true;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Writing
-
 bool CIffFile::ReplaceChunkData(ChunkType type, uint16_t id, CFile& stream) {
     ChunkHandle handle = 0;
     if (!FindChunk(handle, type, id)) {
@@ -790,277 +701,5 @@ bool CIffFile::ReplaceChunkData(ChunkType type, uint16_t id, CFile& stream) {
     record->headerRead = true;
     record->loaded = true;
     UpdateTypeList(type);
-    return true;
-}
-
-bool CIffFile::Save(CFile* file) {
-    m_pWriteError.reset();
-    m_header = SavedFileHeader();
-    CFile* target = file != nullptr ? file : m_pSource.get();
-    if (target == nullptr) {
-        return false;
-    }
-    const bool intoSource = target == m_pSource.get();
-    // A save into the source must not stop half way for a payload it cannot read.
-    if (intoSource && !LoadAll()) {
-        return false;
-    }
-    target->SetLength(0);
-    target->Seek(0, CFile::begin);
-    if (intoSource) {
-        // The snapshot is the old content from here on; offsets now name the new one.
-        m_bSnapshotReadable = false;
-    }
-    target->Write(m_header.data(), m_header.size());
-    if (!WriteChunks(*target)) {
-        return false;
-    }
-    const bool done = WriteResourceMap(*target);
-    if (intoSource) {
-        m_nSourceLength =
-            static_cast<uint32_t>(std::min<uint64_t>(target->GetPosition(), kMaxOffset));
-    }
-    return done;
-}
-
-namespace {
-
-// Gathers chunks for one gathered write per megabyte or so: a large payload goes to the file
-// straight from where it lies (its slice of the snapshot); headers and small payloads are copied
-// into a staging block first, since handing the kernel hundreds of thousands of parts of a few
-// hundred bytes costs more than the copy. Payload pointers must stay valid until Flush.
-class CChunkGather {
-public:
-    explicit CChunkGather(CFile& file) : m_file(file) {}
-
-    // 76 bytes to encode the next header into.
-    [[nodiscard]] uint8_t* NextHeader() { return Stage(kChunkHeaderSize); }
-    void AddPayload(const uint8_t* data, size_t size) {
-        if (size == 0) {
-            return;
-        }
-        if (size < kDirect) {
-            std::memcpy(Stage(size), data, size);
-            return;
-        }
-        if (m_nParts == kParts) {
-            Flush();
-        }
-        m_parts[m_nParts++] = {data, size};
-        m_bLastStaged = false;
-    }
-    // Writes what is gathered; stream errors pass.
-    void Flush() {
-        const size_t count = m_nParts;
-        m_nParts = 0;
-        m_nFill = 0;
-        m_bLastStaged = false;
-        if (count != 0) {
-            m_file.WriteGather(m_parts.data(), count);
-        }
-    }
-
-private:
-    static constexpr size_t kStaging = 1024 * 1024;
-    static constexpr size_t kDirect = 16 * 1024;  // payloads from this size on are not copied
-    static constexpr size_t kParts = 1024;
-
-    // count bytes at the end of the staging block, which the next write takes in order.
-    uint8_t* Stage(size_t count) {
-        if (count > m_staging.size() - m_nFill || (!m_bLastStaged && m_nParts == kParts)) {
-            Flush();
-            // Grown only while empty (the parts point into it), doubling up to its size, so
-            // that saving a small file does not take the whole block.
-            if (count > m_staging.size()) {
-                m_staging.resize(
-                    std::min(kStaging, std::max({count, 2 * m_staging.size(), size_t{4096}})));
-            } else if (m_staging.size() < kStaging) {
-                m_staging.resize(std::min(kStaging, 2 * m_staging.size()));
-            }
-        }
-        uint8_t* at = m_staging.data() + m_nFill;
-        if (m_bLastStaged) {
-            m_parts[m_nParts - 1].size += count;
-        } else {
-            m_parts[m_nParts++] = {at, count};
-            m_bLastStaged = true;
-        }
-        m_nFill += count;
-        return at;
-    }
-
-    CFile& m_file;
-    std::vector<uint8_t> m_staging;
-    std::array<ConstBuffer, kParts> m_parts{};
-    size_t m_nFill = 0;
-    size_t m_nParts = 0;
-    bool m_bLastStaged = false;  // the last part is the staging block's end
-};
-
-}  // namespace
-
-bool CIffFile::WriteChunks(CFile& file) {
-    CFirstOfKey written(m_chunks);
-    // Chunks follow each other from the stream's end with no gap.
-    uint64_t at = file.GetLength();
-    file.Seek(static_cast<int64_t>(at), CFile::begin);
-    auto gather = std::make_unique<CChunkGather>(file);
-    // What was gathered is written before a failure is returned, as an unbuffered stream would
-    // have it; a stream error is kept for the caller.
-    const auto finish = [&](bool result) {
-        try {
-            gather->Flush();
-        } catch (const CFileException& error) {
-            m_pWriteError = std::make_unique<CFileException>(error);
-            return false;
-        }
-        return result;
-    };
-    for (size_t index = 0; index < m_chunks.size(); ++index) {
-        CChunkRecord* record = RecordOf(m_chunks[index]);
-        if (record == nullptr) {
-            return finish(false);
-        }
-        if (record->type == kTypeResourceMap) {
-            continue;
-        }
-        if (!record->headerRead && !ReadRecordHeader(*record)) {
-            return finish(false);
-        }
-        if (record->type == kTypeResourceMap) {
-            continue;
-        }
-        // A header read late can give a chunk the type and id of one before it (a map that
-        // disagrees with the file). Look-ups and edits only ever reach the first; written too,
-        // the later one would displace it when the file is opened again.
-        if (!written.IsFirst(index, *record, m_bKeysMayRepeat)) {
-            continue;
-        }
-        if (!LoadRecord(*record)) {
-            return finish(false);
-        }
-        // Offsets in the container are 32-bit: a chunk that would end beyond them cannot be
-        // listed in the map, so the save fails instead of writing a file that lies.
-        if (at > kMaxOffset - kChunkHeaderSize ||
-            record->size > kMaxOffset - kChunkHeaderSize - at) {
-            return finish(false);
-        }
-        record->offset = static_cast<uint32_t>(at + kChunkHeaderSize);
-        try {
-            EncodeChunkHeader(CChunkStore::HeaderOf(*record), gather->NextHeader());
-        } catch (const CFileException& error) {
-            m_pWriteError = std::make_unique<CFileException>(error);
-            return false;
-        }
-        gather->AddPayload(record->data, record->size);
-        at += kChunkHeaderSize + uint64_t{record->size};
-    }
-    return finish(true);
-}
-
-bool CIffFile::WriteChunkHeader(CFile& file, const ChunkHeader& header, uint32_t offset) {
-    uint8_t raw[kChunkHeaderSize];
-    EncodeChunkHeader(header, raw);
-    try {
-        file.Seek(offset, CFile::begin);
-        file.Write(raw, sizeof(raw));
-    } catch (const CFileException& error) {
-        m_pWriteError = std::make_unique<CFileException>(error);
-        return false;
-    }
-    return true;
-}
-
-bool CIffFile::WriteResourceMap(CFile& file) {
-    RebuildTypeList();
-    const uint64_t mapOffset = file.GetPosition();
-
-    // One pass gathers each type's loaded chunks in chunk-list order, so the map costs the
-    // same for two types and for thousands.
-    bool hasOldMap = false;
-    std::vector<std::vector<const CChunkRecord*>> groups(m_types.size());
-    std::unordered_map<ChunkType, size_t> groupOf;
-    if (m_types.size() > 1) {
-        groupOf.reserve(m_types.size());
-        for (size_t group = 0; group < m_types.size(); ++group) {
-            groupOf.emplace(m_types[group], group);
-        }
-    }
-    CFirstOfKey listed(m_chunks);
-    // Chunks of one type tend to stand together: the last group found is tried first.
-    ChunkType lastType = m_types.empty() ? 0 : m_types.front();
-    size_t lastGroup = 0;
-    size_t entryBytes = 0;
-    for (size_t index = 0; index < m_chunks.size(); ++index) {
-        const CChunkRecord* record = RecordOf(m_chunks[index]);
-        if (record == nullptr) {
-            continue;
-        }
-        hasOldMap = hasOldMap || record->type == kTypeResourceMap;
-        // The chunks WriteChunks passed over as duplicates are not in the file.
-        if (record->type != kTypeResourceMap && !listed.IsFirst(index, *record, m_bKeysMayRepeat)) {
-            continue;
-        }
-        if (!record->loaded) {
-            continue;
-        }
-        if (record->type != lastType) {
-            lastType = record->type;
-            lastGroup = groupOf.at(lastType);
-        }
-        groups[lastGroup].push_back(record);
-        // Offset, id, flags, the name, its NUL and at most one pad byte.
-        entryBytes += kMapEntryFixedSize + record->name.size() + 2;
-    }
-
-    std::vector<uint8_t> map(kChunkHeaderSize);
-    map.reserve(kChunkHeaderSize + kMapFixedSize + kMapGroupSize * m_types.size() + entryBytes);
-    ChunkHeader header;
-    header.type = kTypeResourceMap;
-    header.flags = kMapFlags;
-    EncodeChunkHeader(header, map.data());
-    AppendU32LE(map, 0);  // reserved
-    AppendU32LE(map, 0);  // version
-    AppendBytes(map, kMapMagic.data(), kMapMagic.size());
-    AppendU32LE(map, 0);  // size, filled in below
-    AppendU32LE(map, static_cast<uint32_t>(m_types.size() - (hasOldMap ? 1 : 0)));
-    for (size_t group = 0; group < m_types.size(); ++group) {
-        const ChunkType type = m_types[group];
-        if (type == kTypeResourceMap) {
-            continue;
-        }
-        const auto& records = groups[group];
-        AppendU32LE(map, type);
-        AppendU32LE(map, static_cast<uint32_t>(records.size()));
-        for (const CChunkRecord* record : records) {
-            // Entries start at even offsets within the map, so the pad follows an even name.
-            const size_t nameBytes = record->name.size() + 1;
-            const size_t bytes = kMapEntryFixedSize + nameBytes + ((nameBytes & 1) != 0 ? 1 : 0);
-            const size_t at = map.size();
-            map.resize(at + bytes);
-            uint8_t* entry = map.data() + at;
-            PutU32LE(entry, record->offset - kChunkHeaderSize);
-            PutU16LE(entry + 4, record->id);
-            PutU16LE(entry + 6, record->flags);
-            std::memcpy(entry + kMapEntryFixedSize, record->name.data(), nameBytes - 1);
-            entry[kMapEntryFixedSize + nameBytes - 1] = 0;
-            if (bytes != kMapEntryFixedSize + nameBytes) {
-                entry[bytes - 1] = kMapPadByte;
-            }
-        }
-    }
-    const auto mapSize = static_cast<uint32_t>(map.size());
-    PutU32LE(map.data() + kChunkHeaderSize + kMapSizeOffset, mapSize);
-    PutU32BE(map.data() + 4, mapSize);
-
-    file.Seek(static_cast<int64_t>(mapOffset), CFile::begin);
-    file.Write(map.data(), map.size());
-    // The header's offset goes in last: a save that stops earlier leaves "996" and a NUL there,
-    // which no reader takes for a map.
-    uint8_t offsetField[4];
-    PutU32BE(offsetField, static_cast<uint32_t>(mapOffset));
-    file.Seek(kMapOffsetField, CFile::begin);
-    file.Write(offsetField, sizeof(offsetField));
-    file.SeekToEnd();
     return true;
 }

@@ -187,7 +187,7 @@ class IffWriter {
 public:
     explicit IffWriter(std::string_view version = "2.5") {
         static constexpr char kLiteral[] =
-            "IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 KORVA TELLMARK & MAXIS 1996";
+            "IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 JAMIE DOORNBOS & MAXIS 1996";
         static_assert(sizeof(kLiteral) == 64);  // with the final NUL
         std::string header(kLiteral, sizeof(kLiteral));
         header.replace(9, 3, version);

@@ -135,6 +135,9 @@ bool CDocument::OnSaveDocument(const std::string& path) {
     std::vector<std::string> lostAttributes;
     try {
         std::unique_ptr<CSafeFile> target = CreateTargetFile(path);
+        if (m_bRefuseChanged && m_diskIdentity && IsFileWeRead(path)) {
+            target->SetExpectedIdentity(m_diskIdentity);
+        }
         CArchive archive(target.get(), CArchive::store);
         Serialize(archive);
         target->Commit();
@@ -166,6 +169,15 @@ bool CDocument::OnSaveDocument(const std::string& path) {
                                       m_strAppTitle, MB_OK | MB_ICONEXCLAMATION));
     }
     return true;
+}
+
+bool CDocument::IsFileWeRead(const std::string& path) const {
+    if (path == m_strPathName) {
+        return true;
+    }
+    const std::optional<FileIdentity> now = IdentityOfPath(path);
+    return now && m_diskIdentity && now->device == m_diskIdentity->device &&
+           now->inode == m_diskIdentity->inode;
 }
 
 bool CDocument::HasChangedOnDisk() const {

@@ -100,6 +100,10 @@ public:
     // longer that one: rewritten, replaced or deleted by someone else since.
     [[nodiscard]] bool HasChangedOnDisk() const;
 
+    // Makes a save over the file the contents came from refuse, writing nothing, when that file
+    // changed on disk since it was read (the command line, which cannot ask; the editor asks).
+    void SetRefuseChangedOnDisk(bool refuse) { m_bRefuseChanged = refuse; }
+
     // True when the last OnOpenDocument got past opening the file, so the document's previous
     // contents were deleted whether or not loading then succeeded.
     [[nodiscard]] bool LastOpenReplacedContents() const { return m_bContentsReplaced; }
@@ -138,6 +142,10 @@ protected:
     [[nodiscard]] virtual bool CanOpenSource(CFile& file, const std::string& path);
 
 private:
+    // Whether path names the file the contents came from: the document's path, or that file
+    // under another name.
+    [[nodiscard]] bool IsFileWeRead(const std::string& path) const;
+
     std::string m_strPathName;
     std::string m_strTitle;
     std::string m_strAppTitle = "Tallyglass";
@@ -145,6 +153,7 @@ private:
     std::function<void(bool)> m_modifiedChanged;
     bool m_bContentsReplaced = false;
     bool m_bSaveAsRequired = false;
+    bool m_bRefuseChanged = false;
     std::vector<CView*> m_views;
     IMessageBoxService* m_pMessageBox = nullptr;
     TargetFactory m_targetFactory;

@@ -22,6 +22,8 @@ const char* const kTexts[] = {
     "Disk full while accessing %1.",
     "An attempt was made to access %1 past its end.",
     "%1 is not a regular file.",
+    "%1 changed on disk since it was read; nothing was written.",
+    "The folder %1 cannot be written to.",
 };
 
 }  // namespace
@@ -81,7 +83,7 @@ std::string CFileException::GetErrorMessage() const {
 }
 
 std::string CFileException::MessageFor(int cause, const std::string& path) {
-    if (cause < 0 || cause > notRegularFile) {
+    if (cause < 0 || cause > folderDenied) {
         cause = genericException;
     }
     std::string text = kTexts[cause];

@@ -25,6 +25,10 @@ public:
         endOfFile = 14,
         // Beyond the classic causes: a folder, FIFO, socket or device where a file was expected.
         notRegularFile = 15,
+        // Another process replaced or rewrote the file between our read and our save.
+        changedOnDisk = 16,
+        // The folder that was to hold the file refused it (no write permission, read-only).
+        folderDenied = 17,
     };
 
     CFileException(int cause, std::string path, int osError = 0);

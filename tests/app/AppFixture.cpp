@@ -27,7 +27,8 @@ void PutU32BE(std::vector<uint8_t>& out, uint32_t v) {
 
 std::vector<uint8_t> BuildIff(const std::vector<TestResource>& resources) {
     std::vector<uint8_t> out;
-    const std::string signature = "IFF FILE 2.0:TYPE FOLLOWED BY SIZE";
+    const std::string signature("IFF FILE 2.0:TYPE FOLLOWED BY SIZE\0 JAMIE DOORNBOS & MAXIS 1",
+                                60);
     out.insert(out.end(), signature.begin(), signature.end());
     out.resize(64, 0);
     for (const TestResource& resource : resources) {

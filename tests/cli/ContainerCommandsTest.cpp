@@ -295,7 +295,7 @@ TEST_P(ResaveExamples, KeepsEveryLiveChunkAndSettles) {
     const auto bytes = ReadBytes(first);
     ASSERT_GE(bytes.size(), 64u);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 60),
-              std::string("IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 KORVA TELLMARK & MAXIS 1", 60));
+              std::string("IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 JAMIE DOORNBOS & MAXIS 1", 60));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -24,14 +25,16 @@ TEST(Format, ByteOrders) {
     EXPECT_EQ(std::string(out, out + 4), "STR#");
 }
 
-TEST(Format, FileHeaders) {
-    const auto& saved = SavedFileHeader();
-    EXPECT_EQ(std::string(saved.begin(), saved.begin() + 34), "IFF FILE 2.5:TYPE FOLLOWED BY SIZE");
-    EXPECT_EQ(saved[34], 0);
-    EXPECT_EQ(std::string(saved.begin() + 35, saved.begin() + 63), " KORVA TELLMARK & MAXIS 1996");
-    EXPECT_EQ(saved[63], 0);
-    const auto& blank = TemplateFileHeader();
-    EXPECT_EQ(std::string(blank.begin() + 35, blank.begin() + 60), " KORVA TELLMARX & MAXIS 1");
+TEST(Format, FileHeaderCarriesTheSignatureOtherReadersCompare) {
+    const uint8_t expected[60] = {
+        0x49, 0x46, 0x46, 0x20, 0x46, 0x49, 0x4C, 0x45, 0x20, 0x32, 0x2E, 0x35, 0x3A, 0x54, 0x59,
+        0x50, 0x45, 0x20, 0x46, 0x4F, 0x4C, 0x4C, 0x4F, 0x57, 0x45, 0x44, 0x20, 0x42, 0x59, 0x20,
+        0x53, 0x49, 0x5A, 0x45, 0x00, 0x20, 0x4A, 0x41, 0x4D, 0x49, 0x45, 0x20, 0x44, 0x4F, 0x4F,
+        0x52, 0x4E, 0x42, 0x4F, 0x53, 0x20, 0x26, 0x20, 0x4D, 0x41, 0x58, 0x49, 0x53, 0x20, 0x31};
+    EXPECT_TRUE(std::equal(kFileSignature.begin(), kFileSignature.end(), expected));
+    const auto header = MakeFileHeader(0x01020304);
+    EXPECT_TRUE(std::equal(header.begin(), header.begin() + 60, expected));
+    EXPECT_EQ(ReadU32BE(header.data() + 60), 0x01020304u);
 }
 
 // The name field: what a header holds, what a record makes of it, what is written back.

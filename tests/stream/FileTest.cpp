@@ -136,6 +136,8 @@ TEST(FileException, EveryCauseHasItsText) {
         {13, "Disk full while accessing f.iff."},
         {14, "An attempt was made to access f.iff past its end."},
         {15, "f.iff is not a regular file."},
+        {16, "f.iff changed on disk since it was read; nothing was written."},
+        {17, "The folder f.iff cannot be written to."},
     };
     for (const auto& [cause, text] : texts) {
         EXPECT_EQ(CFileException(cause, "f.iff").GetErrorMessage(), text) << cause;
@@ -143,7 +145,7 @@ TEST(FileException, EveryCauseHasItsText) {
     EXPECT_EQ(CFileException(CFileException::accessDenied, "").GetErrorMessage(),
               "Access to an unnamed file was denied.");
     // A cause outside the table reads as the generic one rather than indexing past the texts.
-    EXPECT_EQ(CFileException(16, "f.iff").GetErrorMessage(),
+    EXPECT_EQ(CFileException(18, "f.iff").GetErrorMessage(),
               "An unknown error occurred while accessing f.iff.");
     EXPECT_EQ(CFileException(99, "f.iff").GetErrorMessage(),
               "An unknown error occurred while accessing f.iff.");

@@ -1,16 +1,23 @@
 #include "framework/stream/SafeFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "framework/stream/FileException.h"
+#include "framework/stream/FileIdentity.h"
 #include "tests/support/FailingSafeFile.h"
 #include "tests/support/TempFolder.h"
 
@@ -217,8 +224,8 @@ TEST(SafeFile, ATargetThatIsNotARegularFileIsRefused) {
             CSafeFile out(target);
             FAIL() << name;
         } catch (const CFileException& e) {
-            EXPECT_EQ(e.m_cause, CFileException::accessDenied) << name;
-            EXPECT_EQ(e.GetErrorMessage(), "Access to " + target + " was denied.");
+            EXPECT_EQ(e.m_cause, CFileException::notRegularFile) << name;
+            EXPECT_EQ(e.GetErrorMessage(), target + " is not a regular file.");
         }
     }
     struct stat st {};
@@ -253,6 +260,170 @@ TEST(SafeFile, ARelativeTargetIsWrittenInTheCurrentFolder) {
     std::filesystem::current_path(previous);
     EXPECT_EQ(ReadBytes(folder / "here.iff"), kNew);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"here.iff"});
+}
+
+// Where a save in a child process is stopped: at its k-th write, or at the rename.
+struct KillCase {
+    const char* label;
+    int signal;
+    bool atRename;
+    // What the folder then holds besides the target: a kill leaves the named temporary of the
+    // rename's moment (taken by the next save); SIGTERM's handler removes it.
+    bool leftover;
+};
+
+class SafeFileKilled : public ::testing::TestWithParam<KillCase> {};
+
+// A safe file that stops its process where the case says.
+class CStoppingSafeFile : public CSafeFile {
+public:
+    CStoppingSafeFile(const std::string& target, int stopAtWrite, bool stopAtRename, int signal)
+        : CSafeFile(target), m_nStop(stopAtWrite), m_bAtRename(stopAtRename), m_nSignal(signal) {}
+    void Write(const void* buffer, size_t count) override {
+        if (++m_nWrites == m_nStop) {
+            ::raise(m_nSignal);
+        }
+        CSafeFile::Write(buffer, count);
+    }
+
+protected:
+    void RenameOver(const std::string& from, const std::string& to) override {
+        if (m_bAtRename) {
+            ::raise(m_nSignal);
+        }
+        CSafeFile::RenameOver(from, to);
+    }
+
+private:
+    int m_nStop;
+    int m_nWrites = 0;
+    bool m_bAtRename;
+    int m_nSignal;
+};
+
+TEST_P(SafeFileKilled, AtEveryWriteLeavesTheOldFileAndNothingElse) {
+    const KillCase& row = GetParam();
+    TempFolder folder;
+    const std::string target = folder / "file.iff";
+    const std::vector<uint8_t> chunk(4096, 0x5A);
+    constexpr int kWrites = 6;
+    for (int stop = 1; stop <= (row.atRename ? 1 : kWrites); ++stop) {
+        WriteBytes(target, kOld);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            CStoppingSafeFile out(target, row.atRename ? 0 : stop, row.atRename, row.signal);
+            for (int i = 0; i < kWrites; ++i) {
+                WriteAll(out, chunk);
+            }
+            out.Commit();
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << stop;
+        EXPECT_EQ(WTERMSIG(status), row.signal);
+        EXPECT_EQ(ReadBytes(target), kOld) << stop;
+        const std::vector<std::string> names = folder.Names();
+        EXPECT_EQ(names.size(), row.leftover ? 2u : 1u) << stop;
+        // The next save of the target takes a leftover of ours away.
+        CSafeFile next(target);
+        WriteAll(next, kNew);
+        next.Commit();
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"file.iff"}) << stop;
+        EXPECT_EQ(ReadBytes(target), kNew);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, SafeFileKilled,
+                         ::testing::Values(KillCase{"KillAtEachWrite", SIGKILL, false, false},
+                                           KillCase{"TermAtEachWrite", SIGTERM, false, false},
+                                           KillCase{"IntAtEachWrite", SIGINT, false, false},
+                                           KillCase{"KillAtTheRename", SIGKILL, true, true},
+                                           KillCase{"TermAtTheRename", SIGTERM, true, false},
+                                           KillCase{"IntAtTheRename", SIGINT, true, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// Only the target's own temporary names are cleared, and only those no living writer holds.
+TEST(SafeFile, LeftoversOfOursGoButLookalikesAndLiveTemporariesStay) {
+    TempFolder folder;
+    const std::string target = folder / "file.iff";
+    WriteBytes(target, kOld);
+    for (const char* name : {".file.iff.tg-Abc123", ".other.iff.tg-Zz0Zz0", ".file.iff.backup",
+                             ".file.iff.tg-short", "file.iff.tg-Abc123"}) {
+        WriteBytes(folder / name, kOld);
+    }
+    // A writer of another process, alive: its temporary is locked.
+    const std::string live = folder / ".file.iff.tg-L1veL1";
+    WriteBytes(live, kOld);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        const int fd = ::open(live.c_str(), O_RDONLY);
+        ::flock(fd, LOCK_EX);
+        char byte = 1;
+        std::ignore = ::write(ready[1], &byte, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    {
+        CSafeFile out(target);
+        WriteAll(out, kNew);
+        out.Commit();
+    }
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{
+                                  ".file.iff.backup", ".file.iff.tg-L1veL1", ".file.iff.tg-short",
+                                  ".other.iff.tg-Zz0Zz0", "file.iff", "file.iff.tg-Abc123"}));
+}
+
+// While it is written, the temporary has no name: nothing for a killed process to leave.
+TEST(SafeFile, TheTemporaryHasNoNameWhileItIsWritten) {
+    TempFolder folder;
+    const std::string target = folder / "file.iff";
+    WriteBytes(target, kOld);
+    CSafeFile out(target);
+    WriteAll(out, kNew);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"file.iff"});
+    out.Commit();
+    EXPECT_EQ(ReadBytes(target), kNew);
+}
+
+TEST(SafeFile, ATargetChangedSinceItWasReadIsNotReplaced) {
+    TempFolder folder;
+    const std::string target = folder / "file.iff";
+    WriteBytes(target, kOld);
+    const std::optional<FileIdentity> read = IdentityOfPath(target);
+    for (const bool changed : {true, false}) {
+        if (changed) {
+            // Another program replaces it between our read and our save.
+            WriteBytes(folder / "other", kNew);
+            std::filesystem::rename(folder / "other", target);
+        }
+        CSafeFile out(target);
+        out.SetExpectedIdentity(changed ? read : IdentityOfPath(target));
+        WriteAll(out, kOld);
+        WriteAll(out, kOld);
+        if (changed) {
+            try {
+                out.Commit();
+                FAIL() << "replaced";
+            } catch (const CFileException& e) {
+                EXPECT_EQ(e.GetErrorMessage(),
+                          target + " changed on disk since it was read; nothing was written.");
+            }
+            EXPECT_EQ(ReadBytes(target), kNew);
+        } else {
+            out.Commit();
+            EXPECT_EQ(ReadBytes(target).size(), 2 * kOld.size());
+        }
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"file.iff"});
+    }
 }
 
 }  // namespace

@@ -219,7 +219,7 @@ public:
 
         std::vector<uint8_t> out(64, 0);
         static const char kSignature[] =
-            "IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 KORVA TELLMARK & MAXIS 1996";
+            "IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 JAMIE DOORNBOS & MAXIS 1996";
         std::memcpy(out.data(), kSignature, 64);
         std::memcpy(out.data() + 9, m_version.data(), std::min<size_t>(m_version.size(), 3));
         switch (m_offsetField) {

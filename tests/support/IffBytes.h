@@ -38,7 +38,8 @@ inline void PutU16BE(std::vector<uint8_t>& out, uint16_t value) {
 }
 
 inline std::vector<uint8_t> MakeIffHeader(const std::string& version = "2.5") {
-    std::string text = "IFF FILE " + version + ":TYPE FOLLOWED BY SIZE";
+    std::string text("IFF FILE 2.5:TYPE FOLLOWED BY SIZE\0 JAMIE DOORNBOS & MAXIS 1", 60);
+    text.replace(9, 3, version);
     text.resize(64, '\0');
     return {text.begin(), text.end()};
 }
