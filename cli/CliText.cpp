@@ -6,14 +6,14 @@
 
 #include "cli/Commands.h"
 
-namespace {
-
-void AppendHex(std::string& out, unsigned char byte) {
+void AppendHexEscape(std::string& out, unsigned char byte) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     out += "\\x";
     out += kHex[byte >> 4];
     out += kHex[byte & 0x0F];
 }
+
+namespace {
 
 // The length of the well-formed UTF-8 sequence at text[at], or 0.
 size_t Utf8Length(const std::string& text, size_t at) {
@@ -59,7 +59,7 @@ std::string EscapeControls(const std::string& text, bool keepLineBreaks) {
         const auto byte = static_cast<unsigned char>(text[at]);
         if (byte < 0x80) {
             if ((byte < 0x20 && !(keepLineBreaks && byte == '\n')) || byte == 0x7F) {
-                AppendHex(out, byte);
+                AppendHexEscape(out, byte);
             } else {
                 out += static_cast<char>(byte);
             }
@@ -68,7 +68,7 @@ std::string EscapeControls(const std::string& text, bool keepLineBreaks) {
             out.append(text, at, length);
             at += length;
         } else {
-            AppendHex(out, byte);
+            AppendHexEscape(out, byte);
             ++at;
         }
     }

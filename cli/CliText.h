@@ -6,6 +6,9 @@
 #include "framework/stream/FileException.h"
 #include "strings/TextCodec.h"  // AppendUtf8
 
+// Appends byte as "\xNN", the escape every name shown uses.
+void AppendHexEscape(std::string& out, unsigned char byte);
+
 // text with every control character (C0, DEL, C1; the line break too unless keepLineBreaks) and
 // every byte that is not UTF-8 written as \xNN, so that a file or entry name printed cannot move
 // the cursor, clear the screen or fake a line of output.

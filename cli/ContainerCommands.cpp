@@ -20,20 +20,13 @@
 
 namespace {
 
-void AppendEscaped(std::string& out, unsigned char byte) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    out += "\\x";
-    out += kHex[byte >> 4];
-    out += kHex[byte & 0x0F];
-}
-
 // A chunk type's four characters; bytes outside printable ASCII (and the backslash) escaped.
 std::string ShowType(ChunkType type) {
     std::string out;
     for (int shift = 24; shift >= 0; shift -= 8) {
         const auto byte = static_cast<unsigned char>(type >> shift);
         if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
-            AppendEscaped(out, byte);
+            AppendHexEscape(out, byte);
         } else {
             out += static_cast<char>(byte);
         }
@@ -52,13 +45,13 @@ std::string ShowName(const std::string& name) {
     for (const char ch : name) {
         const auto byte = static_cast<unsigned char>(ch);
         if (byte < 0x20 || byte == 0x7F || byte == '\\') {
-            AppendEscaped(out, byte);
+            AppendHexEscape(out, byte);
         } else if (byte < 0x80) {
             out += ch;
         } else if (byte < 0xA0) {
             const char16_t c = k80to9F[byte - 0x80];
             if (c == 0) {
-                AppendEscaped(out, byte);
+                AppendHexEscape(out, byte);
             } else {
                 AppendUtf8(out, c);
             }

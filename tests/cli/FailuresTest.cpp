@@ -34,11 +34,9 @@ struct RunOptions {
     bool withoutPrivileges = false;        // as "nobody" when run as root, so modes are obeyed
 };
 
-// Runs the command line tool as RunProgram does, with the conditions of options.
-ProgramResult Cli(std::vector<std::string> args, const RunOptions& options = {}) {
+// Starts the command line tool with the conditions of options, its output into outFd and errFd.
+pid_t Start(std::vector<std::string> args, const RunOptions& options, int outFd, int errFd) {
     args.insert(args.begin(), TALLYGLASS_CLI);
-    const int outFd = run_program_detail::TempFile();
-    const int errFd = run_program_detail::TempFile();
     std::vector<char*> argv;
     for (auto& arg : args) {
         argv.push_back(arg.data());
@@ -62,13 +60,23 @@ ProgramResult Cli(std::vector<std::string> args, const RunOptions& options = {})
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    ProgramResult result;
+    return pid;
+}
+
+// The exit status of a started command, -1 when it did not exit.
+int Wait(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status)) {
-        result.exitCode = WEXITSTATUS(status);
-    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs the command line tool as RunProgram does, with the conditions of options.
+ProgramResult Cli(std::vector<std::string> args, const RunOptions& options = {}) {
+    const int outFd = run_program_detail::TempFile();
+    const int errFd = run_program_detail::TempFile();
+    ProgramResult result;
+    result.exitCode = Wait(Start(std::move(args), options, outFd, errFd));
     result.out = run_program_detail::Slurp(outFd);
     result.err = run_program_detail::Slurp(errFd);
     return result;
@@ -262,31 +270,18 @@ TEST_F(Workspace, AFullStandardOutputFailsEveryPrintingCommand) {
 TEST_F(Workspace, TwoCommandsSavingOneFileLoseNoEdit) {
     for (int round = 0; round < 8; ++round) {
         fs::copy_file(Sample("sample.iff"), iff, fs::copy_options::overwrite_existing);
+        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         std::vector<pid_t> pids;
         for (const char* entry : {"0", "1"}) {
-            std::vector<std::string> args = {
-                TALLYGLASS_CLI, "set",    iff,
-                "--id",         "128",    "--entry",
-                entry,          "--text", std::string("edit-") + entry};
-            std::vector<char*> argv;
-            for (auto& arg : args) {
-                argv.push_back(arg.data());
-            }
-            argv.push_back(nullptr);
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                ::execv(argv[0], argv.data());
-                ::_exit(127);
-            }
-            pids.push_back(pid);
+            pids.push_back(Start({"set", iff, "--id", "128", "--entry", entry, "--text",
+                                  std::string("edit-") + entry},
+                                 {}, quiet, quiet));
         }
         std::vector<int> statuses;
         for (const pid_t pid : pids) {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            statuses.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+            statuses.push_back(Wait(pid));
         }
+        ::close(quiet);
         const std::string shown = Cli({"strings", iff, "--id", "128"}).out;
         for (size_t i = 0; i < 2; ++i) {
             const bool kept = shown.find("edit-" + std::to_string(i)) != std::string::npos;
