@@ -572,6 +572,8 @@ int RunImport(const ImportArguments& arguments) {
                 if (!bytes) {
                     progress.Clear();
                     PrintError(input.Shown(item) + ": " + failure);
+                    // Nothing of it is counted as applied, and its file keeps every byte.
+                    plan.refused = true;
                     planned.saved = false;
                     ok = false;
                 } else {
