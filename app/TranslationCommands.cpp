@@ -1,9 +1,8 @@
 #include "app/TranslationCommands.h"
 
 #include "document/TallyglassDoc.h"
-#include "exchange/CsvCatalog.h"
+#include "exchange/Catalog.h"
 #include "exchange/Locales.h"
-#include "exchange/PoCatalog.h"
 #include "exchange/TranslationExchange.h"
 #include "framework/doc/FileDialogService.h"
 #include "framework/doc/MessageBoxService.h"
@@ -32,14 +31,6 @@ QComboBox* LanguageBox(int slot) {
     }
     box->setCurrentIndex(std::max(0, LanguageIndexOfSlot(slot)));
     return box;
-}
-
-bool EndsWithCsv(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return extension == ".csv";
 }
 
 const std::vector<FileDialogFilter> kPoFirst = {{"PO Files (*.po)", "*.po"},
@@ -108,7 +99,8 @@ void OnExportTranslation(const TranslationServices& services, CTallyglassDoc& do
         return;
     }
     const char* locale = LocaleOfSlot(dialog.GetTargetSlot());
-    const std::string stem = std::filesystem::path(doc.GetPathName()).filename().string();
+    const std::string name = DocumentCatalogName(doc);
+    const std::string stem = std::filesystem::path(name).filename().string();
     FileDialogRequest request;
     request.kind = FileDialogRequest::saveAs;
     request.title = kExportCaption;
@@ -125,13 +117,12 @@ void OnExportTranslation(const TranslationServices& services, CTallyglassDoc& do
     options.targetSlot = dialog.GetTargetSlot();
     options.descriptions = dialog.m_pDescriptions->isChecked();
     options.keepCopies = dialog.m_pKeepCopies->isChecked();
-    options.fileName = stem;
+    options.fileName = name;
     const ExportResult result = ExtractUnits(doc, options);
     std::string error;
-    const bool written = EndsWithCsv(*path)
-                             ? WriteCsvCatalog(*path, result.units, error)
-                             : WritePoCatalog(*path, {locale, LocaleOfSlot(options.sourceSlot)},
-                                              result.units, error);
+    const bool written =
+        WriteCatalog(*path, CatalogFormatOf(*path), {locale, LocaleOfSlot(options.sourceSlot)},
+                     ShareUnits(result.units), error);
     if (!written) {
         services.messages.Show("The translation could not be written: " + error, kExportCaption,
                                MB_OK | MB_ICONSTOP);
@@ -159,8 +150,7 @@ void OnImportTranslation(const TranslationServices& services, CTallyglassDoc& do
     CatalogInfo info;
     std::vector<TranslationUnit> units;
     std::string error;
-    if (EndsWithCsv(*path) ? !ReadCsvCatalog(*path, units, error)
-                           : !ReadPoCatalog(*path, info, units, error)) {
+    if (!ReadCatalog(*path, CatalogFormatOf(*path), info, units, error)) {
         services.messages.Show("The translation could not be read: " + error, kImportCaption,
                                MB_OK | MB_ICONSTOP);
         return;
@@ -184,7 +174,13 @@ void OnImportTranslation(const TranslationServices& services, CTallyglassDoc& do
     options.force = dialog.m_pForce->isChecked();
     options.skipUnencodable = dialog.m_pSkipUnencodable->isChecked();
     options.strict = dialog.m_pStrict->isChecked();
-    const ImportPlan plan = PlanImport(doc, units, options);
+    // Each unit to this file's places, as the command line routes a catalog of many files.
+    const RoutedUnits routed = RouteUnits(units, {DocumentCatalogName(doc)});
+    ImportPlan plan = PlanImport(doc, routed.byFile.front(), options);
+    for (const UnitReport& report : routed.elsewhere.reports) {
+        ++plan.counts[static_cast<size_t>(report.outcome)];
+        plan.reports.push_back(report);
+    }
     const std::string summary = FormatImportSummary(plan);
     if (plan.refused) {
         services.messages.Show("The translation is refused; nothing was changed.\n\n" + summary,

@@ -54,7 +54,8 @@ const CLI::Validator& SlotValidator() {
         [](std::string& value) {
             return ParseSlot(value)
                        ? std::string()
-                       : "expected a number from 0 to 20 or a language name, got " + Quoted(value);
+                       : "expected a number from 0 to 20, a language name or a locale code, got " +
+                             Quoted(value);
         },
         "SLOT");
     return validator;

@@ -29,9 +29,9 @@ void CProgress::Clear() {
     }
 }
 
-void PrintPlan(const std::string& name, const ImportPlan& plan, bool dryRun) {
-    const std::string summary = FormatImportSummary(plan);
-    std::string out = EscapeControls(name) + (dryRun ? " (dry run, nothing written): " : ": ");
+void PrintPlan(const std::string& name, const ImportPlan& plan, SummaryMode mode, bool diff) {
+    const std::string summary = FormatImportSummary(plan, mode, diff);
+    std::string out = EscapeControls(name) + ": ";
     size_t start = 0;
     for (size_t end; (end = summary.find('\n', start)) != std::string::npos; start = end + 1) {
         out += (start == 0 ? "" : "  ") + summary.substr(start, end - start + 1);

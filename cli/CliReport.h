@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-struct ImportPlan;
+#include "exchange/TranslationExchange.h"
 
 // A bar on stderr while files are worked through, drawn only when stderr is a terminal.
 class CProgress {
@@ -23,5 +23,6 @@ private:
 };
 
 // Prints an import's (or a fill's) summary on stdout: the counts after the file's name, then
-// each unit not applied and each warning indented below. A dry run says so after the name.
-void PrintPlan(const std::string& name, const ImportPlan& plan, bool dryRun = false);
+// each unit not applied, each warning and (with diff) each change indented below.
+void PrintPlan(const std::string& name, const ImportPlan& plan, SummaryMode mode,
+               bool diff = false);

@@ -26,7 +26,7 @@ const CLI::Validator& TypeValidator() {
         [](std::string& value) {
             return ParseTextResourceType(value)
                        ? std::string()
-                       : "not a text resource type (STR#, CTSS or TTAs): " + value;
+                       : "not a text resource type (STR#, CTSS, TTAs or FAMs): " + value;
         },
         "TYPE");
     return validator;
@@ -47,7 +47,8 @@ void AddTargetOptions(CLI::App* command, EditOptions& options) {
         ->required()
         ->check(NumberValidator(0, 0xFFFF));
     command
-        ->add_option("--type", options.type, "type of the resource: STR# (default), CTSS or TTAs")
+        ->add_option("--type", options.type,
+                     "type of the resource: STR# (default), CTSS, TTAs or FAMs")
         ->check(TypeValidator());
     command->add_option("-o,--output", options.target.output,
                         "file to save to instead of FILE (FILE stays untouched)");

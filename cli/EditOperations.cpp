@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/DocSession.h"
+#include "exchange/Locales.h"
 #include "strings/Languages.h"
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
@@ -64,7 +65,11 @@ std::optional<int> ParseSlot(const std::string& text) {
         const int slot = std::stoi(text);
         return slot < kSlotCount ? std::optional<int>(slot) : std::nullopt;
     }
-    const int slot = SlotOfLanguageName(text);
+    // A name ("French"), else a locale code as translation tools write it ("fr", "zh_CN").
+    int slot = SlotOfLanguageName(text);
+    if (slot < 0) {
+        slot = SlotOfLocale(text);
+    }
     return slot >= 0 ? std::optional<int>(slot) : std::nullopt;
 }
 

@@ -37,7 +37,8 @@ struct SetRequest {
 [[nodiscard]] int RunCopyToAll(const EditTarget& target, std::vector<int> entries, int slot);
 
 // A language slot: a number 0-20 or a language name ("USEnglish", "French", "Russian"...; case
-// ignored; "Spanian" too, the name older versions showed). Nothing for anything else.
+// ignored; "Spanian" too, the name older versions showed), or a locale code ("fr", "zh_CN",
+// "pt_BR"). Nothing for anything else.
 [[nodiscard]] std::optional<int> ParseSlot(const std::string& text);
 // The name of a slot, or "slot N" for the slot without a name.
 [[nodiscard]] std::string SlotName(int slot);

@@ -22,20 +22,23 @@
 #include "cli/Arguments.h"
 #include "cli/CliReport.h"
 #include "cli/CliText.h"
-#include "cli/DocSession.h"
 #include "cli/EditOperations.h"
-#include "exchange/CsvCatalog.h"
+#include "document/TallyglassDoc.h"
+#include "exchange/Catalog.h"
 #include "exchange/Locales.h"
-#include "exchange/PoCatalog.h"
 #include "exchange/TranslationExchange.h"
+#include "far/FarPath.h"
+#include "far/IffSource.h"
+#include "framework/doc/PathUtil.h"
 #include "framework/stream/FileException.h"
+#include "framework/stream/FileLock.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A file to work on: its path, and its name in catalogs (the file name for a file given, the
-// path below the folder for one found in a folder given).
+// A file argument to work on: its path, and its name in catalogs (the file name for a file
+// given, the path below the folder for one found in a folder given).
 struct InputFile {
     std::string path;
     std::string name;
@@ -51,7 +54,8 @@ std::string LowerExtension(const fs::path& path) {
 
 bool HasGameExtension(const fs::path& path) {
     const std::string extension = LowerExtension(path);
-    return extension == ".iff" || extension == ".flr" || extension == ".wll" || extension == ".spf";
+    return extension == ".iff" || extension == ".flr" || extension == ".wll" ||
+           extension == ".spf" || extension == ".far" || extension == ".fam";
 }
 
 // Walks folder and the folders below it for game files (links to folders not followed). A
@@ -86,19 +90,29 @@ bool WalkFolder(const fs::path& top, const fs::path& folder, std::vector<InputFi
     return ok;
 }
 
-// The files of the arguments: a file as given, a folder walked for game files (sorted). False
-// when an argument does not exist or a folder cannot be walked whole; the others are collected
-// all the same.
+// The files of the arguments: a file as given, a folder walked for game files and archives
+// (sorted). False when an argument does not exist, a folder cannot be walked whole or holds no
+// game file; the others are collected all the same.
 bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputFile>& inputs) {
     bool ok = true;
     for (const std::string& argument : arguments) {
         std::error_code error;
         if (!fs::is_directory(argument, error)) {
-            inputs.push_back({argument, fs::path(argument).filename().string()});
+            // "Objects.far:Chair.iff" is named by its archive; the entry's name follows it.
+            const std::optional<FarPath> inArchive =
+                fs::exists(argument, error) ? std::nullopt : SplitFarPath(argument);
+            inputs.push_back(
+                {argument,
+                 fs::path(inArchive ? inArchive->archive : argument).filename().string()});
             continue;
         }
         std::vector<InputFile> found;
         ok = WalkFolder(argument, argument, found) && ok;
+        if (found.empty()) {
+            // Nothing done and nothing said would read as success.
+            PrintError(argument + ": no game files (.iff, .flr, .wll, .spf, .fam, .far) in it.");
+            ok = false;
+        }
         std::sort(found.begin(), found.end(),
                   [](const InputFile& a, const InputFile& b) { return a.name < b.name; });
         inputs.insert(inputs.end(), found.begin(), found.end());
@@ -119,35 +133,103 @@ bool CollectInputs(const std::vector<std::string>& arguments, std::vector<InputF
     return ok;
 }
 
-// Opens a file argument as a document: every command opens its inputs here and only here.
-bool OpenInput(CDocSession& session, const InputFile& input, bool saveInPlace = false) {
-    if (!session.Open(input.path, saveInPlace)) {
-        // The document's message names the file only by its name; among many files in
-        // folders, the path tells which one.
-        PrintError(input.path + ": the file is skipped.");
+// The file or stream error of a file, reported; false.
+template <typename Work>
+bool Guarded(const std::string& path, Work work) {
+    try {
+        return work();
+    } catch (const CFileException& e) {
+        PrintError(path + ": " + e.GetErrorMessage());
+        return false;
+    }
+}
+
+// One input read through its source: every IFF file it holds (one for a loose file, each IFF
+// entry of an archive), each with its name in catalogs and in messages.
+class CInput {
+public:
+    // Reads the input; false, with the reason on stderr, when it cannot be read. Entries an
+    // archive cannot place are reported too (unless quiet), and the others are there.
+    // With lockForSave the file (an entry's archive) stays locked until the input is destroyed,
+    // so that another command saving it waits for this one and then reads what it wrote.
+    bool Load(const InputFile& input, bool quiet = false, bool lockForSave = false) {
+        m_input = input;
+        if (lockForSave) {
+            m_lock = std::make_unique<CFileLock>(SplitFarPathOr(input.path));
+        }
+        std::string why;
+        if (!Guarded(input.path, [&] { return m_source.Load(input.path, why); })) {
+            if (!why.empty()) {
+                PrintError(why);
+            }
+            return false;
+        }
+        for (const std::string& problem :
+             quiet ? std::vector<std::string>() : m_source.Problems()) {
+            PrintError(input.path + ": " + problem);
+        }
+        return true;
+    }
+    // True when every entry of the input could be read.
+    [[nodiscard]] bool IsWhole() const { return m_source.Problems().empty(); }
+
+    [[nodiscard]] size_t Count() const { return m_source.Items().size(); }
+    [[nodiscard]] std::string Name(size_t item) const {
+        return m_source.IsArchive()
+                   ? EntryCatalogName(m_input.name, m_source.Items()[item].entryName)
+                   : m_input.name;
+    }
+    [[nodiscard]] std::string Shown(size_t item) const {
+        const std::string archive = m_source.IsArchive() ? SplitFarPathOr(m_input.path) : "";
+        return m_source.IsArchive() ? EntryCatalogName(archive, m_source.Items()[item].entryName)
+                                    : m_input.path;
+    }
+    // Opens an item as doc; false, with the reason on stderr, when it is not a readable IFF file.
+    bool Open(size_t item, CTallyglassDoc& doc) const {
+        int code = 0;
+        const std::span<const uint8_t> bytes = m_source.Bytes(item);
+        if (!bytes.empty() && doc.OpenBytes(bytes, code)) {
+            return true;
+        }
+        if (code != CIffFile::errVersion) {
+            code = CIffFile::errNotIff;
+        }
+        PrintError(CTallyglassDoc::OpenErrorMessage(code, Shown(item)));
+        PrintError(Shown(item) + ": the file is skipped.");
+        return false;
+    }
+    [[nodiscard]] const InputFile& File() const { return m_input; }
+    [[nodiscard]] CIffSource& Source() { return m_source; }
+
+private:
+    // The archive's own path of an "ARCHIVE.far:NAME" argument.
+    static std::string SplitFarPathOr(const std::string& path) {
+        std::error_code error;
+        const std::optional<FarPath> inArchive =
+            fs::exists(path, error) ? std::nullopt : SplitFarPath(path);
+        return inArchive ? inArchive->archive : path;
+    }
+
+    InputFile m_input;
+    std::unique_ptr<CFileLock> m_lock;
+    CIffSource m_source;
+};
+
+CatalogFormat FormatOf(const std::optional<std::string>& option, const std::string& path) {
+    if (option) {
+        return *option == "csv" ? CatalogFormat::csv : CatalogFormat::po;
+    }
+    return CatalogFormatOf(path);
+}
+
+bool WriteCatalogFile(CatalogFormat format, const std::string& path, const CatalogInfo& info,
+                      const std::vector<TranslationUnit>& units) {
+    std::string error;
+    if (!WriteCatalog(path, format, info, units, error)) {
+        PrintError(error);
         return false;
     }
     return true;
-}
-
-enum class Format { po, csv };
-
-Format FormatOf(const std::optional<std::string>& option, const std::string& path) {
-    if (option) {
-        return *option == "csv" ? Format::csv : Format::po;
-    }
-    return LowerExtension(path) == ".csv" ? Format::csv : Format::po;
-}
-
-bool WriteCatalog(Format format, const std::string& path, const CatalogInfo& info,
-                  const std::vector<TranslationUnit>& units) {
-    std::string error;
-    const bool written = format == Format::csv ? WriteCsvCatalog(path, units, error)
-                                               : WritePoCatalog(path, info, units, error);
-    if (!written) {
-        PrintError(error);
-    }
-    return written;
 }
 
 // A path inside folder for a name that may hold folders of its own, those folders made.
@@ -162,20 +244,10 @@ std::optional<std::string> PathInside(const std::string& folder, const std::stri
     return path.string();
 }
 
-// The file or stream error of a file, reported; false.
-template <typename Work>
-bool Guarded(const InputFile& input, Work work) {
-    try {
-        return work();
-    } catch (const CFileException& e) {
-        PrintError(input.path + ": " + e.GetErrorMessage());
-        return false;
-    }
-}
-
-bool ReportUnreadable(const InputFile& input, const std::vector<std::string>& unreadable) {
+// A damaged resource skips itself: it is named, and the rest of the file goes on.
+bool ReportUnreadable(const std::string& shown, const std::vector<std::string>& unreadable) {
     for (const std::string& resource : unreadable) {
-        PrintError(input.path + ": " + resource + " cannot be read; the file is skipped.");
+        PrintError(shown + ": " + resource + " cannot be read; it is left out.");
     }
     return unreadable.empty();
 }
@@ -188,66 +260,111 @@ struct ExportArguments {
     bool descriptions = false;
     bool keepCopies = false;
     bool single = false;
+    bool positional = false;
+    bool templateOnly = false;
+    bool all = false;
+    bool inPlace = false;
     std::string output;
 };
 
+// The shape a catalog is written in: one unit per source text unless positional; a template
+// without translations.
+std::vector<TranslationUnit> Shaped(std::vector<TranslationUnit> units,
+                                    const ExportArguments& arguments) {
+    if (arguments.templateOnly) {
+        for (TranslationUnit& unit : units) {
+            unit.target.clear();
+            unit.fuzzy = false;
+        }
+    }
+    return arguments.positional ? units : ShareUnits(units);
+}
+
 int RunExport(const ExportArguments& arguments) {
-    const int target = *ParseSlot(arguments.lang);
+    if (arguments.lang.empty() && !arguments.templateOnly) {
+        PrintError("name the language to translate into with --lang (or write a --template).");
+        return 2;
+    }
     const int source = *ParseSlot(arguments.source);
+    const int target = arguments.lang.empty() ? (source == 2 ? 3 : 2) : *ParseSlot(arguments.lang);
     if (target == source) {
         PrintError("the target language is the source language.");
         return 2;
     }
     std::vector<InputFile> inputs;
     bool ok = CollectInputs(arguments.inputs, inputs);
-    const Format format = FormatOf(arguments.format, arguments.output);
-    const CatalogInfo info{LocaleOfSlot(target), LocaleOfSlot(source)};
-    const char* extension = format == Format::csv ? ".csv" : ".po";
-    // One output file: for all inputs with --single, or for one file given that is no folder.
+    const CatalogFormat format = FormatOf(arguments.format, arguments.output);
+    const CatalogInfo info{arguments.templateOnly ? "" : LocaleOfSlot(target),
+                           LocaleOfSlot(source)};
+    const char* extension = format == CatalogFormat::csv ? ".csv"
+                            : arguments.templateOnly     ? ".pot"
+                                                         : ".po";
+    // One output file: for all inputs with --single, or for one loose file given that is no
+    // folder; else OUT/LOCALE/<name>.po (a template: OUT/<name>.pot).
     std::error_code error;
     const bool toFolder =
         !arguments.single && (inputs.size() != 1 || arguments.inputs.size() != 1 ||
                               fs::is_directory(arguments.inputs.front(), error) ||
                               fs::is_directory(arguments.output, error));
+    const std::string folder = arguments.templateOnly
+                                   ? arguments.output
+                                   : (fs::path(arguments.output) / info.language).string();
     std::vector<TranslationUnit> all;
+    LeftOut leftOut;
     CProgress progress(inputs.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const InputFile& input = inputs[i];
-        progress.Show(i, input.name);
-        const bool done = Guarded(input, [&] {
-            CDocSession session;
-            if (!OpenInput(session, input)) {
-                return false;
+        progress.Show(i, inputs[i].name);
+        CInput input;
+        if (!input.Load(inputs[i])) {
+            progress.Clear();
+            ok = false;
+            continue;
+        }
+        ok = ok && input.IsWhole();
+        for (size_t item = 0; item < input.Count(); ++item) {
+            CTallyglassDoc doc;
+            if (!input.Open(item, doc)) {
+                progress.Clear();
+                ok = false;
+                continue;
             }
             ExportOptions options;
             options.sourceSlot = source;
             options.targetSlot = target;
             options.descriptions = arguments.descriptions;
             options.keepCopies = arguments.keepCopies;
-            options.fileName = input.name;
-            options.keyByFile = arguments.single;
-            ExportResult result = ExtractUnits(session.Document(), options);
-            if (!ReportUnreadable(input, result.unreadable)) {
-                return false;
+            options.all = arguments.all;
+            options.inPlace = arguments.inPlace;
+            options.fileName = input.Name(item);
+            // An archive's entries in one catalog are told apart by their file.
+            options.keyByFile = arguments.single || (!toFolder && input.Source().IsArchive());
+            ExportResult result = ExtractUnits(doc, options);
+            leftOut += result.leftOut;
+            if (!ReportUnreadable(input.Shown(item), result.unreadable)) {
+                progress.Clear();
+                ok = false;
             }
-            if (arguments.single) {
+            if (!toFolder) {
                 all.insert(all.end(), result.units.begin(), result.units.end());
-                return true;
+                continue;
             }
-            std::optional<std::string> path = arguments.output;
-            if (toFolder) {
-                path = PathInside(arguments.output, input.name + "." + info.language + extension);
-            }
-            return path && WriteCatalog(format, *path, info, result.units);
-        });
-        if (!done) {
-            progress.Clear();
+            const std::optional<std::string> path =
+                PathInside(folder, PortableCatalogPath(options.fileName) + extension);
+            ok = path && WriteCatalogFile(format, *path, info, Shaped(result.units, arguments)) &&
+                 ok;
         }
-        ok = ok && done;
     }
     progress.Clear();
-    if (arguments.single && !WriteCatalog(format, arguments.output, info, all)) {
+    // One file given that could not be read gets no catalog; --single writes what it has.
+    if (!toFolder && (arguments.single || ok) &&
+        !WriteCatalogFile(format, arguments.output, info, Shaped(all, arguments))) {
         ok = false;
+    }
+    if (leftOut.engineResources + leftOut.noLetterTexts + leftOut.noLanguageResources > 0) {
+        std::printf(
+            "left out: %zu resources of engine names, %zu texts without a letter (--all "
+            "exports both), %zu resources without languages\n",
+            leftOut.engineResources, leftOut.noLetterTexts, leftOut.noLanguageResources);
     }
     return ok ? 0 : 1;
 }
@@ -263,17 +380,44 @@ struct ImportArguments {
     bool skipUnencodable = false;
     bool strict = false;
     bool dryRun = false;
+    bool diff = false;
+    bool json = false;
     bool forceWrite = false;
+    bool inPlace = false;
     std::string output;
 };
 
+nlohmann::json PlanJson(const std::string& name, const ImportPlan& plan, SummaryMode mode) {
+    nlohmann::json counts = nlohmann::json::object();
+    for (size_t i = 0; i < kOutcomeCount; ++i) {
+        counts[OutcomeName(static_cast<UnitOutcome>(i))] = plan.counts[i];
+    }
+    nlohmann::json units = nlohmann::json::array();
+    for (const UnitReport& report : plan.reports) {
+        units.push_back({{"key", report.key},
+                         {"outcome", OutcomeName(report.outcome)},
+                         {"reason", report.reason}});
+    }
+    nlohmann::json changes = nlohmann::json::array();
+    for (const ShownChange& change : plan.shown) {
+        changes.push_back(
+            {{"key", change.key}, {"before", change.before}, {"after", change.after}});
+    }
+    return {{"file", name},
+            {"refused", plan.refused},
+            {"written", mode == SummaryMode::written && !plan.refused && !plan.changes.empty()},
+            {"counts", counts},
+            {"units", units},
+            {"changes", changes},
+            {"warnings", plan.warnings}};
+}
+
 int RunImport(const ImportArguments& arguments) {
-    const Format format = FormatOf(arguments.format, arguments.from);
     CatalogInfo info;
     std::vector<TranslationUnit> units;
     std::string error;
-    if (format == Format::csv ? !ReadCsvCatalog(arguments.from, units, error)
-                              : !ReadPoCatalog(arguments.from, info, units, error)) {
+    if (!ReadCatalog(arguments.from, FormatOf(arguments.format, arguments.from), info, units,
+                     error)) {
         PrintError(error);
         return 1;
     }
@@ -304,26 +448,22 @@ int RunImport(const ImportArguments& arguments) {
     }
     std::vector<InputFile> inputs;
     bool ok = CollectInputs(arguments.inputs, inputs);
-    // Each unit to its file: with one file, every unit not keyed by another file; with more,
-    // the file its key or reference names.
-    std::map<std::string, std::vector<TranslationUnit>> byFile;
-    ImportPlan elsewhere;  // units that belong to no file given
-    for (const TranslationUnit& unit : units) {
-        std::string keyFile;
-        std::ignore = ParseUnitKey(unit.context, &keyFile);
-        std::string file =
-            inputs.size() == 1 && keyFile.empty() ? inputs.front().name : FileOfUnit(unit);
-        const bool known = std::any_of(inputs.begin(), inputs.end(),
-                                       [&](const InputFile& input) { return input.name == file; });
-        if (known) {
-            byFile[file].push_back(unit);
-        } else {
-            ++elsewhere.counts[static_cast<size_t>(UnitOutcome::unknown)];
-            elsewhere.reports.push_back(
-                {unit.context, UnitOutcome::unknown,
-                 file.empty() ? "names no file" : "for " + file + ", which is not imported into"});
+    // Every IFF file the inputs hold, by name, so that each unit goes to the places it names.
+    std::vector<std::string> names;
+    std::vector<size_t> firstName(inputs.size() + 1, 0);
+    std::vector<bool> loaded(inputs.size(), false);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        firstName[i] = names.size();
+        CInput input;
+        loaded[i] = input.Load(inputs[i]);
+        ok = ok && loaded[i] && input.IsWhole();
+        for (size_t item = 0; loaded[i] && item < input.Count(); ++item) {
+            names.push_back(input.Name(item));
         }
     }
+    firstName[inputs.size()] = names.size();
+    RoutedUnits routed = RouteUnits(units, names);
+    ok = ok && routed.elsewhere.reports.empty();
     std::error_code fsError;
     const bool toFolder = !arguments.output.empty() &&
                           (inputs.size() != 1 || fs::is_directory(arguments.output, fsError));
@@ -334,55 +474,129 @@ int RunImport(const ImportArguments& arguments) {
     options.force = arguments.force;
     options.skipUnencodable = arguments.skipUnencodable;
     options.strict = arguments.strict;
+    options.inPlace = arguments.inPlace;
+    nlohmann::json files = nlohmann::json::array();
     CProgress progress(inputs.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const InputFile& input = inputs[i];
-        progress.Show(i, input.name);
-        const bool done = Guarded(input, [&] {
-            CDocSession session;
-            if (!OpenInput(session, input, arguments.output.empty() && !arguments.dryRun)) {
-                progress.Clear();
-                return false;
-            }
-            session.SetForce(arguments.forceWrite);
-            ImportPlan plan = PlanImport(session.Document(), byFile[input.name], options);
+        if (!loaded[i]) {
+            continue;
+        }
+        progress.Show(i, inputs[i].name);
+        CInput input;
+        const bool inPlace = arguments.output.empty() && !arguments.dryRun;
+        if (!input.Load(inputs[i], true, inPlace) ||
+            input.Count() != firstName[i + 1] - firstName[i]) {
             progress.Clear();
-            if (plan.refused) {
-                PrintPlan(input.name, plan);
-                PrintError(input.path + ": the import is refused; nothing was written.");
-                return false;
+            ok = false;
+            continue;
+        }
+        // Every part planned and applied in memory; the file is written once, after them all.
+        struct Planned {
+            std::string name;
+            ImportPlan plan;
+            bool saved = true;  // its changes could be stored
+        };
+        std::vector<Planned> plans;
+        for (size_t item = 0; item < input.Count(); ++item) {
+            const std::vector<TranslationUnit>& mine = routed.byFile[firstName[i] + item];
+            CTallyglassDoc doc;
+            if (mine.empty() && input.Source().IsArchive()) {
+                continue;  // an entry no unit names keeps its bytes
             }
-            // Stored before the summary: a resource that cannot take the import refuses it
-            // before anything is reported as applied.
-            std::string failure;
-            if (const EditResult applied = ApplyImport(session.Document(), plan); !applied.Ok()) {
-                failure = applied.reason;
-            } else if (const EditResult stored = session.Editor().Store(); !stored.Ok()) {
-                failure = stored.status == EditStatus::tooLarge ? kImportTooLarge : stored.reason;
+            if (!input.Open(item, doc)) {
+                progress.Clear();
+                ok = false;
+                continue;
             }
-            bool written = failure.empty();
-            if (written && !arguments.dryRun &&
-                !(plan.changes.empty() && arguments.output.empty())) {
-                // Otherwise nothing to write: the file keeps every byte and its time.
-                std::optional<std::string> path = arguments.output;
-                if (toFolder) {
-                    path = PathInside(arguments.output, input.name);
+            Planned planned{input.Name(item), PlanImport(doc, mine, options)};
+            ImportPlan& plan = planned.plan;
+            ok = ok && IsClean(plan);
+            if (!plan.refused && !plan.changes.empty()) {
+                // Stored before the summary: a resource that cannot take the import refuses it
+                // before anything is reported as applied.
+                std::string failure;
+                std::optional<std::vector<uint8_t>> bytes;
+                if (const EditResult applied = ApplyImport(doc, plan); !applied.Ok()) {
+                    failure = applied.reason;
+                } else if (const EditResult stored = doc.m_editor.Store(); !stored.Ok()) {
+                    failure =
+                        stored.status == EditStatus::tooLarge ? kImportTooLarge : stored.reason;
+                } else {
+                    bytes = doc.SaveToBytes(failure);
                 }
-                written = path && session.Save(*path);
+                if (!bytes) {
+                    progress.Clear();
+                    PrintError(input.Shown(item) + ": " + failure);
+                    // Nothing of it is counted as applied, and its file keeps every byte.
+                    plan.refused = true;
+                    planned.saved = false;
+                    ok = false;
+                } else {
+                    input.Source().Replace(item, std::move(*bytes));
+                }
             }
-            // Nothing is counted as applied to a file that was not written.
-            plan.refused = !written;
-            PrintPlan(input.name, plan);
-            if (!failure.empty()) {
-                PrintError(input.path + ": " + failure);
-            }
-            return written;
+            plans.push_back(std::move(planned));
+        }
+        // A refused part keeps the whole file as it is, as a refused import of a loose file does.
+        const bool refused = std::any_of(plans.begin(), plans.end(), [](const Planned& planned) {
+            return planned.plan.refused;
         });
-        ok = ok && done;
+        bool written = !refused;
+        if (refused) {
+            progress.Clear();
+            PrintError(inputs[i].path + ": the import is refused; nothing was written.");
+        } else if (!arguments.dryRun &&
+                   (input.Source().HasChanges() || !arguments.output.empty())) {
+            std::optional<std::string> path = arguments.output.empty()
+                                                  ? std::optional<std::string>(inputs[i].path)
+                                                  : arguments.output;
+            if (toFolder) {
+                path = PathInside(arguments.output, inputs[i].name);
+            }
+            std::error_code existsError;
+            if (path && !fs::exists(*path, existsError)) {
+                // "ARCHIVE.far:NAME" writes the archive.
+                if (const std::optional<FarPath> inArchive = SplitFarPath(*path)) {
+                    path = inArchive->archive;
+                }
+            }
+            std::string why;
+            if (!path) {
+                written = false;
+            } else if (!arguments.forceWrite && IsReadOnlyFile(*path)) {
+                progress.Clear();
+                PrintError(*path + " is read-only.");
+                written = false;
+            } else if (!input.Source().Write(*path, why)) {
+                progress.Clear();
+                PrintError(*path + ": " + why);
+                written = false;
+            }
+        }
+        progress.Clear();
+        ok = ok && written;
+        for (const auto& [name, plan, saved] : plans) {
+            const SummaryMode mode = arguments.dryRun   ? SummaryMode::dryRun
+                                     : written && saved ? SummaryMode::written
+                                                        : SummaryMode::notWritten;
+            if (arguments.json) {
+                files.push_back(PlanJson(name, plan, mode));
+            } else {
+                PrintPlan(name, plan, mode, arguments.diff);
+            }
+        }
     }
     progress.Clear();
-    if (!elsewhere.reports.empty()) {
-        PrintPlan("(no file)", elsewhere);
+    const SummaryMode elsewhereMode = arguments.dryRun ? SummaryMode::dryRun : SummaryMode::written;
+    if (arguments.json) {
+        nlohmann::json out = {{"files", files}, {"dryRun", arguments.dryRun}, {"ok", ok}};
+        if (!routed.elsewhere.reports.empty()) {
+            out["elsewhere"] = PlanJson("(no file)", routed.elsewhere, elsewhereMode);
+        }
+        std::printf("%s\n",
+                    out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    } else if (!routed.elsewhere.reports.empty()) {
+        PrintPlan("(no file)", routed.elsewhere, elsewhereMode, false);
     }
     return ok ? 0 : 1;
 }
@@ -400,19 +614,25 @@ int RunCoverage(const CoverageArguments& arguments) {
     nlohmann::json files = nlohmann::json::array();
     CProgress progress(inputs.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const InputFile& input = inputs[i];
-        progress.Show(i, input.name);
-        const bool done = Guarded(input, [&] {
-            CDocSession session;
-            if (!OpenInput(session, input)) {
-                progress.Clear();
-                return false;
-            }
-            const FileCoverage coverage = MeasureCoverage(session.Document(), source);
+        progress.Show(i, inputs[i].name);
+        CInput input;
+        if (!input.Load(inputs[i])) {
             progress.Clear();
-            if (!ReportUnreadable(input, coverage.unreadable)) {
-                return false;
+            ok = false;
+            continue;
+        }
+        ok = ok && input.IsWhole();
+        for (size_t item = 0; item < input.Count(); ++item) {
+            CTallyglassDoc doc;
+            if (!input.Open(item, doc)) {
+                progress.Clear();
+                ok = false;
+                continue;
             }
+            const FileCoverage coverage = MeasureCoverage(doc, source);
+            progress.Clear();
+            ok = ReportUnreadable(input.Shown(item), coverage.unreadable) && ok;
+            const std::string shown = input.Shown(item);
             if (arguments.json) {
                 nlohmann::json languages = nlohmann::json::array();
                 for (const LanguageCoverage& language : coverage.languages) {
@@ -422,22 +642,20 @@ int RunCoverage(const CoverageArguments& arguments) {
                                          {"identical", language.identical},
                                          {"empty", language.empty}});
                 }
-                files.push_back({{"file", input.path},
+                files.push_back({{"file", shown},
                                  {"source", SlotName(source)},
                                  {"units", coverage.units},
                                  {"languages", languages}});
-                return true;
+                continue;
             }
-            std::printf("%s: %zu units in %s\n", EscapeControls(input.path).c_str(), coverage.units,
+            std::printf("%s: %zu units in %s\n", EscapeControls(shown).c_str(), coverage.units,
                         SlotName(source).c_str());
             for (const LanguageCoverage& language : coverage.languages) {
                 std::printf("  %-20s %6zu translated %6zu identical %6zu empty\n",
                             SlotName(language.slot).c_str(), language.translated,
                             language.identical, language.empty);
             }
-            return true;
-        });
-        ok = ok && done;
+        }
     }
     progress.Clear();
     if (arguments.json) {
@@ -463,11 +681,12 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
             "export", "Write the texts of a language as a PO or CSV catalog for translators");
         command
             ->add_option("FILE", arguments->inputs,
-                         "IFF files or folders (walked for .iff, "
-                         ".flr, .wll and .spf files)")
+                         "IFF files, FAR archives or folders (walked for .iff, .flr, .wll, .spf, "
+                         ".fam and .far files)")
             ->required();
-        command->add_option("--lang", arguments->lang, "the language to translate into")
-            ->required()
+        command
+            ->add_option("--lang", arguments->lang,
+                         "the language to translate into (a slot, name or locale code)")
             ->check(SlotValidator());
         command
             ->add_option("--source", arguments->source,
@@ -481,9 +700,19 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
                           "export a text equal to its source as translated");
         command->add_flag("--single", arguments->single,
                           "one catalog for every file, keyed by file");
+        command->add_flag(
+            "--positional", arguments->positional,
+            "one unit per place, keyed TYPE:ID:ENTRY, instead of one per source text");
+        command->add_flag("--template", arguments->templateOnly,
+                          "write a template (.pot) without language or translations");
+        command->add_flag("--all", arguments->all,
+                          "export engine names and texts without a letter too");
+        command->add_flag("--in-place", arguments->inPlace,
+                          "export resources without languages too (the translation will replace "
+                          "their one text)");
         command
             ->add_option("-o,--output", arguments->output,
-                         "the catalog, or a folder for one catalog per file")
+                         "the catalog, or a folder for one catalog per file (OUT/LOCALE/NAME.po)")
             ->required();
         command->callback([&exitCode, arguments] { exitCode = RunExport(*arguments); });
     }
@@ -491,7 +720,8 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
         auto arguments = std::make_shared<ImportArguments>();
         CLI::App* command = app.add_subcommand(
             "import", "Apply a translated PO or CSV catalog; a summary of every unit on stdout");
-        command->add_option("FILE", arguments->inputs, "IFF files or folders")->required();
+        command->add_option("FILE", arguments->inputs, "IFF files, FAR archives or folders")
+            ->required();
         command->add_option("--from", arguments->from, "the translated catalog")->required();
         command->add_option("--format", arguments->format, "po or csv (default: by --from's name)")
             ->check(FormatValidator());
@@ -511,6 +741,10 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
         command->add_flag("--strict", arguments->strict,
                           "refuse the import when $-tokens or line breaks differ");
         command->add_flag("--dry-run", arguments->dryRun, "show the summary, write nothing");
+        command->add_flag("--in-place", arguments->inPlace,
+                          "in resources without languages, replace the one text");
+        command->add_flag("--diff", arguments->diff, "show each change, old -> new");
+        command->add_flag("--json", arguments->json, "print the summary as JSON (UTF-8)");
         command->add_flag("--force-write", arguments->forceWrite,
                           "replace the file even if it is read-only");
         command->add_option("-o,--output", arguments->output,
@@ -521,7 +755,8 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
         auto arguments = std::make_shared<CoverageArguments>();
         CLI::App* command = app.add_subcommand(
             "coverage", "Per file and language: texts translated, identical to the source, empty");
-        command->add_option("FILE", arguments->inputs, "IFF files or folders")->required();
+        command->add_option("FILE", arguments->inputs, "IFF files, FAR archives or folders")
+            ->required();
         command
             ->add_option("--source", arguments->source, "the source language (default USEnglish)")
             ->check(SlotValidator());

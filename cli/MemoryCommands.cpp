@@ -144,7 +144,7 @@ struct FillArguments {
 bool FillDocument(CDocSession& session, const std::string& name, const CMemorySet& memories,
                   int source, const std::vector<int>& slots, bool dryRun) {
     const ImportPlan plan = PlanFill(session.Document(), memories, source, slots);
-    PrintPlan(name, plan, dryRun);
+    PrintPlan(name, plan, dryRun ? SummaryMode::dryRun : SummaryMode::written);
     if (const EditResult applied = ApplyFill(session.Document(), plan); !applied.Ok()) {
         PrintError(name + ": " + applied.reason);
         return false;

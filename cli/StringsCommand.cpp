@@ -278,13 +278,15 @@ void RegisterStringsCommand(CLI::App& app, int& exitCode) {
         bool json = false;
     };
     auto options = std::make_shared<Options>();
-    CLI::App* command = app.add_subcommand(
-        "strings",
-        "Show every text resource (STR#, CTSS, TTAs): its layout and the texts and descriptions "
-        "of each filled language slot");
+    CLI::App* command = app.add_subcommand("strings",
+                                           "Show every text resource (STR#, CTSS, TTAs, FAMs): its "
+                                           "layout and the texts and descriptions "
+                                           "of each filled language slot");
     command->add_option("FILE", options->file, "IFF file")->required();
-    command->add_option("--type", options->type, "only resources of this type: STR#, CTSS or TTAs")
-        ->check(CLI::IsMember({"STR#", "CTSS", "TTAs"}));
+    command
+        ->add_option("--type", options->type,
+                     "only resources of this type: STR#, CTSS, TTAs or FAMs")
+        ->check(CLI::IsMember({"STR#", "CTSS", "TTAs", "FAMs"}));
     command
         ->add_option("--id", options->id,
                      "only the resource with this id (of type STR# unless --type says)")

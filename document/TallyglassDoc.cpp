@@ -463,6 +463,35 @@ std::string CTallyglassDoc::DescribeChunk(const UnreadableChunk& chunk) {
            ", cut short by the end of the file" + claims;
 }
 
+bool CTallyglassDoc::OpenBytes(std::span<const uint8_t> bytes, int& code) {
+    DeleteContents();
+    CMemFile file(bytes.data(), bytes.size());
+    code = 0;
+    if (m_iff.Attach(file) == 0 && !m_iff.IsAttached()) {
+        code = 1;
+        return false;
+    }
+    if (!m_iff.Open(&code, false)) {
+        m_nOpenError = code;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> CTallyglassDoc::SaveToBytes(std::string& why) {
+    if (const EditResult stored = m_editor.Store(); !stored.Ok()) {
+        why = stored.reason;
+        return std::nullopt;
+    }
+    CMemFile out;
+    if (!m_iff.Save(&out)) {
+        why = m_iff.GetWriteProblem().empty() ? std::string(kMsgCantAccess)
+                                              : m_iff.GetWriteProblem();
+        return std::nullopt;
+    }
+    return out.ToVector();
+}
+
 void CTallyglassDoc::DeleteContents() {
     m_editor.Forget();
     m_undo.Clear();

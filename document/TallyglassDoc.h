@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,14 @@ public:
     // archive's; other documents take the path's file name. For an archive entry, path may also
     // be "ARCHIVE.far:NAME": the document's path is then the archive's.
     void SetPathName(const std::string& path) override;
+
+    // Opens an IFF file held in memory (an entry a CIffSource hands out) as the document's
+    // file, without a path and without telling anyone: false, with code set to the open code,
+    // when it is not a readable IFF file.
+    [[nodiscard]] bool OpenBytes(std::span<const uint8_t> bytes, int& code);
+    // The file as a save would write it, the working copy stored, nothing asked: nullopt, with
+    // why, when a text resource's edits cannot be stored or the file cannot be written.
+    [[nodiscard]] std::optional<std::vector<uint8_t>> SaveToBytes(std::string& why);
 
     // The open code of the last load: 0, CIffFile's 2, 3, 4 or 5, or errArchive.
     [[nodiscard]] int GetOpenError() const { return m_nOpenError; }

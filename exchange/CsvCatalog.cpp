@@ -42,15 +42,58 @@ std::string ToNewlines(const std::string& text) {
     return out;
 }
 
+// A spreadsheet runs a cell that starts with one of these as a formula.
+bool StartsAsFormula(std::string_view text) {
+    return !text.empty() &&
+           std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
+// A cell that would be run gets a leading '; so does one that only looks guarded already, so
+// that Unguard gives back every text exactly.
+bool NeedsGuard(std::string_view text) {
+    return StartsAsFormula(text) ||
+           (text.size() > 1 && text.front() == '\'' && NeedsGuard(text.substr(1)));
+}
+
+std::string Guard(const std::string& text) {
+    return NeedsGuard(text) ? "'" + text : text;
+}
+
+std::string Unguard(const std::string& text) {
+    return !text.empty() && text.front() == '\'' && NeedsGuard(std::string_view(text).substr(1))
+               ? text.substr(1)
+               : text;
+}
+
+std::string JoinReferences(const std::vector<std::string>& references) {
+    std::string out;
+    for (const std::string& reference : references) {
+        out += (out.empty() ? "" : " ") + EncodeReference(reference);
+    }
+    return out;
+}
+
+std::vector<std::string> SplitReferences(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while ((start = text.find_first_not_of(" \t\r\n", start)) != std::string::npos) {
+        const size_t end = text.find_first_of(" \t\r\n", start);
+        out.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return RejoinReferences(out);
+}
+
 }  // namespace
 
 bool WriteCsvCatalog(const std::string& path, const std::vector<TranslationUnit>& units,
                      std::string& error) {
     std::string text = FormatCsvRecord(CsvRecord(std::begin(kCsvColumns), std::end(kCsvColumns)));
     for (const TranslationUnit& unit : units) {
-        text += FormatCsvRecord({unit.reference, unit.source, unit.target, unit.context,
-                                 unit.fuzzy ? "True" : "False", unit.context,
-                                 unit.translatorComment, unit.comment});
+        text += FormatCsvRecord({Guard(JoinReferences(unit.references)), Guard(unit.source),
+                                 Guard(unit.target), Guard(unit.context),
+                                 unit.fuzzy ? "True" : "False", Guard(unit.context),
+                                 Guard(unit.translatorComment), Guard(unit.comment)});
     }
     try {
         WriteFileSafely(path, text.data(), text.size());
@@ -85,7 +128,7 @@ bool ReadCsvCatalog(const std::string& path, std::vector<TranslationUnit>& units
         return false;
     }
     std::vector<CsvRecord> records;
-    if (!ParseCsv(text, records, error)) {
+    if (!ParseCsv(text, records, error, DetectCsvDelimiter(text))) {
         error = path + ": " + error;
         return false;
     }
@@ -105,33 +148,50 @@ bool ReadCsvCatalog(const std::string& path, std::vector<TranslationUnit>& units
     const long target = column("target");
     const long context = column("context");
     const long id = column("id");
-    if (source < 0 || target < 0 || (context < 0 && id < 0)) {
-        error = path + ": the header row needs the columns source, target and context (or id)";
+    const long location = column("location");
+    if (source < 0 || target < 0 || (context < 0 && id < 0 && location < 0)) {
+        error = path +
+                ": the header row needs the columns source, target and context (or id, or "
+                "location)";
         return false;
     }
-    const long location = column("location");
     const long fuzzy = column("fuzzy");
     const long translator = column("translator_comments");
     const long developer = column("developer_comments");
     std::vector<TranslationUnit> read;
+    // A key twice is an error, as it is in a PO file: which row would hold the translation?
+    std::map<std::pair<std::string, std::string>, size_t> rowOfKey;
     for (size_t row = 1; row < records.size(); ++row) {
         const CsvRecord& record = records[row];
         const auto field = [&](long index) {
             return index >= 0 && static_cast<size_t>(index) < record.size()
-                       ? record[static_cast<size_t>(index)]
+                       ? Unguard(record[static_cast<size_t>(index)])
                        : std::string();
         };
         TranslationUnit unit;
         unit.context = field(context);
         if (unit.context.empty()) {
-            unit.context = field(id);
+            // po2csv writes the id as the context, a U+0004 and the source, or as the source
+            // alone when there is no context.
+            const std::string idText = field(id);
+            const size_t separator = idText.find('\x04');
+            unit.context = separator != std::string::npos ? idText.substr(0, separator)
+                           : idText != field(source)      ? idText
+                                                          : std::string();
         }
-        unit.reference = field(location);
+        unit.references = SplitReferences(field(location));
         unit.source = ToNewlines(field(source));
         unit.target = ToNewlines(field(target));
         unit.fuzzy = IsTrue(field(fuzzy));
         unit.translatorComment = field(translator);
         unit.comment = field(developer);
+        const auto [found, added] = rowOfKey.emplace(
+            std::pair(unit.context.empty() ? field(location) : unit.context, unit.source), row);
+        if (!added) {
+            error = path + ": rows " + std::to_string(found->second + 1) + " and " +
+                    std::to_string(row + 1) + " have the same key";
+            return false;
+        }
         read.push_back(std::move(unit));
     }
     units = std::move(read);

@@ -27,7 +27,30 @@ std::string FormatCsvRecord(const CsvRecord& fields) {
     return out;
 }
 
-bool ParseCsv(std::string_view text, std::vector<CsvRecord>& records, std::string& error) {
+char DetectCsvDelimiter(std::string_view text) {
+    size_t counts[3] = {};
+    constexpr char kDelimiters[3] = {',', ';', '\t'};
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == '\r' || c == '\n')) {
+            break;
+        } else if (!quoted) {
+            for (size_t k = 0; k < 3; ++k) {
+                counts[k] += c == kDelimiters[k] ? 1 : 0;
+            }
+        }
+    }
+    size_t best = 0;
+    for (size_t k = 1; k < 3; ++k) {
+        best = counts[k] > counts[best] ? k : best;
+    }
+    return kDelimiters[best];
+}
+
+bool ParseCsv(std::string_view text, std::vector<CsvRecord>& records, std::string& error,
+              char delimiter) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
@@ -81,7 +104,7 @@ bool ParseCsv(std::string_view text, std::vector<CsvRecord>& records, std::strin
             }
             fieldBegun = true;
             recordBegun = true;
-            if (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
+            if (i < text.size() && text[i] != delimiter && text[i] != '\r' && text[i] != '\n') {
                 return fail("text after the closing quote of a field");
             }
             continue;
@@ -89,7 +112,7 @@ bool ParseCsv(std::string_view text, std::vector<CsvRecord>& records, std::strin
         if (c == '"') {
             return fail("a quote inside a field that does not begin with one");
         }
-        if (c == ',') {
+        if (c == delimiter) {
             record.push_back(std::move(field));
             field.clear();
             fieldBegun = false;

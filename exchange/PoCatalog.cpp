@@ -2,6 +2,7 @@
 
 #include <gettext-po.h>
 #include <sys/mman.h>
+#include <unicode/ucnv.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -173,6 +174,46 @@ std::string Header(const CatalogInfo& info) {
     return header;
 }
 
+// The charset a header's Content-Type names ("ISO-8859-1"); empty when none.
+std::string CharsetOf(const std::string& contentType) {
+    const size_t at = contentType.find("charset=");
+    if (at == std::string::npos) {
+        return {};
+    }
+    const size_t start = at + 8;
+    const size_t end = contentType.find_first_of(" ;\n", start);
+    return contentType.substr(start, end == std::string::npos ? end : end - start);
+}
+
+bool IsUtf8Name(std::string charset) {
+    for (char& c : charset) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return charset.empty() || charset == "UTF-8" || charset == "UTF8" || charset == "ASCII" ||
+           charset == "US-ASCII" || charset == "CHARSET";  // "CHARSET": a template's placeholder
+}
+
+// Converts text from charset to UTF-8; false when the charset is unknown or text is not in it.
+bool ConvertToUtf8(const std::string& charset, std::string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open(charset.c_str(), &status);
+    if (U_FAILURE(status)) {
+        return false;
+    }
+    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    std::u16string wide(text.size() * 2 + 1, u'\0');
+    const int32_t length = ucnv_toUChars(converter, reinterpret_cast<UChar*>(wide.data()),
+                                         static_cast<int32_t>(wide.size()), text.data(),
+                                         static_cast<int32_t>(text.size()), &status);
+    ucnv_close(converter);
+    if (U_FAILURE(status)) {
+        return false;
+    }
+    wide.resize(static_cast<size_t>(length));
+    text = ToUtf8(wide);
+    return true;
+}
+
 }  // namespace
 
 // libgettextpo keeps some strings of every message it reads or is given (contexts, reference
@@ -230,7 +271,11 @@ bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
             po_message_insert(iterator.get(), header);
             for (const TranslationUnit& unit : units) {
                 po_message_t message = po_message_create();
-                po_message_set_msgctxt(message, unit.context.c_str());
+                // A shared unit has no key at all: msgctxt "" would be a key of its own to
+                // every tool that matches units.
+                if (!unit.context.empty()) {
+                    po_message_set_msgctxt(message, unit.context.c_str());
+                }
                 po_message_set_msgid(message, unit.source.c_str());
                 po_message_set_msgstr(message, unit.target.c_str());
                 if (!unit.comment.empty()) {
@@ -239,9 +284,9 @@ bool WritePoCatalog(const std::string& path, const CatalogInfo& info,
                 if (!unit.translatorComment.empty()) {
                     po_message_set_comments(message, unit.translatorComment.c_str());
                 }
-                if (!unit.reference.empty()) {
+                for (const std::string& reference : unit.references) {
                     // No line: the reference is a key, which the library would otherwise split.
-                    po_message_add_filepos(message, unit.reference.c_str(),
+                    po_message_add_filepos(message, EncodeReference(reference).c_str(),
                                            static_cast<size_t>(-1));
                 }
                 po_message_set_fuzzy(message, unit.fuzzy ? 1 : 0);
@@ -403,6 +448,7 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
     const CProblemScope scope(problems);
     CatalogInfo readInfo;
     std::vector<TranslationUnit> read;
+    std::string charset;
     try {
         const PoFilePtr file(po_file_read(path.c_str(), &kHandler));
         if (file == nullptr) {
@@ -414,6 +460,7 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
             // The header comes as a copy of its own, which is ours to free.
             if (const char* header = po_file_domain_header(file.get(), nullptr)) {
                 readInfo.language = HeaderField(header, "Language");
+                charset = CharsetOf(HeaderField(header, "Content-Type"));
                 readInfo.sourceLanguage = HeaderField(header, "X-Source-Language");
                 std::free(const_cast<char*>(header));
             }
@@ -444,16 +491,19 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
                         }
                     }
                 }
-                // A unit has one reference, which the library splits at spaces (a file name
-                // may hold them): the pieces are joined again. It also reads a trailing
-                // ":digits" as a line number, which goes back on.
+                // The library reads a trailing ":digits" of a reference as a line number,
+                // which goes back on.
                 for (int i = 0; po_filepos_t pos = po_message_filepos(message, i); ++i) {
-                    unit.reference += (i == 0 ? "" : " ") + Text(po_filepos_file(pos));
+                    std::string reference = Text(po_filepos_file(pos));
                     if (const size_t line = po_filepos_start_line(pos);
                         line != static_cast<size_t>(-1)) {
-                        unit.reference += ":" + std::to_string(line);
+                        reference += ":" + std::to_string(line);
                     }
+                    unit.references.push_back(std::move(reference));
                 }
+                // Catalogs of earlier versions hold file names with spaces, which the library
+                // splits.
+                unit.references = RejoinReferences(unit.references);
                 // Comments come back with the newline the library ends each line with.
                 for (std::string* comment : {&unit.comment, &unit.translatorComment}) {
                     if (!comment->empty() && comment->back() == '\n') {
@@ -469,6 +519,18 @@ bool ReadPoCatalog(const std::string& path, CatalogInfo& info, std::vector<Trans
     if (problems.failed) {
         error = problems.first;
         return false;
+    }
+    // Texts come back in the charset the header names; catalogs are UTF-8 from here on.
+    if (!IsUtf8Name(charset)) {
+        for (TranslationUnit& unit : read) {
+            for (std::string* text : {&unit.context, &unit.source, &unit.target, &unit.comment,
+                                      &unit.translatorComment}) {
+                if (!ConvertToUtf8(charset, *text)) {
+                    error = path + ": not in the charset its header names (" + charset + ")";
+                    return false;
+                }
+            }
+        }
     }
     info = std::move(readInfo);
     units = std::move(read);

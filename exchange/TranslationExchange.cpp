@@ -14,6 +14,9 @@
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
 namespace {
 
 constexpr const char* kImportStep = "Import Translation";
@@ -44,19 +47,24 @@ std::string CatalogText(const CTextCodec& codec, std::string_view bytes) {
     return ToUtf8(CTextCodec::ToDisplay(codec.Decode(bytes)));
 }
 
-void ForEachResource(
-    CTallyglassDoc& doc, std::vector<std::string>& unreadable,
-    const std::function<void(const CResourceEditor::Key&, const CStringSet&)>& visit) {
+namespace {
+
+// Calls visit(key, name, strings) for every text resource of the document in type and chunk
+// order, with its chunk name and the texts as the editor holds them; unreadable receives those
+// that cannot be read, and the others are visited all the same.
+void ForEachNamedResource(CTallyglassDoc& doc, std::vector<std::string>& unreadable,
+                          const std::function<void(const CResourceEditor::Key&,
+                                                   const std::string&, const CStringSet&)>& visit) {
     const CChunkStore& store = CChunkStore::Instance();
     for (const ChunkType type : kTextResourceTypes) {
-        std::vector<uint16_t> ids;
+        std::vector<std::pair<uint16_t, std::string>> chunks;
         for (POSITION pos = doc.m_iff.FindFirstOfType(type); pos != 0;) {
             if (const CChunkRecord* record = store.Resolve(doc.m_iff.GetNextOfType(pos))) {
-                ids.push_back(record->id);
+                chunks.emplace_back(record->id, record->name);
             }
         }
-        std::sort(ids.begin(), ids.end());
-        for (const uint16_t id : ids) {
+        std::sort(chunks.begin(), chunks.end());
+        for (const auto& [id, name] : chunks) {
             const CResourceEditor::Key key(type, id);
             CStringSet holder;
             const CStringSet* strings = doc.m_editor.Content(key, holder);
@@ -64,9 +72,24 @@ void ForEachResource(
                 unreadable.push_back(ChunkTypeName(type) + " " + std::to_string(id));
                 continue;
             }
-            visit(key, *strings);
+            visit(key, name, *strings);
         }
     }
+}
+
+// Object files, whose string tables 129 and up hold engine names, have an object definition.
+bool IsObjectFile(CTallyglassDoc& doc) {
+    return doc.m_iff.FindFirstOfType(MakeChunkType('O', 'B', 'J', 'D')) != 0;
+}
+
+}  // namespace
+
+void ForEachResource(
+    CTallyglassDoc& doc, std::vector<std::string>& unreadable,
+    const std::function<void(const CResourceEditor::Key&, const CStringSet&)>& visit) {
+    ForEachNamedResource(doc, unreadable,
+                         [&](const CResourceEditor::Key& key, const std::string&,
+                             const CStringSet& strings) { visit(key, strings); });
 }
 
 std::vector<std::string> GameTokens(const std::string& text) {
@@ -98,35 +121,83 @@ const char* OutcomeName(UnitOutcome outcome) {
     return kNames[static_cast<size_t>(outcome)];
 }
 
+bool IsEngineNames(ChunkType type, uint16_t id, const std::string& chunkName, bool objectFile) {
+    static constexpr uint16_t kIds[] = {129, 130, 131, 132, 150, 256, 257, 300, 303, 304};
+    static const char* const kNames[] = {"a2o", "c2o", "a2c", "c2a", "animations"};
+    if (type != kTypeStrings) {
+        return false;
+    }
+    std::string lower = chunkName;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const bool named = std::any_of(std::begin(kNames), std::end(kNames),
+                                   [&](const char* name) { return lower == name; });
+    return named ||
+           (objectFile && std::find(std::begin(kIds), std::end(kIds), id) != std::end(kIds));
+}
+
+bool HasLetter(std::u16string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        UChar32 c = text[i];
+        if (U16_IS_LEAD(text[i]) && i + 1 < text.size() && U16_IS_TRAIL(text[i + 1])) {
+            c = U16_GET_SUPPLEMENTARY(text[i], text[i + 1]);
+            ++i;
+        }
+        if (u_isalpha(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
     ExportResult result;
-    ForEachResource(
-        doc, result.unreadable, [&](const CResourceEditor::Key& key, const CStringSet& strings) {
-            if (!strings.HasLanguages()) {
+    const bool objectFile = IsObjectFile(doc);
+    ForEachNamedResource(
+        doc, result.unreadable,
+        [&](const CResourceEditor::Key& key, const std::string& name, const CStringSet& strings) {
+            const bool languages = strings.HasLanguages();
+            if (!languages && !options.inPlace) {
+                ++result.leftOut.noLanguageResources;
                 return;
             }
-            const CTextCodec& sourceCodec = strings.GetSlotCodec(options.sourceSlot);
-            const CTextCodec& targetCodec = strings.GetSlotCodec(options.targetSlot);
+            if (!options.all && IsEngineNames(key.first, key.second, name, objectFile)) {
+                ++result.leftOut.engineResources;
+                return;
+            }
+            // Without languages the one text is both source and target.
+            const int sourceSlot = languages ? options.sourceSlot : 0;
+            const int targetSlot = languages ? options.targetSlot : 0;
+            const CTextCodec& sourceCodec = strings.GetSlotCodec(sourceSlot);
+            const CTextCodec& targetCodec = strings.GetSlotCodec(targetSlot);
             for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
-                const StringSlot source =
-                    strings.GetSlot(entry, static_cast<size_t>(options.sourceSlot));
-                const StringSlot target =
-                    strings.GetSlot(entry, static_cast<size_t>(options.targetSlot));
+                const StringSlot source = strings.GetSlot(entry, static_cast<size_t>(sourceSlot));
+                const StringSlot target = strings.GetSlot(entry, static_cast<size_t>(targetSlot));
                 for (int part = 0; part < (options.descriptions ? 2 : 1); ++part) {
                     const std::string_view sourceBytes =
                         part == 0 ? source.text : source.description;
                     if (sourceBytes.empty()) {
                         continue;
                     }
+                    const std::u16string sourceDisplay =
+                        CTextCodec::ToDisplay(sourceCodec.Decode(sourceBytes));
+                    if (!options.all && !HasLetter(sourceDisplay)) {
+                        ++result.leftOut.noLetterTexts;
+                        continue;
+                    }
                     const std::string key_ =
                         FormatUnitKey({key.first, key.second, static_cast<uint16_t>(entry), part});
                     TranslationUnit unit;
                     unit.context = options.keyByFile ? options.fileName + ":" + key_ : key_;
-                    unit.reference = options.fileName + ":" + key_;
-                    unit.source = CatalogText(sourceCodec, sourceBytes);
-                    unit.target =
-                        CatalogText(targetCodec, part == 0 ? target.text : target.description);
-                    if (!options.keepCopies && unit.target == unit.source) {
+                    unit.references = {options.fileName + ":" + key_};
+                    unit.source = ToUtf8(sourceDisplay);
+                    const std::string_view targetBytes =
+                        part == 0 ? target.text : target.description;
+                    unit.target = CatalogText(targetCodec, targetBytes);
+                    // The source's bytes in another slot are a copy, whatever that slot's code
+                    // page makes of them.
+                    if (!options.keepCopies &&
+                        (unit.target == unit.source || targetBytes == sourceBytes)) {
                         unit.target.clear();
                     }
                     if (part == 0 && !source.description.empty()) {
@@ -181,10 +252,14 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             Report(plan, key, UnitOutcome::unknown, "no such resource in the file");
             continue;
         }
-        if (!strings->HasLanguages()) {
-            Report(plan, key, UnitOutcome::unknown, "the resource has no languages");
+        const bool languages = strings->HasLanguages();
+        if (!languages && !options.inPlace) {
+            Report(plan, key, UnitOutcome::unknown,
+                   "the resource has no languages (--in-place replaces its one text)");
             continue;
         }
+        const int sourceSlot = languages ? options.sourceSlot : 0;
+        const int targetSlot = languages ? options.targetSlot : 0;
         if (parsed->entry >= strings->GetCount()) {
             Report(plan, key, UnitOutcome::unknown, "no such entry in the resource");
             continue;
@@ -201,15 +276,15 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             Report(plan, key, UnitOutcome::fuzzy);
             continue;
         }
-        const StringSlot source =
-            strings->GetSlot(parsed->entry, static_cast<size_t>(options.sourceSlot));
+        const StringSlot source = strings->GetSlot(parsed->entry, static_cast<size_t>(sourceSlot));
         const std::string sourceText =
-            CatalogText(strings->GetSlotCodec(options.sourceSlot),
+            CatalogText(strings->GetSlotCodec(sourceSlot),
                         parsed->part == 0 ? source.text : source.description);
         if (unit.source != sourceText && !options.force) {
             Report(plan, key, UnitOutcome::outdated, "the source text has changed since");
             continue;
         }
+        const CTextCodec& codec = strings->GetSlotCodec(targetSlot);
         std::optional<std::u16string> display = FromUtf8(unit.target);
         if (!display) {
             Report(plan, key, UnitOutcome::refused, "the translation is not UTF-8");
@@ -217,7 +292,7 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             continue;
         }
         std::string bytes;
-        if (const EditResult encoded = EncodeText(*strings, options.targetSlot, *display, bytes);
+        if (const EditResult encoded = EncodeText(*strings, targetSlot, *display, bytes);
             !encoded.Ok()) {
             Report(plan, key, UnitOutcome::refused, encoded.reason);
             plan.refused = plan.refused || !options.skipUnencodable;
@@ -243,18 +318,21 @@ ImportPlan PlanImport(CTallyglassDoc& doc, const std::vector<TranslationUnit>& u
             }
             plan.warnings.push_back(key + ": " + mismatch);
         }
-        const StringSlot target =
-            strings->GetSlot(parsed->entry, static_cast<size_t>(options.targetSlot));
+        const StringSlot target = strings->GetSlot(parsed->entry, static_cast<size_t>(targetSlot));
         if (bytes == (parsed->part == 0 ? target.text : target.description)) {
             Report(plan, key, UnitOutcome::unchanged);
             continue;
         }
         Report(plan, key, UnitOutcome::applied);
-        plan.changes.push_back({parsed->type, parsed->id, parsed->entry, options.targetSlot,
-                                parsed->part, std::move(*display)});
+        plan.shown.push_back(
+            {key, CatalogText(codec, parsed->part == 0 ? target.text : target.description),
+             unit.target});
+        plan.changes.push_back({parsed->type, parsed->id, parsed->entry, targetSlot, parsed->part,
+                                std::move(*display)});
     }
     if (plan.refused) {
         plan.changes.clear();
+        plan.shown.clear();
     }
     return plan;
 }
@@ -266,25 +344,40 @@ EditResult ApplyImport(CTallyglassDoc& doc, const ImportPlan& plan) {
     return doc.m_editor.ApplyChanges(plan.changes, kImportStep);
 }
 
-std::string FormatImportSummary(const ImportPlan& plan) {
+std::string FormatImportSummary(const ImportPlan& plan, SummaryMode mode, bool diff) {
     // A refused import applies nothing: its count of applicable units says so.
-    std::string out = plan.refused ? "refused, nothing applied: " : "";
+    const char* firstName = plan.refused || mode == SummaryMode::dryRun ? "would apply"
+                            : mode == SummaryMode::notWritten           ? "not written"
+                                                                        : "applied";
+    const std::string lead = mode == SummaryMode::dryRun ? "(dry run) " : "";
+    std::string out = lead + (plan.refused ? "refused, nothing applied: " : "");
     for (size_t i = 0; i < kOutcomeCount; ++i) {
         out += (i == 0 ? "" : ", ") + std::to_string(plan.counts[i]) + " " +
-               (i == 0 && plan.refused ? "would apply" : OutcomeName(static_cast<UnitOutcome>(i)));
+               (i == 0 ? firstName : OutcomeName(static_cast<UnitOutcome>(i)));
     }
     out += "\n";
     for (const UnitReport& report : plan.reports) {
-        out += std::string(OutcomeName(report.outcome)) + ": " + report.key;
+        out += lead + OutcomeName(report.outcome) + ": " + report.key;
         if (!report.reason.empty()) {
             out += ": " + report.reason;
         }
         out += "\n";
     }
     for (const std::string& warning : plan.warnings) {
-        out += "warning: " + warning + "\n";
+        out += lead + "warning: " + warning + "\n";
+    }
+    if (diff) {
+        for (const ShownChange& change : plan.shown) {
+            out += lead + change.key + ": \"" + change.before + "\" -> \"" + change.after + "\"\n";
+        }
     }
     return out;
+}
+
+bool IsClean(const ImportPlan& plan) {
+    return !plan.refused && plan.Count(UnitOutcome::fuzzy) == 0 &&
+           plan.Count(UnitOutcome::outdated) == 0 && plan.Count(UnitOutcome::unknown) == 0 &&
+           plan.Count(UnitOutcome::refused) == 0;
 }
 
 FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot) {
@@ -295,8 +388,9 @@ FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot) {
             coverage.languages.push_back({slot, 0, 0, 0});
         }
     }
-    ForEachResource(
-        doc, coverage.unreadable, [&](const CResourceEditor::Key&, const CStringSet& strings) {
+    ForEachNamedResource(
+        doc, coverage.unreadable,
+        [&](const CResourceEditor::Key&, const std::string&, const CStringSet& strings) {
             if (!strings.HasLanguages()) {
                 return;
             }
@@ -314,8 +408,8 @@ FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot) {
                         strings.GetSlot(entry, static_cast<size_t>(language.slot)).text;
                     if (target.empty()) {
                         ++language.empty;
-                    } else if (CatalogText(strings.GetSlotCodec(language.slot), target) ==
-                               sourceText) {
+                    } else if (target == source || CatalogText(strings.GetSlotCodec(language.slot),
+                                                               target) == sourceText) {
                         ++language.identical;
                     } else {
                         ++language.translated;

@@ -3,6 +3,8 @@
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::string_view kDescriptionSuffix = ":description";
@@ -77,13 +79,73 @@ std::optional<UnitKey> ParseUnitKey(std::string_view text, std::string* file) {
     return key;
 }
 
-std::string FileOfUnit(const TranslationUnit& unit) {
+std::vector<UnitPlace> PlacesOfUnit(const TranslationUnit& unit) {
+    std::vector<UnitPlace> places;
+    const auto add = [&places](UnitPlace place) {
+        if (std::find(places.begin(), places.end(), place) == places.end()) {
+            places.push_back(std::move(place));
+        }
+    };
     std::string file;
-    if (ParseUnitKey(unit.context, &file) && !file.empty()) {
-        return file;
+    const std::optional<UnitKey> key =
+        unit.context.empty() ? std::nullopt : ParseUnitKey(unit.context, &file);
+    if (!unit.context.empty() && !key) {
+        return places;
     }
-    if (ParseUnitKey(unit.reference, &file)) {
-        return file;
+    if (key && !file.empty()) {
+        add({file, *key});
+        return places;
     }
-    return {};
+    for (const std::string& reference : unit.references) {
+        std::string referenceFile;
+        if (const std::optional<UnitKey> named = ParseUnitKey(reference, &referenceFile)) {
+            add({referenceFile, key ? *key : *named});
+        }
+    }
+    if (key && places.empty()) {
+        add({std::string(), *key});
+    }
+    return places;
+}
+
+std::vector<std::string> RejoinReferences(const std::vector<std::string>& pieces) {
+    std::vector<std::string> out;
+    std::string pending;
+    for (const std::string& piece : pieces) {
+        pending += (pending.empty() ? "" : " ") + piece;
+        if (ParseUnitKey(pending, nullptr)) {
+            out.push_back(std::move(pending));
+            pending.clear();
+        }
+    }
+    if (!pending.empty()) {
+        out.push_back(std::move(pending));
+    }
+    for (std::string& reference : out) {
+        std::string decoded;
+        for (size_t i = 0; i < reference.size(); ++i) {
+            const std::string_view next = std::string_view(reference).substr(i, 3);
+            if (next == "%20" || next == "%25") {
+                decoded += next == "%20" ? ' ' : '%';
+                i += 2;
+            } else {
+                decoded += reference[i];
+            }
+        }
+        reference = std::move(decoded);
+    }
+    return out;
+}
+
+std::string EncodeReference(const std::string& reference) {
+    std::string out;
+    for (const char c : reference) {
+        out += c == ' ' ? "%20" : c == '%' ? "%25" : std::string(1, c);
+    }
+    return out;
+}
+
+std::string FormatPlace(const UnitPlace& place) {
+    return place.file.empty() ? FormatUnitKey(place.key)
+                              : place.file + ":" + FormatUnitKey(place.key);
 }

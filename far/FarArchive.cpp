@@ -312,18 +312,31 @@ bool CFarArchive::CanRewrite(std::string* why) const {
 
 std::optional<std::vector<uint8_t>> CFarArchive::Rewrite(
     size_t index, std::span<const uint8_t> replacement) const {
-    if (!CanRewrite(nullptr) || index >= m_entries.size()) {
+    if (index >= m_entries.size()) {
         return std::nullopt;
     }
-    const std::span<const uint8_t> current = EntryBytes(index);
-    if (current.size() == replacement.size() &&
-        std::equal(current.begin(), current.end(), replacement.begin())) {
+    return Rewrite({{index, replacement}});
+}
+
+std::optional<std::vector<uint8_t>> CFarArchive::Rewrite(
+    const std::map<size_t, std::span<const uint8_t>>& replacements) const {
+    if (!CanRewrite(nullptr) ||
+        (!replacements.empty() && replacements.rbegin()->first >= m_entries.size())) {
+        return std::nullopt;
+    }
+    const bool same = std::all_of(replacements.begin(), replacements.end(), [this](const auto& r) {
+        const std::span<const uint8_t> current = EntryBytes(r.first);
+        return std::equal(current.begin(), current.end(), r.second.begin(), r.second.end());
+    });
+    if (same) {
         return m_bytes;
     }
     std::vector<File> files;
     files.reserve(m_entries.size());
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        files.push_back({m_entries[i].name, i == index ? replacement : EntryBytes(i)});
+        const auto found = replacements.find(i);
+        files.push_back(
+            {m_entries[i].name, found != replacements.end() ? found->second : EntryBytes(i)});
     }
     return Build(m_variant, files);
 }

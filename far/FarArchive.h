@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -72,6 +73,9 @@ public:
     // when !CanRewrite, the index is out of range or the result would pass 4 GiB.
     [[nodiscard]] std::optional<std::vector<uint8_t>> Rewrite(
         size_t index, std::span<const uint8_t> replacement) const;
+    // The same with any number of entries replaced at once (by index), the archive built once.
+    [[nodiscard]] std::optional<std::vector<uint8_t>> Rewrite(
+        const std::map<size_t, std::span<const uint8_t>>& replacements) const;
 
     // The bytes of an archive of this variant holding these files, laid out as Rewrite lays
     // them out (a tool for tests and seeds as much as for Rewrite).

@@ -22,6 +22,8 @@ inline constexpr ChunkType kTypeStrings = MakeChunkType('S', 'T', 'R', '#');
 // Catalog text (an object's name and description) and pie-menu strings: the STR# layouts.
 inline constexpr ChunkType kTypeCatalogStrings = MakeChunkType('C', 'T', 'S', 'S');
 inline constexpr ChunkType kTypePieMenuStrings = MakeChunkType('T', 'T', 'A', 's');
+// The family names of a family file (.FAM), in the layouts of STR#.
+inline constexpr ChunkType kTypeFamilyStrings = MakeChunkType('F', 'A', 'M', 's');
 inline constexpr ChunkType kTypeResourceMap = MakeChunkType('r', 's', 'm', 'p');
 
 inline constexpr uint32_t kFileHeaderSize = 64;

@@ -55,8 +55,8 @@ protected:
     }
     void WriteTranslation(const std::string& path, const std::string& second) {
         std::vector<TranslationUnit> units(2);
-        units[0] = {"STR#:128:0", "chair.iff:STR#:128:0", "Chair", "Chaise", "", "", false};
-        units[1] = {"STR#:128:1", "chair.iff:STR#:128:1", "Table", second, "", "", false};
+        units[0] = {"STR#:128:0", {"chair.iff:STR#:128:0"}, "Chair", "Chaise", "", "", false};
+        units[1] = {"STR#:128:1", {"chair.iff:STR#:128:1"}, "Table", second, "", "", false};
         std::string error;
         ASSERT_TRUE(WritePoCatalog(path, {"fr", "en_US"}, units, error)) << error;
     }

@@ -144,7 +144,9 @@ std::vector<OutputRow> Outputs() {
          }},
         {"CsvCatalog", "out.csv", "Disk full",
          [](const Workspace&, const std::string& folder) -> std::vector<std::string> {
-             return {"export", Sample("sample.iff"), "--lang", "French", "-o", folder + "/out.csv"};
+             // Everything, so that the table is larger than the disk left.
+             return {"export", Sample("sample.iff"), "--lang", "French",
+                     "--all",  "--in-place",         "-o",     folder + "/out.csv"};
          }},
         {"ExtractedEntry", "Chair.iff", "Disk full",
          [](const Workspace& w, const std::string& folder) -> std::vector<std::string> {

@@ -125,8 +125,8 @@ std::vector<ArgumentRow> BadArguments() {
     for (const char* lang : {"21", "-1", "0x1", "Spanglish", "slot 15"}) {
         rows.push_back({"lang_" + std::to_string(langRow++),
                         {"set", "FILE", "--id", "1", "--entry", "0", "--lang", lang, "--text", "x"},
-                        std::string("--lang: expected a number from 0 to 20 or a language "
-                                    "name, got \"") +
+                        std::string("--lang: expected a number from 0 to 20, a language name "
+                                    "or a locale code, got \"") +
                             lang + "\""});
     }
     // Text that is not UTF-8, with the offset of the first byte that is not.

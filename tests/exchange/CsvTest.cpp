@@ -88,13 +88,13 @@ TEST(CsvCatalog, UnitsRoundTripWithTheirFlagsAndComments) {
     TempFolder dir;
     std::vector<TranslationUnit> units(2);
     units[0] = {"CTSS:2000:1",
-                "Chair.iff:CTSS:2000:1",
+                {"Chair.iff:CTSS:2000:1"},
                 "Sit, \"now\"\nplease",
                 "Assieds-toi",
                 "An order",
                 "checked",
                 true};
-    units[1] = {"STR#:1:0", "Chair.iff:STR#:1:0", "Chair", "", "", "", false};
+    units[1] = {"STR#:1:0", {"Chair.iff:STR#:1:0"}, "Chair", "", "", "", false};
     std::string error;
     ASSERT_TRUE(WriteCsvCatalog(dir / "fr.csv", units, error)) << error;
     std::vector<TranslationUnit> read;
@@ -102,7 +102,7 @@ TEST(CsvCatalog, UnitsRoundTripWithTheirFlagsAndComments) {
     ASSERT_EQ(read.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(read[i].context, units[i].context);
-        EXPECT_EQ(read[i].reference, units[i].reference);
+        EXPECT_EQ(read[i].references, units[i].references);
         EXPECT_EQ(read[i].source, units[i].source);
         EXPECT_EQ(read[i].target, units[i].target);
         EXPECT_EQ(read[i].comment, units[i].comment);

@@ -16,20 +16,23 @@ namespace {
 std::vector<TranslationUnit> SampleUnits() {
     std::vector<TranslationUnit> units(3);
     units[0] = {"CTSS:2000:1",
-                "Chair.iff:CTSS:2000:1",
+                {"Chair.iff:CTSS:2000:1", "Other.far/b.iff:CTSS:2000:1"},
                 "Sit down\nslowly",
                 "Assieds-toi\ndoucement",
                 "What the menu shows\nsecond line",
                 "",
                 false};
-    units[1] = {"STR#:128:0", "Chair.iff:STR#:128:0", "\"Quoted\" \\ and \ttab", "", "", "", false};
-    units[2] = {"Sub dir/My Chair.iff:TTAs:1:0:description",
-                "Sub dir/My Chair.iff:TTAs:1:0:description",
-                "\xC5\x81\xC3\xB3\xC5\xBCko \xE6\xA4\x85\xE5\xAD\x90",
-                "\xC5\x82",
-                "",
-                "kept",
-                true};
+    units[1] = {"STR#:128:0", {"Chair.iff:STR#:128:0"}, "\"Quoted\" \\ and \ttab", "", "", "",
+                false};
+    units[2] = {
+        "Sub dir/My Chair.iff:TTAs:1:0:description",
+        // Pieces that tools split at spaces and drop when repeated ("Sub").
+        {"Sub dir/My Chair.iff:TTAs:1:0:description", "Sub dir/5%.iff:TTAs:1:0:description"},
+        "\xC5\x81\xC3\xB3\xC5\xBCko \xE6\xA4\x85\xE5\xAD\x90",
+        "\xC5\x82",
+        "",
+        "kept",
+        true};
     return units;
 }
 
@@ -55,7 +58,7 @@ TEST(PoCatalog, WritesWhatMsgfmtAcceptsAndReadsItBackUnitForUnit) {
     for (size_t i = 0; i < units.size(); ++i) {
         SCOPED_TRACE(units[i].context);
         EXPECT_EQ(read[i].context, units[i].context);
-        EXPECT_EQ(read[i].reference, units[i].reference);
+        EXPECT_EQ(read[i].references, units[i].references);
         EXPECT_EQ(read[i].source, units[i].source);
         EXPECT_EQ(read[i].target, units[i].target);
         EXPECT_EQ(read[i].comment, units[i].comment);
