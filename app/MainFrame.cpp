@@ -140,7 +140,8 @@ void CMainFrame::RecalcLayout() {
 }
 
 QAction* CMainFrame::FindAction(int id) const {
-    for (QMenu* menu : {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pGoMenu, m_pToolsMenu, m_pHelpMenu}) {
+    for (QMenu* menu :
+         {m_pFileMenu, m_pEditMenu, m_pSourceMenu, m_pGoMenu, m_pToolsMenu, m_pHelpMenu}) {
         for (QAction* action : menu->actions()) {
             if (!action->isSeparator() && action->data().toInt() == id)
                 return action;

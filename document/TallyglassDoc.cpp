@@ -485,8 +485,8 @@ std::optional<std::vector<uint8_t>> CTallyglassDoc::SaveToBytes(std::string& why
     }
     CMemFile out;
     if (!m_iff.Save(&out)) {
-        why = m_iff.GetWriteProblem().empty() ? std::string(kMsgCantAccess)
-                                              : m_iff.GetWriteProblem();
+        why =
+            m_iff.GetWriteProblem().empty() ? std::string(kMsgCantAccess) : m_iff.GetWriteProblem();
         return std::nullopt;
     }
     return out.ToVector();

@@ -53,8 +53,8 @@ namespace {
 // order, with its chunk name and the texts as the editor holds them; unreadable receives those
 // that cannot be read, and the others are visited all the same.
 void ForEachNamedResource(CTallyglassDoc& doc, std::vector<std::string>& unreadable,
-                          const std::function<void(const CResourceEditor::Key&,
-                                                   const std::string&, const CStringSet&)>& visit) {
+                          const std::function<void(const CResourceEditor::Key&, const std::string&,
+                                                   const CStringSet&)>& visit) {
     const CChunkStore& store = CChunkStore::Instance();
     for (const ChunkType type : kTextResourceTypes) {
         std::vector<std::pair<uint16_t, std::string>> chunks;

@@ -68,4 +68,3 @@ struct UnitPlace {
 [[nodiscard]] std::vector<std::string> RejoinReferences(const std::vector<std::string>& pieces);
 // "Chair.iff:STR#:128:0", or the key alone for a place without a file.
 [[nodiscard]] std::string FormatPlace(const UnitPlace& place);
-

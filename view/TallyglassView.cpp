@@ -1227,20 +1227,10 @@ EditResult CTallyglassView::UseSuggestion(const QString& text) {
     if (editor == nullptr || row < 0 || row > 0xFFFF || multiple || slot < 0 ||
         !m_pText->isEnabled())
         return {EditStatus::noResource, "Select one string to translate."};
-    const std::u16string display = text.toStdU16String();
-    std::string bytes;
-    size_t bad = 0;
-    if (!CurrentCodec().EncodeDisplay(display, bytes, &bad)) {
-        const EditResult refused{EditStatus::unencodable,
-                                 "\u201C" + DescribeCharacter(display, bad) +
-                                     "\u201D cannot be stored in " + ReadableLanguageName(slot) +
-                                     " text."};
-        m_pStatus->setText(QString::fromStdString(refused.reason));
-        return refused;
-    }
-    const EditResult result = editor->ApplyChanges(
-        {{editor->GetType(), editor->GetId(), static_cast<uint16_t>(row), slot, 0, bytes}},
-        "Use Suggestion");
+    const EditResult result =
+        editor->ApplyChanges({{editor->GetType(), editor->GetId(), static_cast<uint16_t>(row), slot,
+                               0, text.toStdU16String()}},
+                             "Use Suggestion");
     if (!result.Ok())
         m_pStatus->setText(QString::fromStdString(result.reason));
     return result;

@@ -62,12 +62,13 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
     ASSERT_TRUE(Start());
     CMainFrame* frame = m_pApp->GetMainFrame();
     const QList<QAction*> bar = frame->menuBar()->actions();
-    ASSERT_EQ(bar.size(), 5);
+    ASSERT_EQ(bar.size(), 6);
     EXPECT_EQ(bar[0]->text(), QStringLiteral("&File"));
     EXPECT_EQ(bar[1]->text(), QStringLiteral("&Edit"));
     EXPECT_EQ(bar[2]->text(), QStringLiteral("&View"));
     EXPECT_EQ(bar[3]->text(), QStringLiteral("&Go"));
-    EXPECT_EQ(bar[4]->text(), QStringLiteral("&Help"));
+    EXPECT_EQ(bar[4]->text(), QStringLiteral("&Tools"));
+    EXPECT_EQ(bar[5]->text(), QStringLiteral("&Help"));
     // View > Source Language: the languages of the language box, US English checked.
     const QList<QAction*> sources = frame->SourceLanguageMenu()->actions();
     ASSERT_EQ(sources.size(), 20);
