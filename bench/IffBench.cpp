@@ -718,7 +718,10 @@ int main(int argc, char** argv) {
         row.cp = Spawn({self, "--run", "cp", path, out}, runs);
         row.copy = Spawn({self, "--run", "copy", path, out}, runs);
         // The file's own map stays in the chunk list beside the chunks.
-        row.open = Spawn({self, "--run", "open", path, std::to_string(chunks + 1)}, runs);
+        // Past 65,536 chunks of a type the 16-bit ids wrap and a later chunk displaces the earlier
+        // one of its type and id, as the open's rules say; the map adds one.
+        const size_t listed = std::min<size_t>(chunks, 4 * 65536) + 1;
+        row.open = Spawn({self, "--run", "open", path, std::to_string(listed)}, runs);
         row.loadAll = Spawn({self, "--run", "loadall", path}, runs);
         row.resave = Spawn({self, "--run", "resave", path, out}, runs);
         // Whole processes, each through a shell so that both sides pay the same start-up.
