@@ -32,7 +32,6 @@ constexpr size_t kUtf8Sets = 20;
 constexpr int kSlotOfCode21 = 15;
 // A length of the UTF-8 layout takes at most five bytes of seven bits.
 constexpr int kMaxVarintBytes = 5;
-constexpr size_t kMaxBasicLength = CStringSet::kMaxBasicLength;
 // Pool bytes that may be replaced text before the pool is compacted, beyond twice what is live.
 constexpr size_t kPoolSlack = size_t{1} << 20;
 // Spans into the pool are 32 bits wide.
