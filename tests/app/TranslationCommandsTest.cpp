@@ -7,8 +7,11 @@
 #include "app/TranslationCommands.h"
 #include "document/TallyglassDoc.h"
 #include "exchange/PoCatalog.h"
+#include "far/FarArchive.h"
 #include "framework/doc/MessageBoxService.h"
+#include "tests/support/FarBuilder.h"
 #include "tests/support/IffBytes.h"
+#include "tests/support/TempFolder.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -42,6 +45,7 @@ protected:
         m_runModal = [this](QDialog& dialog) {
             if (auto* translation = dynamic_cast<CTranslationDialog*>(&dialog)) {
                 translation->m_pTarget->setCurrentIndex(kFrench);
+                translation->m_pScope->setCurrentIndex(m_nScope);
                 ++m_nDialogs;
                 dialog.accept();
             }
@@ -63,6 +67,7 @@ protected:
 
     std::string m_strFile;
     int m_nDialogs = 0;
+    int m_nScope = 0;  // the open file
 };
 
 TEST_F(TranslationCommandsTest, ExportWritesTheCatalogOfTheChosenLanguage) {
@@ -120,6 +125,59 @@ TEST_F(TranslationCommandsTest, ARefusedImportIsShownAndChangesNothing) {
         << m_messages.Last()->text;
     EXPECT_EQ(m_messages.Last()->type & MB_BUTTONMASK, MB_OK);
     EXPECT_EQ(French(1), "");
+    EXPECT_FALSE(m_pApp->GetDocument()->IsModified());
+}
+
+TEST_F(TranslationCommandsTest, AnArchiveIsExportedAndImportedAsAWholeAfterASafeQuestion) {
+    FarBuilder far;
+    far.entries.push_back({"objects\\a.iff", MultilingualFile()});
+    far.entries.push_back({"objects\\b.iff", MultilingualFile()});
+    const std::string archive = WriteFile("Objects.far", far.Build());
+    const std::vector<uint8_t> before = ReadBytes(archive);
+    m_nScope = static_cast<int>(CTranslationDialog::Scope::archive);
+
+    const std::string po = Path("objects.fr.po");
+    m_dialogs.Answer(archive);
+    m_dialogs.Answer(po);
+    Command(ID_FILE_EXPORT_TRANSLATION);
+    ASSERT_EQ(m_dialogs.requests.size(), 2u);
+    EXPECT_EQ(m_dialogs.requests[1].proposedName, "Objects.far.fr.po");
+    CatalogInfo info;
+    std::vector<TranslationUnit> units;
+    std::string error;
+    ASSERT_TRUE(ReadPoCatalog(po, info, units, error)) << error;
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[1].references,
+              (std::vector<std::string>{"Objects.far/objects/a.iff:STR#:128:1",
+                                        "Objects.far/objects/b.iff:STR#:128:1"}));
+
+    units[1].target = "Tableau";
+    ASSERT_TRUE(WritePoCatalog(po, info, units, error)) << error;
+    // Declined (the default): the archive keeps its bytes.
+    m_dialogs.Answer(po);
+    m_dialogs.Answer(archive);
+    m_messages.Answer({IDNO});
+    Command(ID_FILE_IMPORT_TRANSLATION);
+    ASSERT_NE(m_messages.Last(), nullptr);
+    EXPECT_NE(m_messages.Last()->text.find("Write these translations into 1 file?"),
+              std::string::npos)
+        << m_messages.Last()->text;
+    EXPECT_EQ(m_messages.Last()->type & MB_DEFMASK, MB_DEFBUTTON2);
+    EXPECT_EQ(ReadBytes(archive), before);
+
+    m_dialogs.Answer(po);
+    m_dialogs.Answer(archive);
+    m_messages.Answer({IDYES});
+    Command(ID_FILE_IMPORT_TRANSLATION);
+    CFarArchive written;
+    ASSERT_EQ(written.Load(ReadBytes(archive)), CFarArchive::Status::ok);
+    ASSERT_EQ(written.GetEntries().size(), 2u);
+    for (size_t entry = 0; entry < 2; ++entry) {
+        const std::span<const uint8_t> bytes = written.EntryBytes(entry);
+        const std::string text(bytes.begin(), bytes.end());
+        EXPECT_NE(text.find("Tableau"), std::string::npos) << entry;
+    }
+    // The open file was not part of it.
     EXPECT_FALSE(m_pApp->GetDocument()->IsModified());
 }
 
