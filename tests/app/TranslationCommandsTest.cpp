@@ -23,23 +23,11 @@ namespace {
 
 constexpr int kFrench = 2;
 
-// STR# 128, multilingual: English "Chair" and "Table", French "Chaise" for the first only.
-std::vector<uint8_t> MultilingualFile() {
-    std::vector<uint8_t> payload = {0xFD, 0xFF, 3, 0};
-    for (const auto& [code, text] :
-         std::vector<std::pair<uint8_t, std::string>>{{1, "Chair"}, {1, "Table"}, {3, "Chaise"}}) {
-        payload.push_back(code);
-        payload.insert(payload.end(), text.begin(), text.end());
-        payload.insert(payload.end(), {0, 0});
-    }
-    return MakeIffFile({MakeChunk("STR#", 128, payload, "names")});
-}
-
 class TranslationCommandsTest : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        m_strFile = WriteFile("chair.iff", MultilingualFile());
+        m_strFile = WriteFile("chair.iff", MakeChairsFile());
         ASSERT_TRUE(Start({m_strFile}));
         // Every dialog is accepted with French as the translation.
         m_runModal = [this](QDialog& dialog) {
@@ -130,8 +118,8 @@ TEST_F(TranslationCommandsTest, ARefusedImportIsShownAndChangesNothing) {
 
 TEST_F(TranslationCommandsTest, AnArchiveIsExportedAndImportedAsAWholeAfterASafeQuestion) {
     FarBuilder far;
-    far.entries.push_back({"objects\\a.iff", MultilingualFile()});
-    far.entries.push_back({"objects\\b.iff", MultilingualFile()});
+    far.entries.push_back({"objects\\a.iff", MakeChairsFile()});
+    far.entries.push_back({"objects\\b.iff", MakeChairsFile()});
     const std::string archive = WriteFile("Objects.far", far.Build());
     const std::vector<uint8_t> before = ReadBytes(archive);
     m_nScope = static_cast<int>(CTranslationDialog::Scope::archive);

@@ -14,18 +14,6 @@
 
 namespace {
 
-// STR# 128, multilingual: English "Chair" and "Table", French "Chaise" for the first only.
-std::vector<uint8_t> Chairs() {
-    std::vector<uint8_t> payload = {0xFD, 0xFF, 3, 0};
-    for (const auto& [code, text] :
-         std::vector<std::pair<uint8_t, std::string>>{{1, "Chair"}, {1, "Table"}, {3, "Chaise"}}) {
-        payload.push_back(code);
-        payload.insert(payload.end(), text.begin(), text.end());
-        payload.insert(payload.end(), {0, 0});
-    }
-    return MakeIffFile({MakeChunk("STR#", 128, payload, "names")});
-}
-
 // Stops the batch at its stopAt-th call (progress or work), or never.
 class StoppingReporter : public IBatchReporter {
 public:
@@ -46,10 +34,10 @@ protected:
     void SetUp() override {
         std::filesystem::create_directories(m_dir / "game/sub");
         FarBuilder far;
-        far.entries.push_back({"objects\\a.iff", Chairs()});
-        far.entries.push_back({"objects\\b.iff", Chairs()});
+        far.entries.push_back({"objects\\a.iff", MakeChairsFile()});
+        far.entries.push_back({"objects\\b.iff", MakeChairsFile()});
         WriteBytes(m_dir / "game/Objects.far", far.Build());
-        WriteBytes(m_dir / "game/sub/c.iff", Chairs());
+        WriteBytes(m_dir / "game/sub/c.iff", MakeChairsFile());
         m_before = {ReadBytes(m_dir / "game/Objects.far"), ReadBytes(m_dir / "game/sub/c.iff")};
     }
     [[nodiscard]] std::vector<std::vector<uint8_t>> Now() const {
