@@ -75,6 +75,8 @@ export DISPLAY=:$(head -n 1 "$work/display")
 # user take part.
 export XDG_CONFIG_HOME=$work/config
 export HOME=$work
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 
 cp "$sample" "$work/sample.iff"
