@@ -54,6 +54,16 @@ qulonglong ResourceKey(ChunkType type, uint16_t id) {
     return CResourceList::ResourceKey(type, id);
 }
 
+// Scales the string list's text columns (all but the id) by after / before, none narrower than
+// 20 pixels.
+void ScaleTextColumns(QHeaderView& header, int before, int after) {
+    for (int column = CStringListModel::colText; column < header.count(); ++column)
+        header.resizeSection(
+            column,
+            std::max(20, static_cast<int>(static_cast<long long>(header.sectionSize(column)) *
+                                          after / before)));
+}
+
 }  // namespace
 
 CTallyglassView::CTallyglassView(QWidget* parent) : CFormView(IDD, kTemplateSize, parent) {
@@ -285,13 +295,8 @@ bool CTallyglassView::eventFilter(QObject* watched, QEvent* event) {
         const int before = resize->oldSize().width();
         const int after = resize->size().width();
         QHeaderView* header = m_pStringList->horizontalHeader();
-        if (before > 0 && after > 0 && after != before) {
-            for (int column = CStringListModel::colText; column < header->count(); ++column)
-                header->resizeSection(
-                    column, std::max(20, static_cast<int>(
-                                             static_cast<long long>(header->sectionSize(column)) *
-                                             after / before)));
-        }
+        if (before > 0 && after > 0 && after != before)
+            ScaleTextColumns(*header, before, after);
     }
     // An edit with the focus would take Ctrl+Z and Ctrl+Y as its own keys; left unclaimed, they
     // reach Edit > Undo and Redo.
@@ -442,8 +447,17 @@ void CTallyglassView::FillStringList() {
     const bool sourceAppears = source >= 0 && m_pStringModel->GetSourceSlot() < 0;
     m_pStringModel->SetSource(source, Strings().GetSlotCodec(m_nSourceSlot));
     if (sourceAppears && m_bColumnsReady) {
-        m_pStringList->horizontalHeader()->resizeSection(CStringListModel::colSource,
-                                                         kColumnWidths[1]);
+        // The source column is as wide as the text's, and the text columns share the list's
+        // width in their proportions, so that none is pushed out of sight.
+        QHeaderView* header = m_pStringList->horizontalHeader();
+        header->resizeSection(CStringListModel::colSource,
+                              header->sectionSize(CStringListModel::colText));
+        const int room = m_pStringList->viewport()->width() - header->sectionSize(0);
+        int used = 0;
+        for (int column = CStringListModel::colText; column < header->count(); ++column)
+            used += header->sectionSize(column);
+        if (room > 0 && used > 0)
+            ScaleTextColumns(*header, used, room);
         // Rows selected before the column came stay selected whole.
         QItemSelection rows;
         for (const int row : SelectedRows())
