@@ -43,7 +43,14 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
+  if [ -n "$app_pid" ] && ! kill -0 "$app_pid" 2> /dev/null; then
+    local status=0
+    wait "$app_pid" || status=$?
+    echo "the editor had ended with status $status" >&2
+    app_pid=
+  fi
   [ -s "$work/app.log" ] && sed 's/^/editor: /' "$work/app.log" >&2
+  [ -s "$work/xvfb.log" ] && sed 's/^/Xvfb: /' "$work/xvfb.log" >&2
   if [ -n "${window:-}" ] && command -v import > /dev/null; then
     import -window root "$work/failure.png" 2> /dev/null && cp "$work/failure.png" /tmp/editor_end_to_end_failure.png &&
       echo "screen at the failure: /tmp/editor_end_to_end_failure.png" >&2
