@@ -360,11 +360,8 @@ int RunExport(const ExportArguments& arguments) {
         !WriteCatalogFile(format, arguments.output, info, Shaped(all, arguments))) {
         ok = false;
     }
-    if (leftOut.engineResources + leftOut.noLetterTexts + leftOut.noLanguageResources > 0) {
-        std::printf(
-            "left out: %zu resources of engine names, %zu texts without a letter (--all "
-            "exports both), %zu resources without languages\n",
-            leftOut.engineResources, leftOut.noLetterTexts, leftOut.noLanguageResources);
+    if (const std::string line = FormatLeftOut(leftOut, "exports"); !line.empty()) {
+        std::printf("%s\n", line.c_str());
     }
     return ok ? 0 : 1;
 }
@@ -604,14 +601,22 @@ int RunImport(const ImportArguments& arguments) {
 struct CoverageArguments {
     std::vector<std::string> inputs;
     std::string source = "0";
+    bool all = false;
     bool json = false;
 };
+
+nlohmann::json LeftOutJson(const LeftOut& leftOut) {
+    return {{"engineResources", leftOut.engineResources},
+            {"noLetterTexts", leftOut.noLetterTexts},
+            {"noLanguageResources", leftOut.noLanguageResources}};
+}
 
 int RunCoverage(const CoverageArguments& arguments) {
     const int source = *ParseSlot(arguments.source);
     std::vector<InputFile> inputs;
     bool ok = CollectInputs(arguments.inputs, inputs);
     nlohmann::json files = nlohmann::json::array();
+    LeftOut leftOut;
     CProgress progress(inputs.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
         progress.Show(i, inputs[i].name);
@@ -629,7 +634,8 @@ int RunCoverage(const CoverageArguments& arguments) {
                 ok = false;
                 continue;
             }
-            const FileCoverage coverage = MeasureCoverage(doc, source);
+            const FileCoverage coverage = MeasureCoverage(doc, source, arguments.all);
+            leftOut += coverage.leftOut;
             progress.Clear();
             ok = ReportUnreadable(input.Shown(item), coverage.unreadable) && ok;
             const std::string shown = input.Shown(item);
@@ -645,6 +651,7 @@ int RunCoverage(const CoverageArguments& arguments) {
                 files.push_back({{"file", shown},
                                  {"source", SlotName(source)},
                                  {"units", coverage.units},
+                                 {"leftOut", LeftOutJson(coverage.leftOut)},
                                  {"languages", languages}});
                 continue;
             }
@@ -660,9 +667,11 @@ int RunCoverage(const CoverageArguments& arguments) {
     progress.Clear();
     if (arguments.json) {
         // A file name that is not UTF-8 has its bytes replaced, as strings --json does.
-        std::printf("%s\n", nlohmann::json{{"files", files}}
+        std::printf("%s\n", nlohmann::json{{"files", files}, {"leftOut", LeftOutJson(leftOut)}}
                                 .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
                                 .c_str());
+    } else if (const std::string line = FormatLeftOut(leftOut, "counts"); !line.empty()) {
+        std::printf("%s\n", line.c_str());
     }
     return ok ? 0 : 1;
 }
@@ -754,12 +763,17 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
     {
         auto arguments = std::make_shared<CoverageArguments>();
         CLI::App* command = app.add_subcommand(
-            "coverage", "Per file and language: texts translated, identical to the source, empty");
+            "coverage",
+            "Per file and language: of the texts export takes, those translated, identical to "
+            "the source, empty");
         command->add_option("FILE", arguments->inputs, "IFF files, FAR archives or folders")
             ->required();
         command
             ->add_option("--source", arguments->source, "the source language (default USEnglish)")
             ->check(SlotValidator());
+        command->add_flag("--all", arguments->all,
+                          "count engine names and texts without a letter too, as export --all "
+                          "exports them");
         command->add_flag("--json", arguments->json, "print JSON (UTF-8)");
         command->callback([&exitCode, arguments] { exitCode = RunCoverage(*arguments); });
     }

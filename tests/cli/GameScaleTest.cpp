@@ -19,6 +19,7 @@
 #include "exchange/TranslationUnit.h"
 #include "far/FarArchive.h"
 #include "tests/support/FarBuilder.h"
+#include "tests/support/IffBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -290,6 +291,66 @@ TEST_F(GameScale, ExitStatusAndJsonTellAScriptWhatHappened) {
     const ProgramResult none = Cli({"coverage", dir / "empty"});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_NE(none.err.find("no game files"), std::string::npos) << none.err;
+}
+
+// Coverage counts what export takes, by the same rule, and what it leaves out as export does.
+TEST_F(GameScale, CoverageCountsWhatExportTakes) {
+    // US English texts in the multilingual layout (FD FF).
+    const auto english = [](const std::vector<std::string>& texts) {
+        std::vector<uint8_t> out = {0xFD, 0xFF, static_cast<uint8_t>(texts.size()), 0};
+        for (const std::string& text : texts) {
+            out.push_back(1);
+            out.insert(out.end(), text.begin(), text.end());
+            out.insert(out.end(), {0, 0});
+        }
+        return out;
+    };
+    const std::string file = dir / "o.iff";
+    WriteBytes(file, MakeIffFile({MakeChunk("OBJD", 128, std::vector<uint8_t>(8, 0)),
+                                  MakeChunk("STR#", 128, english({"Chair", "42", "...", "Sit"})),
+                                  MakeChunk("STR#", 129, english({"sit_loop"})),
+                                  MakeChunk("STR#", 140, english({"a2o-stand"}), "Animations"),
+                                  MakeChunk("STR#", 200, MakePlainPayload({"Plain"}))}));
+    struct Row {
+        const char* all;
+        size_t units, engine, noLetter, noLanguage;
+        const char* line;
+    };
+    const Row rows[] = {
+        {"", 2, 2, 2, 1,
+         "left out: 2 resources of engine names, 2 texts without a letter (--all counts both), 1 "
+         "resources without languages\n"},
+        {"--all", 6, 0, 0, 1,
+         "left out: 0 resources of engine names, 0 texts without a letter (--all counts both), 1 "
+         "resources without languages\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.all);
+        std::vector<std::string> args = {"coverage", file, "--json"};
+        std::vector<std::string> exportArgs = {
+            "export", file, "--lang", "fr", "--positional", "-o", dir / "o.po"};
+        if (*row.all != '\0') {
+            args.push_back(row.all);
+            exportArgs.push_back(row.all);
+        }
+        const ProgramResult coverage = Cli(args);
+        ASSERT_EQ(coverage.exitCode, 0) << coverage.err;
+        const nlohmann::json json = nlohmann::json::parse(coverage.out);
+        ASSERT_EQ(json["files"].size(), 1u);
+        EXPECT_EQ(json["files"][0]["units"], row.units);
+        EXPECT_EQ(json["files"][0]["languages"][1]["empty"], row.units);  // French
+        for (const nlohmann::json& leftOut : {json["files"][0]["leftOut"], json["leftOut"]}) {
+            EXPECT_EQ(leftOut["engineResources"], row.engine);
+            EXPECT_EQ(leftOut["noLetterTexts"], row.noLetter);
+            EXPECT_EQ(leftOut["noLanguageResources"], row.noLanguage);
+        }
+        ASSERT_EQ(Cli(exportArgs).exitCode, 0);
+        EXPECT_EQ(Units(dir / "o.po").size(), row.units);
+        args.erase(args.begin() + 2);  // without --json: the same line as export's
+        const std::string out = Cli(args).out;
+        ASSERT_NE(out.find("left out:"), std::string::npos) << out;
+        EXPECT_EQ(out.substr(out.find("left out:")), row.line);
+    }
 }
 
 TEST_F(GameScale, ALegacyCharsetCatalogAndLocaleCodesAreRead) {
