@@ -9,6 +9,18 @@
 
 CProgress::CProgress(size_t total) : m_total(total), m_bShown(::isatty(2) == 1 && total > 1) {}
 
+void CProgress::Problem(const std::string& sentence) {
+    Clear();
+    PrintError(sentence);
+}
+
+bool CProgress::Progress(size_t done, size_t total, const std::string& name) {
+    m_total = total;
+    m_bShown = ::isatty(2) == 1 && total > 1;
+    Show(done, name);
+    return true;
+}
+
 void CProgress::Show(size_t done, const std::string& name) {
     if (!m_bShown) {
         return;
