@@ -152,20 +152,18 @@ int main(int argc, char** argv) {
     const std::string loosePo = (folder / "loose.po").string();
     const std::string packedPo = (folder / "packed.po").string();
     std::vector<Row> rows;
-    rows.push_back({"export --single",
-                    Median({cli, "export", looseArg, "--lang", "fr", "--single", "-o", loosePo},
-                           nothing),
-                    Median({cli, "export", packedArg, "--lang", "fr", "--single", "-o", packedPo},
-                           nothing),
-                    1.5});
+    rows.push_back(
+        {"export --single",
+         Median({cli, "export", looseArg, "--lang", "fr", "--single", "-o", loosePo}, nothing),
+         Median({cli, "export", packedArg, "--lang", "fr", "--single", "-o", packedPo}, nothing),
+         1.5});
     rows.push_back({"coverage", Median({cli, "coverage", looseArg}, nothing),
                     Median({cli, "coverage", packedArg}, nothing), 1.5});
     Translate(loosePo, (folder / "loose-fr.po").string());
     Translate(packedPo, (folder / "packed-fr.po").string());
     rows.push_back(
         {"import",
-         Median({cli, "import", looseArg, "--from", (folder / "loose-fr.po").string()},
-                resetLoose),
+         Median({cli, "import", looseArg, "--from", (folder / "loose-fr.po").string()}, resetLoose),
          Median({cli, "import", packedArg, "--from", (folder / "packed-fr.po").string()},
                 resetArchive),
          2.0});

@@ -17,11 +17,11 @@
 extern char** environ;
 
 struct ProcessRun {
-    double wall = 0;       // seconds
-    double cpu = 0;        // user + system seconds
-    int status = -1;       // the exit status, or -1 when the process did not exit normally
-    long maxRssKiB = 0;    // as rusage reports it
-    std::string output;    // its stdout, when kept
+    double wall = 0;     // seconds
+    double cpu = 0;      // user + system seconds
+    int status = -1;     // the exit status, or -1 when the process did not exit normally
+    long maxRssKiB = 0;  // as rusage reports it
+    std::string output;  // its stdout, when kept
 };
 
 // Runs args (args[0] a path) to its end. With keepOutput its stdout is collected in output and

@@ -259,11 +259,6 @@ int RunCoverage(const CoverageArguments& arguments) {
     return ok ? 0 : 1;
 }
 
-const CLI::Validator& FormatValidator() {
-    static const CLI::Validator validator = CLI::IsMember({"po", "csv"});
-    return validator;
-}
-
 }  // namespace
 
 void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
@@ -285,7 +280,7 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
                          "the language translated from (default USEnglish)")
             ->check(SlotValidator());
         command->add_option("--format", arguments->format, "po (default) or csv")
-            ->check(FormatValidator());
+            ->check(CatalogFormatValidator());
         command->add_flag("--descriptions", arguments->descriptions,
                           "descriptions as units of their own");
         command->add_flag("--keep-copies", arguments->keepCopies,
@@ -316,7 +311,7 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
             ->required();
         command->add_option("--from", arguments->from, "the translated catalog")->required();
         command->add_option("--format", arguments->format, "po or csv (default: by --from's name)")
-            ->check(FormatValidator());
+            ->check(CatalogFormatValidator());
         command
             ->add_option("--lang", arguments->lang,
                          "the language to import into (default: the catalog's)")

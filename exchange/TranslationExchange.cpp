@@ -210,32 +210,32 @@ void ForEachExportedText(CTallyglassDoc& doc, const ExportOptions& options,
 
 ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
     ExportResult result;
-    ForEachExportedText(doc, options, result.unreadable, result.leftOut, [&](const ExportedText&
-                                                                                 text) {
-        const std::string key =
-            FormatUnitKey({text.key.first, text.key.second, static_cast<uint16_t>(text.entry),
-                           text.part});
-        TranslationUnit unit;
-        unit.context = options.keyByFile ? options.fileName + ":" + key : key;
-        unit.references = {options.fileName + ":" + key};
-        unit.source = ToUtf8(text.sourceDisplay);
-        const StringSlot target =
-            text.strings.GetSlot(text.entry, static_cast<size_t>(text.targetSlot));
-        const std::string_view targetBytes = text.part == 0 ? target.text : target.description;
-        unit.target = CatalogText(text.strings.GetSlotCodec(text.targetSlot), targetBytes);
-        // The source's bytes in another slot are a copy, whatever that slot's code page makes
-        // of them.
-        if (!options.keepCopies && (unit.target == unit.source || targetBytes == text.sourceBytes)) {
-            unit.target.clear();
-        }
-        if (const StringSlot source =
-                text.strings.GetSlot(text.entry, static_cast<size_t>(text.sourceSlot));
-            text.part == 0 && !source.description.empty()) {
-            unit.comment =
-                CatalogText(text.strings.GetSlotCodec(text.sourceSlot), source.description);
-        }
-        result.units.push_back(std::move(unit));
-    });
+    ForEachExportedText(
+        doc, options, result.unreadable, result.leftOut, [&](const ExportedText& text) {
+            const std::string key = FormatUnitKey(
+                {text.key.first, text.key.second, static_cast<uint16_t>(text.entry), text.part});
+            TranslationUnit unit;
+            unit.context = options.keyByFile ? options.fileName + ":" + key : key;
+            unit.references = {options.fileName + ":" + key};
+            unit.source = ToUtf8(text.sourceDisplay);
+            const StringSlot target =
+                text.strings.GetSlot(text.entry, static_cast<size_t>(text.targetSlot));
+            const std::string_view targetBytes = text.part == 0 ? target.text : target.description;
+            unit.target = CatalogText(text.strings.GetSlotCodec(text.targetSlot), targetBytes);
+            // The source's bytes in another slot are a copy, whatever that slot's code page makes
+            // of them.
+            if (!options.keepCopies &&
+                (unit.target == unit.source || targetBytes == text.sourceBytes)) {
+                unit.target.clear();
+            }
+            if (const StringSlot source =
+                    text.strings.GetSlot(text.entry, static_cast<size_t>(text.sourceSlot));
+                text.part == 0 && !source.description.empty()) {
+                unit.comment =
+                    CatalogText(text.strings.GetSlotCodec(text.sourceSlot), source.description);
+            }
+            result.units.push_back(std::move(unit));
+        });
     return result;
 }
 
@@ -445,8 +445,8 @@ std::string FormatLeftOut(const LeftOut& leftOut, const char* allDoes) {
     if (leftOut.engineResources + leftOut.noLetterTexts + leftOut.noLanguageResources == 0) {
         return {};
     }
-    return "left out: " + std::to_string(leftOut.engineResources) +
-           " resources of engine names, " + std::to_string(leftOut.noLetterTexts) +
-           " texts without a letter (--all " + allDoes + " both), " +
-           std::to_string(leftOut.noLanguageResources) + " resources without languages";
+    return "left out: " + std::to_string(leftOut.engineResources) + " resources of engine names, " +
+           std::to_string(leftOut.noLetterTexts) + " texts without a letter (--all " + allDoes +
+           " both), " + std::to_string(leftOut.noLanguageResources) +
+           " resources without languages";
 }

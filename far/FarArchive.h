@@ -99,8 +99,7 @@ public:
     [[nodiscard]] static std::optional<std::vector<uint8_t>> Build(Variant variant,
                                                                    const std::vector<File>& files);
     // The same, as pieces.
-    [[nodiscard]] static std::optional<Pieces> Lay(Variant variant,
-                                                   const std::vector<File>& files);
+    [[nodiscard]] static std::optional<Pieces> Lay(Variant variant, const std::vector<File>& files);
 
 private:
     std::vector<uint8_t> m_bytes;

@@ -95,8 +95,7 @@ void CIffSource::Replace(size_t item, std::vector<uint8_t> bytes) {
 std::optional<CFarArchive::Pieces> CIffSource::Output(std::string& why) const {
     if (!m_bArchive) {
         const auto found = m_replaced.find(0);
-        return CFarArchive::Pieces{
-            {}, {found != m_replaced.end() ? found->second : m_loose}, {}};
+        return CFarArchive::Pieces{{}, {found != m_replaced.end() ? found->second : m_loose}, {}};
     }
     std::map<size_t, std::span<const uint8_t>> replacements;
     for (const auto& [item, bytes] : m_replaced) {

@@ -287,8 +287,8 @@ std::vector<uint8_t> ReadWholeFile(CFile& file, uint64_t limit) {
     if (size >= 2 * kHugePage) {
         const auto start = reinterpret_cast<uintptr_t>(bytes.data());
         const uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
-        static_cast<void>(::madvise(reinterpret_cast<void*>(aligned), start + size - aligned,
-                                    MADV_HUGEPAGE));
+        static_cast<void>(
+            ::madvise(reinterpret_cast<void*>(aligned), start + size - aligned, MADV_HUGEPAGE));
     }
     bytes.resize(size);
     file.SeekToBegin();

@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sys/inotify.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +17,7 @@
 #include "far/FarArchive.h"
 #include "tests/support/FarBuilder.h"
 #include "tests/support/IffBytes.h"
+#include "tests/support/RenameCounter.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -166,27 +164,6 @@ TEST_F(GameScale, ATemplateFilledFromACompendiumImportsExactly) {
     EXPECT_EQ(ReadBytes(b), ReadBytes(a));
 }
 
-// Counts the files renamed into a folder while work runs: a safe write is one rename.
-template <typename Work>
-size_t RenamesInto(const std::string& folder, const std::string& name, Work work) {
-    const int watch = inotify_init1(IN_NONBLOCK);
-    EXPECT_GE(watch, 0);
-    EXPECT_GE(inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO), 0);
-    work();
-    size_t count = 0;
-    alignas(inotify_event) char buffer[65536];
-    ssize_t n = 0;
-    while ((n = ::read(watch, buffer, sizeof buffer)) > 0) {
-        for (ssize_t at = 0; at < n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            count += event->len > 0 && name == event->name ? 1 : 0;
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        }
-    }
-    ::close(watch);
-    return count;
-}
-
 TEST_F(GameScale, AnArchiveIsTranslatedAsAWholeAndWrittenOnce) {
     FarBuilder far;
     far.entries.push_back({"objects\\a.iff", ReadBytes(Sample("sample.iff"))});
@@ -327,8 +304,8 @@ TEST_F(GameScale, CoverageCountsWhatExportTakes) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.all);
         std::vector<std::string> args = {"coverage", file, "--json"};
-        std::vector<std::string> exportArgs = {
-            "export", file, "--lang", "fr", "--positional", "-o", dir / "o.po"};
+        std::vector<std::string> exportArgs = {"export",       file, "--lang",    "fr",
+                                               "--positional", "-o", dir / "o.po"};
         if (*row.all != '\0') {
             args.push_back(row.all);
             exportArgs.push_back(row.all);
