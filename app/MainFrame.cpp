@@ -128,7 +128,9 @@ void CMainFrame::RecalcLayout() {
         frameLayout->invalidate();
         frameLayout->activate();
     }
-    QSize size = layout() != nullptr ? layout()->totalSizeHint() : sizeHint();
+    // The least room of every part: the form's, the docks' (their preferred size would push a
+    // frame with the suggestions shown off a small screen).
+    QSize size = layout() != nullptr ? layout()->totalMinimumSize() : minimumSizeHint();
     size.setHeight(std::max(size.height(), kMinFrameHeight));
     // The form's size is the least the frame may have; a frame the user has not made larger
     // follows it (a change of font), one made larger keeps its size.

@@ -14,7 +14,7 @@ file=${file:-$PWD/examples/sample.iff}
 BUILD_DIR=${BUILD_DIR:-build}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display (\$DISPLAY and \$WAYLAND_DISPLAY are empty), so the editor cannot open a window." >&2
-  echo "Showing the strings of $file with tallyglass-cli instead; docs/screenshot.png shows the editor." >&2
+  echo "Showing the strings of $file with tallyglass-cli instead; docs/screenshot-800x600.png shows the editor." >&2
   exec "$BUILD_DIR/cli/tallyglass-cli" strings "$file"
 fi
 exec "$BUILD_DIR/app/tallyglass" "$file"

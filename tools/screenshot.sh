@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Renders the editor on examples/sample.iff under a virtual X server into docs/screenshot.png:
+# Renders the editor on examples/sample.iff under a virtual X server into a picture in docs/:
 # starts it, selects the multilingual resource and its first string as a user would, and takes
 # the window's picture. Needs xvfb-run, xwininfo, xdotool and ImageMagick's import
 # (scripts/install-deps.sh installs them). Uses TALLYGLASS_BIN, or builds build/app/tallyglass.
-# SCREEN_SIZE (default 1024x768) sets the virtual screen; with FILL_SCREEN=1 the window is made
-# as large as the screen; SCREENSHOT names the picture (default docs/screenshot.png).
+# SCREEN_SIZE (default 800x600) sets the virtual screen, which the window fills unless
+# FILL_SCREEN=0 (it then keeps its least size); LANGUAGE_TYPED picks the language shown (default
+# "Jap", Japanese); SCREENSHOT names the picture (default docs/screenshot-SCREEN_SIZE.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +15,7 @@ if [ "${1:-}" != "--inside-x" ]; then
     ./scripts/build.sh
   fi
   mkdir -p docs
-  TALLYGLASS_BIN=$(realpath "$bin") exec xvfb-run -a -s "-screen 0 ${SCREEN_SIZE:-1024x768}x24" \
+  TALLYGLASS_BIN=$(realpath "$bin") exec xvfb-run -a -s "-screen 0 ${SCREEN_SIZE:-800x600}x24" \
     "$0" --inside-x
 fi
 
@@ -37,32 +38,22 @@ if [ -z "$window" ]; then
 fi
 sleep 0.5
 
-# Without a window manager the window gets the input focus by its id.
+# Without a window manager the window gets the input focus by its id; then keys as a user types
+# them: "#128: Armchair - names", the third resource; its first string (Ctrl+Home moves without
+# selecting, Down and Up select); the language box, then LANGUAGE's first letters.
 xdotool windowfocus --sync "$window"
-width=$(xwininfo -id "$window" | awk '/Width:/ {print $2}')
-height=$(xwininfo -id "$window" | awk '/Height:/ {print $2}')
-menu=22
-# A point of the form, given in its template units (418 x 314), as window pixels.
-click() {
-  local x=$(( $1 * width / 418 )) y=$(( menu + $2 * (height - menu) / 314 ))
-  xdotool mousemove --window "$window" "$x" "$y" click 1
-  sleep 0.3
-}
-click 40 30                     # the first resource in the list
-xdotool key --window "$window" Down Down   # two further down: "#128: Armchair - names"
-sleep 0.3
-click 200 97                    # its first string
-click 200 66                    # the language box, then Japanese, to show a double-byte code page
-xdotool key --window "$window" J Return
-sleep 0.3
-if [ "${FILL_SCREEN:-0}" = 1 ]; then
-  xdotool windowmove "$window" 0 0 windowsize "$window" "${SCREEN_SIZE%x*}" "${SCREEN_SIZE#*x}"
-  sleep 0.5
+screen=${SCREEN_SIZE:-800x600}
+if [ "${FILL_SCREEN:-1}" = 1 ]; then
+  xdotool windowmove "$window" 0 0 windowsize "$window" "${screen%x*}" "${screen#*x}"
 fi
+xdotool key --delay 50 alt+r Home Down Down alt+s ctrl+Home Down Up alt+l
+xdotool type --delay 50 "${LANGUAGE_TYPED:-Jap}"
+xdotool key --delay 50 alt+t ctrl+End
 xdotool mousemove --window "$window" 0 0
-sleep 0.5
+# The keys are handled in order; what is drawn after them needs a moment more.
+sleep 1
 
-output=${SCREENSHOT:-docs/screenshot.png}
+output=${SCREENSHOT:-docs/screenshot-$screen.png}
 import -window "$window" "$output"
 kill "$pid"
 wait "$pid" 2> /dev/null || true

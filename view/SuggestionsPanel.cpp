@@ -33,6 +33,10 @@ CSuggestionsPanel::CSuggestionsPanel(QWidget* parent) : QWidget(parent) {
     m_pTable->verticalHeader()->hide();  // the score column names each row's key
     m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_pTable->verticalHeader()->setDefaultSectionSize(m_pTable->fontMetrics().height() + 4);
+    // At the least, the best suggestion shows: the window then still fits a small screen.
+    m_pTable->setMinimumHeight(m_pTable->horizontalHeader()->sizeHint().height() +
+                               m_pTable->verticalHeader()->defaultSectionSize() +
+                               2 * m_pTable->frameWidth());
     m_pTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_pTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_pTable->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);

@@ -36,8 +36,10 @@
 
 namespace {
 
-// Template 101's size in dialog units.
-constexpr QSize kTemplateSize(418, 314);
+// Template 101's size in dialog units: the least room the form needs. At the usual desktop fonts
+// the window fits on an 800 x 600 screen with its panels; a larger window gives the room to the
+// lists and the edits.
+constexpr QSize kTemplateSize(380, 256);
 
 // Column widths of the string list in pixels.
 constexpr int kColumnWidths[] = {70, 205, 105};
@@ -50,6 +52,16 @@ QString FromAscii(const char* text) {
 
 qulonglong ResourceKey(ChunkType type, uint16_t id) {
     return CResourceList::ResourceKey(type, id);
+}
+
+// Scales the string list's text columns (all but the id) by after / before, none narrower than
+// 20 pixels.
+void ScaleTextColumns(QHeaderView& header, int before, int after) {
+    for (int column = CStringListModel::colText; column < header.count(); ++column)
+        header.resizeSection(
+            column,
+            std::max(20, static_cast<int>(static_cast<long long>(header.sectionSize(column)) *
+                                          after / before)));
 }
 
 }  // namespace
@@ -69,13 +81,13 @@ void CTallyglassView::CreateControls() {
     // In template order, which is also the tab order. Every control has a label with a mnemonic
     // (none of the menu bar's letters F, E, V, G, H) and an accessible name.
     m_pBasicMode = AddControl(new QCheckBox(QStringLiteral("&Basic mode")), IDC_BASIC_MODE,
-                              QRect(144, 19, 53, 10), QStringLiteral("basicMode"));
+                              QRect(123, 14, 53, 10), QStringLiteral("basicMode"));
     m_pUseLanguages =
         AddControl(new QCheckBox(QStringLiteral("&Use different languages")), IDC_USE_LANGUAGES,
-                   QRect(230, 19, 91, 10), QStringLiteral("useLanguages"));
+                   QRect(184, 14, 91, 10), QStringLiteral("useLanguages"));
     m_pUseDescriptions =
         AddControl(new QCheckBox(QStringLiteral("Use des&criptions")), IDC_USE_DESCRIPTIONS,
-                   QRect(334, 19, 68, 10), QStringLiteral("useDescriptions"));
+                   QRect(284, 14, 68, 10), QStringLiteral("useDescriptions"));
 
     const auto label = [this](const QString& text, QWidget* buddy, const QRect& units,
                               const QString& name) {
@@ -90,17 +102,17 @@ void CTallyglassView::CreateControls() {
     for (int index = 0; index < kLanguageCount; ++index)
         m_pLanguage->addItem(LanguageName(index));
     m_pLanguage->setCurrentIndex(-1);
-    AddDropDown(m_pLanguage, IDC_LANGUAGE, QRect(185, 61, 100, 94), QStringLiteral("language"));
-    label(QStringLiteral("&Language:"), m_pLanguage, QRect(143, 63, 40, 8),
+    AddDropDown(m_pLanguage, IDC_LANGUAGE, QRect(165, 47, 100, 94), QStringLiteral("language"));
+    label(QStringLiteral("&Language:"), m_pLanguage, QRect(123, 49, 40, 8),
           QStringLiteral("languageLabel"));
 
     m_pSetForAll = AddControl(new QPushButton(QStringLiteral("Set for &all")), IDC_SET_FOR_ALL,
-                              QRect(291, 60, 50, 14), QStringLiteral("setForAll"));
+                              QRect(271, 46, 50, 14), QStringLiteral("setForAll"));
 
     m_pStringModel = new CStringListModel(Strings(), this);
-    m_pStringList = AddControl(new QTableView, IDC_STRING_LIST, QRect(143, 85, 256, 70),
+    m_pStringList = AddControl(new QTableView, IDC_STRING_LIST, QRect(123, 70, 240, 46),
                                QStringLiteral("stringList"));
-    label(QStringLiteral("&Strings:"), m_pStringList, QRect(143, 75, 60, 8),
+    label(QStringLiteral("&Strings:"), m_pStringList, QRect(123, 61, 60, 8),
           QStringLiteral("stringListLabel"));
     m_pStringList->setModel(m_pStringModel);
     m_pStringList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -132,22 +144,24 @@ void CTallyglassView::CreateControls() {
     // The source text of the selected string, read-only, above its translation: never off
     // screen while the translation is typed.
     m_pSource =
-        AddControl(new QPlainTextEdit, 0, QRect(143, 182, 257, 24), QStringLiteral("sourceText"));
+        AddControl(new QPlainTextEdit, 0, QRect(123, 142, 240, 18), QStringLiteral("sourceText"));
     m_pSource->setReadOnly(true);
     m_pSource->setTabChangesFocus(true);
     m_pSourceLabel = label(QStringLiteral("S&ource (USEnglish):"), m_pSource,
-                           QRect(143, 173, 257, 8), QStringLiteral("sourceLabel"));
+                           QRect(123, 133, 240, 8), QStringLiteral("sourceLabel"));
     m_pText =
-        AddControl(new QPlainTextEdit, IDC_TEXT, QRect(143, 218, 257, 24), QStringLiteral("text"));
-    QLabel* textLabel = label(QStringLiteral("&Text:"), m_pText, QRect(143, 209, 60, 8),
+        AddControl(new QPlainTextEdit, IDC_TEXT, QRect(123, 172, 240, 24), QStringLiteral("text"));
+    QLabel* textLabel = label(QStringLiteral("&Text:"), m_pText, QRect(123, 163, 60, 8),
                               QStringLiteral("textLabel"));
-    m_pTextBytes = AddControl(new QLabel, 0, QRect(143, 243, 257, 8), QStringLiteral("textBytes"));
-    m_pDescription = AddControl(new QPlainTextEdit, IDC_DESCRIPTION, QRect(143, 262, 257, 24),
+    m_pTextBytes = AddControl(new QLabel, 0, QRect(243, 197, 120, 8), QStringLiteral("textBytes"));
+    m_pDescription = AddControl(new QPlainTextEdit, IDC_DESCRIPTION, QRect(123, 206, 240, 24),
                                 QStringLiteral("description"));
     QLabel* descriptionLabel = label(QStringLiteral("&Description:"), m_pDescription,
-                                     QRect(143, 253, 80, 8), QStringLiteral("descriptionLabel"));
+                                     QRect(123, 197, 80, 8), QStringLiteral("descriptionLabel"));
     m_pDescriptionBytes =
-        AddControl(new QLabel, 0, QRect(143, 287, 257, 8), QStringLiteral("descriptionBytes"));
+        AddControl(new QLabel, 0, QRect(123, 231, 240, 8), QStringLiteral("descriptionBytes"));
+    // The text's counter shares its row with the description's label: the form stays low enough
+    // for small screens.
     for (QLabel* bytes : {m_pTextBytes, m_pDescriptionBytes}) {
         bytes->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         bytes->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -164,15 +178,15 @@ void CTallyglassView::CreateControls() {
     CUrlDropFilter::Install(m_pSource);
 
     QGroupBox* groups[] = {
-        AddControl(new QGroupBox(QStringLiteral("Strings")), 0, QRect(133, 47, 278, 112),
+        AddControl(new QGroupBox(QStringLiteral("Strings")), 0, QRect(113, 33, 260, 87),
                    QStringLiteral("stringsGroup")),
-        AddControl(new QGroupBox(QStringLiteral("Properties")), 0, QRect(133, 7, 278, 32),
+        AddControl(new QGroupBox(QStringLiteral("Properties")), 0, QRect(113, 2, 260, 28),
                    QStringLiteral("propertiesGroup")),
-        AddControl(new QGroupBox(QStringLiteral("Editing")), 0, QRect(133, 163, 278, 144),
+        AddControl(new QGroupBox(QStringLiteral("Editing")), 0, QRect(113, 123, 260, 129),
                    QStringLiteral("editingGroup")),
     };
 
-    m_pResourceList = AddControl(new CResourceList, IDC_RESOURCE_LIST, QRect(7, 25, 114, 281),
+    m_pResourceList = AddControl(new CResourceList, IDC_RESOURCE_LIST, QRect(7, 16, 96, 236),
                                  QStringLiteral("resourceList"));
     m_pResourceList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pResourceList->setUniformItemSizes(true);
@@ -180,13 +194,13 @@ void CTallyglassView::CreateControls() {
     m_pResourceList->viewport()->installEventFilter(this);
 
     QLabel* caption = label(QStringLiteral("Text &resources:"), m_pResourceList,
-                            QRect(17, 9, 76, 8), QStringLiteral("resourceListLabel"));
+                            QRect(10, 6, 76, 8), QStringLiteral("resourceListLabel"));
 
     m_pStatus = new QLabel;
     // Its messages come and go; the line keeps the width of the group it belongs to.
     m_pStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     m_pStatus->setTextFormat(Qt::PlainText);
-    AddControl(m_pStatus, 0, QRect(143, 296, 257, 9), QStringLiteral("statusLabel"));
+    AddControl(m_pStatus, 0, QRect(123, 240, 240, 9), QStringLiteral("statusLabel"));
     {
         QPalette palette = m_pStatus->palette();
         palette.setColor(QPalette::WindowText, QColor(0xA0, 0x10, 0x10));
@@ -281,13 +295,8 @@ bool CTallyglassView::eventFilter(QObject* watched, QEvent* event) {
         const int before = resize->oldSize().width();
         const int after = resize->size().width();
         QHeaderView* header = m_pStringList->horizontalHeader();
-        if (before > 0 && after > 0 && after != before) {
-            for (int column = CStringListModel::colText; column < header->count(); ++column)
-                header->resizeSection(
-                    column, std::max(20, static_cast<int>(
-                                             static_cast<long long>(header->sectionSize(column)) *
-                                             after / before)));
-        }
+        if (before > 0 && after > 0 && after != before)
+            ScaleTextColumns(*header, before, after);
     }
     // An edit with the focus would take Ctrl+Z and Ctrl+Y as its own keys; left unclaimed, they
     // reach Edit > Undo and Redo.
@@ -438,8 +447,17 @@ void CTallyglassView::FillStringList() {
     const bool sourceAppears = source >= 0 && m_pStringModel->GetSourceSlot() < 0;
     m_pStringModel->SetSource(source, Strings().GetSlotCodec(m_nSourceSlot));
     if (sourceAppears && m_bColumnsReady) {
-        m_pStringList->horizontalHeader()->resizeSection(CStringListModel::colSource,
-                                                         kColumnWidths[1]);
+        // The source column is as wide as the text's, and the text columns share the list's
+        // width in their proportions, so that none is pushed out of sight.
+        QHeaderView* header = m_pStringList->horizontalHeader();
+        header->resizeSection(CStringListModel::colSource,
+                              header->sectionSize(CStringListModel::colText));
+        const int room = m_pStringList->viewport()->width() - header->sectionSize(0);
+        int used = 0;
+        for (int column = CStringListModel::colText; column < header->count(); ++column)
+            used += header->sectionSize(column);
+        if (room > 0 && used > 0)
+            ScaleTextColumns(*header, used, room);
         // Rows selected before the column came stay selected whole.
         QItemSelection rows;
         for (const int row : SelectedRows())

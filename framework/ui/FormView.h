@@ -45,6 +45,8 @@ public:
     void ResizeParentToFit(bool shrink = true);
 
     [[nodiscard]] QSize sizeHint() const override { return GetFormSize(); }
+    // Below its template's size the form would cut its controls.
+    [[nodiscard]] QSize minimumSizeHint() const override { return GetFormSize(); }
 
     // What a control does with the room beyond the template's size: take it in width or height,
     // or move right or down by it. Controls without anchors keep their place and size.

@@ -215,6 +215,9 @@ TEST_F(AppFrameTest, FrameStartsAtTheFormsSizeAndGivesMoreRoomToTheListsAndEdits
     EXPECT_TRUE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(frame->size(), frame->minimumSize());
     EXPECT_GE(frame->height(), kMinFrameHeight);
+    // An 800 x 600 screen holds it beside the desktop's panels.
+    EXPECT_LE(frame->width(), 760);
+    EXPECT_LE(frame->height(), 540);
 
     CTallyglassView* view = m_pApp->GetView();
     ASSERT_EQ(frame->centralWidget(), view);

@@ -9,10 +9,12 @@
 #include "exchange/PoCatalog.h"
 #include "framework/doc/MessageBoxService.h"
 #include "tests/support/IffBytes.h"
+#include "tests/support/RunProgram.h"
 
 #include <QComboBox>
 #include <QDialog>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,11 +22,14 @@ namespace {
 
 constexpr int kFrench = 2;
 
-// STR# 128, multilingual: English "Chair" and "Table", French "Chaise" for the first only.
-std::vector<uint8_t> MultilingualFile() {
-    std::vector<uint8_t> payload = {0xFD, 0xFF, 3, 0};
-    for (const auto& [code, text] :
-         std::vector<std::pair<uint8_t, std::string>>{{1, "Chair"}, {1, "Table"}, {3, "Chaise"}}) {
+using Texts = std::vector<std::pair<uint8_t, std::string>>;
+
+// STR# 128, multilingual: by default English "Chair" and "Table", French "Chaise" for the first
+// only.
+std::vector<uint8_t> MultilingualFile(const Texts& texts = {
+                                          {1, "Chair"}, {1, "Table"}, {3, "Chaise"}}) {
+    std::vector<uint8_t> payload = {0xFD, 0xFF, static_cast<uint8_t>(texts.size()), 0};
+    for (const auto& [code, text] : texts) {
         payload.push_back(code);
         payload.insert(payload.end(), text.begin(), text.end());
         payload.insert(payload.end(), {0, 0});
@@ -121,6 +126,45 @@ TEST_F(TranslationCommandsTest, ARefusedImportIsShownAndChangesNothing) {
     EXPECT_EQ(m_messages.Last()->type & MB_BUTTONMASK, MB_OK);
     EXPECT_EQ(French(1), "");
     EXPECT_FALSE(m_pApp->GetDocument()->IsModified());
+}
+
+// A catalog of two files whose resources share their keys, exported with the command line's
+// --single: the editor applies to the open file exactly what the command line applies to it.
+TEST_F(TranslationCommandsTest, ASingleCatalogOfManyFilesImportsAsTheCommandLineImportsIt) {
+    namespace fs = std::filesystem;
+    fs::create_directories(Path("game"));
+    const std::string chair = WriteFile("game/chair.iff", MultilingualFile());
+    WriteFile("game/lamp.iff", MultilingualFile({{1, "Lamp"}, {1, "Table"}, {3, "Lampe"}}));
+    const std::string po = Path("all.po");
+    const ProgramResult exported = RunProgram(
+        {TALLYGLASS_CLI, "export", Path("game"), "--lang", "French", "--single", "-o", po});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    CatalogInfo info;
+    std::vector<TranslationUnit> units;
+    std::string error;
+    ASSERT_TRUE(ReadPoCatalog(po, info, units, error)) << error;
+    // "Chair" and "Lamp" share a key and are keyed by their files; "Table" is one unit for both.
+    ASSERT_EQ(units.size(), 3u);
+    for (TranslationUnit& unit : units)
+        unit.target = "T-" + unit.source;
+    ASSERT_TRUE(WritePoCatalog(po, info, units, error)) << error;
+
+    fs::copy(Path("game"), Path("cli"));
+    const ProgramResult imported =
+        RunProgram({TALLYGLASS_CLI, "import", Path("cli"), "--from", po});
+    ASSERT_EQ(imported.exitCode, 0) << imported.out << imported.err;
+
+    OpenViaDialog(chair);
+    m_dialogs.Answer(po);
+    m_messages.Answer({IDYES});
+    Command(ID_FILE_IMPORT_TRANSLATION);
+    EXPECT_EQ(French(0), "T-Chair");
+    EXPECT_EQ(French(1), "T-Table");
+    m_messages.Clear();
+    Command(ID_FILE_SAVE);
+    EXPECT_TRUE(m_messages.shown.empty());
+    EXPECT_TRUE(ReadFile(chair) == ReadFile(Path("cli/chair.iff")))
+        << "the editor saved other bytes than the command line";
 }
 
 }  // namespace

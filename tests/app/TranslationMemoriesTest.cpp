@@ -122,6 +122,9 @@ TEST_F(TranslationMemoriesTest, ABuiltMemoryIsKeptInTheProfileAndItsSuggestionsA
     Stop();
     ASSERT_TRUE(Start({m_strFile}));
     EXPECT_EQ(m_pApp->GetMemories()->GetPaths(), std::vector<std::string>{Path("game.tmx")});
+    // With the suggestions shown the window still fits an 800 x 600 screen.
+    EXPECT_TRUE(m_pApp->GetMemories()->GetDock()->isVisibleTo(m_pApp->GetMainFrame()));
+    EXPECT_LE(m_pApp->GetMainFrame()->minimumHeight(), 600);
 }
 
 TEST_F(TranslationMemoriesTest, ACancelledBuildWritesNothing) {

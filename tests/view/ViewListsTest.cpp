@@ -22,14 +22,14 @@ struct ControlRow {
 
 TEST_F(ViewTest, FormHoldsEveryControlOfItsTemplate) {
     const ControlRow rows[] = {
-        {View::IDC_BASIC_MODE, "QCheckBox", "&Basic mode", QRect(144, 19, 53, 10)},
-        {View::IDC_USE_LANGUAGES, "QCheckBox", "&Use different languages", QRect(230, 19, 91, 10)},
-        {View::IDC_USE_DESCRIPTIONS, "QCheckBox", "Use des&criptions", QRect(334, 19, 68, 10)},
-        {View::IDC_SET_FOR_ALL, "QPushButton", "Set for &all", QRect(291, 60, 50, 14)},
-        {View::IDC_STRING_LIST, "QTableView", "", QRect(143, 85, 256, 70)},
-        {View::IDC_TEXT, "QPlainTextEdit", "", QRect(143, 218, 257, 24)},
-        {View::IDC_DESCRIPTION, "QPlainTextEdit", "", QRect(143, 262, 257, 24)},
-        {View::IDC_RESOURCE_LIST, "QListWidget", "", QRect(7, 25, 114, 281)},
+        {View::IDC_BASIC_MODE, "QCheckBox", "&Basic mode", QRect(123, 14, 53, 10)},
+        {View::IDC_USE_LANGUAGES, "QCheckBox", "&Use different languages", QRect(184, 14, 91, 10)},
+        {View::IDC_USE_DESCRIPTIONS, "QCheckBox", "Use des&criptions", QRect(284, 14, 68, 10)},
+        {View::IDC_SET_FOR_ALL, "QPushButton", "Set for &all", QRect(271, 46, 50, 14)},
+        {View::IDC_STRING_LIST, "QTableView", "", QRect(123, 70, 240, 46)},
+        {View::IDC_TEXT, "QPlainTextEdit", "", QRect(123, 172, 240, 24)},
+        {View::IDC_DESCRIPTION, "QPlainTextEdit", "", QRect(123, 206, 240, 24)},
+        {View::IDC_RESOURCE_LIST, "QListWidget", "", QRect(7, 16, 96, 236)},
     };
     const CDialogUnits units = m_view.GetDialogUnits();
     for (const ControlRow& row : rows) {
@@ -54,8 +54,8 @@ TEST_F(ViewTest, FormHoldsEveryControlOfItsTemplate) {
     }
     QWidget* language = m_view.GetDlgItem(View::IDC_LANGUAGE);
     ASSERT_NE(language, nullptr);
-    EXPECT_EQ(language->geometry().topLeft(), units.MapRect(QRect(185, 61, 100, 94)).topLeft());
-    EXPECT_EQ(m_view.GetFormSize(), units.MapSize(QSize(418, 314)));
+    EXPECT_EQ(language->geometry().topLeft(), units.MapRect(QRect(165, 47, 100, 94)).topLeft());
+    EXPECT_EQ(m_view.GetFormSize(), units.MapSize(QSize(380, 256)));
 
     QStringList groups;
     for (const auto* group : m_view.findChildren<QGroupBox*>())

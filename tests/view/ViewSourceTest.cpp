@@ -3,6 +3,7 @@
 
 #include "tests/view/ViewFixture.h"
 
+#include <QHeaderView>
 #include <QSignalSpy>
 
 namespace {
@@ -34,6 +35,10 @@ TEST_F(ViewTest, AnotherLanguageShowsTheSourceAndWhatRemainsToTranslate) {
     EXPECT_EQ(Model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Source"));
     EXPECT_EQ(Cell(0, 3), QStringLiteral("Sit"));
     EXPECT_EQ(Cell(2, 3), QStringLiteral("Stand up"));
+    // The source column comes in without pushing a column out of sight.
+    const QHeaderView* header = m_view.GetStringList()->horizontalHeader();
+    EXPECT_LE(header->length(), m_view.GetStringList()->viewport()->width());
+    EXPECT_EQ(header->sectionSize(3), header->sectionSize(1));
     EXPECT_FALSE(Muted(Model(), 0));
     EXPECT_TRUE(Muted(Model(), 1));  // still the English text
     EXPECT_TRUE(Muted(Model(), 2));  // empty
