@@ -217,8 +217,11 @@ void CTallyglassApp::OnCommand(int id) {
         case ID_FILE_EXPORT_TRANSLATION:
         case ID_FILE_IMPORT_TRANSLATION:
             if (m_pDocument != nullptr) {
-                const TranslationServices services{m_services.messages, m_services.dialogs,
-                                                   m_pMainFrame.get()};
+                const TranslationServices services{
+                    m_services.messages, m_services.dialogs, m_pMainFrame.get(),
+                    [this](const std::string& text) {
+                        m_pMainFrame->statusBar()->showMessage(QString::fromStdString(text), 5000);
+                    }};
                 (id == ID_FILE_EXPORT_TRANSLATION ? OnExportTranslation : OnImportTranslation)(
                     services, *m_pDocument);
             }

@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <string>
+
 class CTallyglassDoc;
 class IFileDialogService;
 class IMessageBoxService;
@@ -22,6 +25,11 @@ public:
     [[nodiscard]] int GetTargetSlot() const;
     [[nodiscard]] bool IsCsv() const;
 
+    // What the command works on: the open file, or a folder or an archive asked for next.
+    enum class Scope { openFile, folder, archive };
+    [[nodiscard]] Scope GetScope() const;
+
+    QComboBox* m_pScope;
     QComboBox* m_pSource;
     QComboBox* m_pTarget;
     QComboBox* m_pFormat = nullptr;
@@ -39,12 +47,16 @@ struct TranslationServices {
     IMessageBoxService& messages;
     IFileDialogService& dialogs;
     QWidget* parent = nullptr;
+    // Tells the outcome in the window's status bar.
+    std::function<void(const std::string&)> status = [](const std::string&) {};
 };
 
-// Asks for the languages and format, then the file, and writes the catalog of the document's
-// texts; a failure is told in a message box.
+// Asks for the languages, format and files (the document, or a folder or archive), then the
+// catalog, and writes it; a folder or archive is read under a progress dialog that can be
+// cancelled, and then nothing is written. A failure is told in a message box.
 void OnExportTranslation(const TranslationServices& services, CTallyglassDoc& doc);
-// Asks for the catalog, then the languages and rules, shows the summary and, when the user
-// agrees, applies the translation as one step of the document's history. A refused import is
-// shown and changes nothing.
+// Asks for the catalog, then the languages, rules and files, shows the summary and, when the
+// user agrees, applies the translation: to the document as one step of its history, or to the
+// files of a folder or archive, each written once. Reading and planning can be cancelled, and
+// then nothing is written. A refused import is shown and changes nothing.
 void OnImportTranslation(const TranslationServices& services, CTallyglassDoc& doc);

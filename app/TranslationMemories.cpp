@@ -1,5 +1,6 @@
 #include "app/TranslationMemories.h"
 
+#include "app/BatchProgress.h"
 #include "app/MainFrame.h"
 #include "framework/doc/FileDialogService.h"
 #include "framework/doc/MessageBoxService.h"
@@ -30,21 +31,6 @@ const std::vector<FileDialogFilter> kTmxFilters = {{"TMX Files (*.tmx)", "*.tmx"
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The problems of a build as a message: how many, and the first few.
-std::string DescribeProblems(const std::vector<std::string>& problems) {
-    constexpr size_t kShown = 5;
-    std::string text =
-        std::to_string(problems.size()) +
-        (problems.size() == 1 ? " file or resource was" : " files or resources were") + " skipped:";
-    for (size_t i = 0; i < std::min(kShown, problems.size()); ++i) {
-        text += "\n" + problems[i];
-    }
-    if (problems.size() > kShown) {
-        text += "\n...";
-    }
-    return text;
 }
 
 }  // namespace

@@ -367,6 +367,11 @@ bool CBatchImport::Run(const std::vector<std::string>& arguments,
         // Every part planned and applied in memory; the file is written once, after them all.
         pending->firstFile = m_files.size();
         for (size_t item = 0; item < input.Count(); ++item) {
+            if (!m_reporter.Working()) {
+                m_bCancelled = true;
+                m_pending.clear();
+                return false;
+            }
             const std::vector<TranslationUnit>& mine = routed.byFile[firstName[i] + item];
             CTallyglassDoc doc;
             if (mine.empty() && input.Source().IsArchive()) {

@@ -27,6 +27,9 @@ public:
     // Before file done (0-based) of total, by its name in catalogs. False stops the batch:
     // nothing more is read, and nothing is written.
     virtual bool Progress(size_t done, size_t total, const std::string& name) = 0;
+    // Between the IFF files of one input (an archive's entries); false stops the batch as
+    // Progress does.
+    virtual bool Working() { return true; }
 };
 
 // A file to work on: its path, and its name in catalogs (the file name for a file given, the
@@ -193,6 +196,10 @@ bool ForEachInputFile(const std::vector<InputFile>& inputs, IBatchReporter& repo
         }
         ok = ok && input.IsWhole();
         for (size_t item = 0; item < input.Count(); ++item) {
+            if (!reporter.Working()) {
+                cancelled = true;
+                return false;
+            }
             CTallyglassDoc doc;
             if (!input.Open(item, doc)) {
                 ok = false;

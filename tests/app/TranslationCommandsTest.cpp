@@ -7,9 +7,12 @@
 #include "app/TranslationCommands.h"
 #include "document/TallyglassDoc.h"
 #include "exchange/PoCatalog.h"
+#include "far/FarArchive.h"
 #include "framework/doc/MessageBoxService.h"
+#include "tests/support/FarBuilder.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/TempFolder.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -22,31 +25,17 @@ namespace {
 
 constexpr int kFrench = 2;
 
-using Texts = std::vector<std::pair<uint8_t, std::string>>;
-
-// STR# 128, multilingual: by default English "Chair" and "Table", French "Chaise" for the first
-// only.
-std::vector<uint8_t> MultilingualFile(const Texts& texts = {
-                                          {1, "Chair"}, {1, "Table"}, {3, "Chaise"}}) {
-    std::vector<uint8_t> payload = {0xFD, 0xFF, static_cast<uint8_t>(texts.size()), 0};
-    for (const auto& [code, text] : texts) {
-        payload.push_back(code);
-        payload.insert(payload.end(), text.begin(), text.end());
-        payload.insert(payload.end(), {0, 0});
-    }
-    return MakeIffFile({MakeChunk("STR#", 128, payload, "names")});
-}
-
 class TranslationCommandsTest : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        m_strFile = WriteFile("chair.iff", MultilingualFile());
+        m_strFile = WriteFile("chair.iff", MakeChairsFile());
         ASSERT_TRUE(Start({m_strFile}));
         // Every dialog is accepted with French as the translation.
         m_runModal = [this](QDialog& dialog) {
             if (auto* translation = dynamic_cast<CTranslationDialog*>(&dialog)) {
                 translation->m_pTarget->setCurrentIndex(kFrench);
+                translation->m_pScope->setCurrentIndex(m_nScope);
                 ++m_nDialogs;
                 dialog.accept();
             }
@@ -68,6 +57,7 @@ protected:
 
     std::string m_strFile;
     int m_nDialogs = 0;
+    int m_nScope = 0;  // the open file
 };
 
 TEST_F(TranslationCommandsTest, ExportWritesTheCatalogOfTheChosenLanguage) {
@@ -133,8 +123,8 @@ TEST_F(TranslationCommandsTest, ARefusedImportIsShownAndChangesNothing) {
 TEST_F(TranslationCommandsTest, ASingleCatalogOfManyFilesImportsAsTheCommandLineImportsIt) {
     namespace fs = std::filesystem;
     fs::create_directories(Path("game"));
-    const std::string chair = WriteFile("game/chair.iff", MultilingualFile());
-    WriteFile("game/lamp.iff", MultilingualFile({{1, "Lamp"}, {1, "Table"}, {3, "Lampe"}}));
+    const std::string chair = WriteFile("game/chair.iff", MakeChairsFile());
+    WriteFile("game/lamp.iff", MakeChairsFile({{1, "Lamp"}, {1, "Table"}, {3, "Lampe"}}));
     const std::string po = Path("all.po");
     const ProgramResult exported = RunProgram(
         {TALLYGLASS_CLI, "export", Path("game"), "--lang", "French", "--single", "-o", po});
@@ -165,6 +155,59 @@ TEST_F(TranslationCommandsTest, ASingleCatalogOfManyFilesImportsAsTheCommandLine
     EXPECT_TRUE(m_messages.shown.empty());
     EXPECT_TRUE(ReadFile(chair) == ReadFile(Path("cli/chair.iff")))
         << "the editor saved other bytes than the command line";
+}
+
+TEST_F(TranslationCommandsTest, AnArchiveIsExportedAndImportedAsAWholeAfterASafeQuestion) {
+    FarBuilder far;
+    far.entries.push_back({"objects\\a.iff", MakeChairsFile()});
+    far.entries.push_back({"objects\\b.iff", MakeChairsFile()});
+    const std::string archive = WriteFile("Objects.far", far.Build());
+    const std::vector<uint8_t> before = ReadBytes(archive);
+    m_nScope = static_cast<int>(CTranslationDialog::Scope::archive);
+
+    const std::string po = Path("objects.fr.po");
+    m_dialogs.Answer(archive);
+    m_dialogs.Answer(po);
+    Command(ID_FILE_EXPORT_TRANSLATION);
+    ASSERT_EQ(m_dialogs.requests.size(), 2u);
+    EXPECT_EQ(m_dialogs.requests[1].proposedName, "Objects.far.fr.po");
+    CatalogInfo info;
+    std::vector<TranslationUnit> units;
+    std::string error;
+    ASSERT_TRUE(ReadPoCatalog(po, info, units, error)) << error;
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[1].references,
+              (std::vector<std::string>{"Objects.far/objects/a.iff:STR#:128:1",
+                                        "Objects.far/objects/b.iff:STR#:128:1"}));
+
+    units[1].target = "Tableau";
+    ASSERT_TRUE(WritePoCatalog(po, info, units, error)) << error;
+    // Declined (the default): the archive keeps its bytes.
+    m_dialogs.Answer(po);
+    m_dialogs.Answer(archive);
+    m_messages.Answer({IDNO});
+    Command(ID_FILE_IMPORT_TRANSLATION);
+    ASSERT_NE(m_messages.Last(), nullptr);
+    EXPECT_NE(m_messages.Last()->text.find("Write these translations into 1 file?"),
+              std::string::npos)
+        << m_messages.Last()->text;
+    EXPECT_EQ(m_messages.Last()->type & MB_DEFMASK, MB_DEFBUTTON2);
+    EXPECT_EQ(ReadBytes(archive), before);
+
+    m_dialogs.Answer(po);
+    m_dialogs.Answer(archive);
+    m_messages.Answer({IDYES});
+    Command(ID_FILE_IMPORT_TRANSLATION);
+    CFarArchive written;
+    ASSERT_EQ(written.Load(ReadBytes(archive)), CFarArchive::Status::ok);
+    ASSERT_EQ(written.GetEntries().size(), 2u);
+    for (size_t entry = 0; entry < 2; ++entry) {
+        const std::span<const uint8_t> bytes = written.EntryBytes(entry);
+        const std::string text(bytes.begin(), bytes.end());
+        EXPECT_NE(text.find("Tableau"), std::string::npos) << entry;
+    }
+    // The open file was not part of it.
+    EXPECT_FALSE(m_pApp->GetDocument()->IsModified());
 }
 
 }  // namespace

@@ -79,3 +79,17 @@ inline std::vector<uint8_t> MakePlainPayload(const std::vector<std::string>& tex
     }
     return out;
 }
+
+// A file of one multilingual STR# 128 ("names") of texts by language code: by default English
+// "Chair" and "Table", French "Chaise" for the first only.
+inline std::vector<uint8_t> MakeChairsFile(
+    const std::vector<std::pair<uint8_t, std::string>>& texts = {
+        {1, "Chair"}, {1, "Table"}, {3, "Chaise"}}) {
+    std::vector<uint8_t> payload = {0xFD, 0xFF, static_cast<uint8_t>(texts.size()), 0};
+    for (const auto& [code, text] : texts) {
+        payload.push_back(code);
+        payload.insert(payload.end(), text.begin(), text.end());
+        payload.insert(payload.end(), {0, 0});
+    }
+    return MakeIffFile({MakeChunk("STR#", 128, payload, "names")});
+}
