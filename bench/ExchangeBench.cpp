@@ -1,10 +1,10 @@
 // Translating a whole archive against the same files loose: export (one catalog), coverage and
 // import of a generated archive of 200 object files, each run of tallyglass-cli timed as a
-// whole. The figures are medians of three runs; the targets are archive / loose <= 1.5 for
-// export and coverage and <= 2 for import (the archive's own write included).
+// whole. The figures are medians of three runs, wall-clock and processor time (the machine may
+// be shared: the load average is printed with them); the targets are archive / loose <= 1.5
+// for export and coverage and <= 2 for import (the archive's own write included).
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ProcessTimer.h"
 #include "exchange/PoCatalog.h"
 #include "exchange/TranslationUnit.h"
 #include "far/FarArchive.h"
@@ -23,7 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr size_t kEntries = 200;
 
@@ -68,24 +68,30 @@ void Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
                static_cast<std::streamsize>(bytes.size()));
 }
 
-double RunMs(const std::string& command) {
-    const Clock::time_point start = Clock::now();
-    if (std::system((command + " > /dev/null").c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+// Wall-clock and processor milliseconds of one command, each the median of three runs.
+struct Figures {
+    double wall = 0;
+    double cpu = 0;
+};
 
 template <typename Prepare>
-double Median(const std::string& command, Prepare prepare) {
-    std::vector<double> samples;
+Figures Median(const std::vector<std::string>& command, Prepare prepare) {
+    std::vector<double> wall;
+    std::vector<double> cpu;
     for (int run = 0; run < 3; ++run) {
         prepare();
-        samples.push_back(RunMs(command));
+        const ProcessRun done = RunProcess(command);
+        if (done.status != 0) {
+            std::fprintf(stderr, "failed (status %d): %s %s\n", done.status, command[0].c_str(),
+                         command[1].c_str());
+            std::exit(1);
+        }
+        wall.push_back(done.wall * 1000);
+        cpu.push_back(done.cpu * 1000);
     }
-    std::sort(samples.begin(), samples.end());
-    return samples[1];
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
+    return {wall[1], cpu[1]};
 }
 
 // The catalog with every French translation changed, as a translator hands it back.
@@ -139,36 +145,41 @@ int main(int argc, char** argv) {
 
     struct Row {
         const char* what;
-        double loose;
-        double archive;
+        Figures loose;
+        Figures archive;
         double target;
     };
+    const std::string loosePo = (folder / "loose.po").string();
+    const std::string packedPo = (folder / "packed.po").string();
     std::vector<Row> rows;
-    rows.push_back({"export --single",
-                    Median(cli + " export " + looseArg + " --lang fr --single -o " +
-                               (folder / "loose.po").string(),
-                           nothing),
-                    Median(cli + " export " + packedArg + " --lang fr --single -o " +
-                               (folder / "packed.po").string(),
-                           nothing),
-                    1.5});
-    rows.push_back({"coverage", Median(cli + " coverage " + looseArg, nothing),
-                    Median(cli + " coverage " + packedArg, nothing), 1.5});
-    Translate((folder / "loose.po").string(), (folder / "loose-fr.po").string());
-    Translate((folder / "packed.po").string(), (folder / "packed-fr.po").string());
+    rows.push_back(
+        {"export --single",
+         Median({cli, "export", looseArg, "--lang", "fr", "--single", "-o", loosePo}, nothing),
+         Median({cli, "export", packedArg, "--lang", "fr", "--single", "-o", packedPo}, nothing),
+         1.5});
+    rows.push_back({"coverage", Median({cli, "coverage", looseArg}, nothing),
+                    Median({cli, "coverage", packedArg}, nothing), 1.5});
+    Translate(loosePo, (folder / "loose-fr.po").string());
+    Translate(packedPo, (folder / "packed-fr.po").string());
     rows.push_back(
         {"import",
-         Median(cli + " import " + looseArg + " --from " + (folder / "loose-fr.po").string(),
-                resetLoose),
-         Median(cli + " import " + packedArg + " --from " + (folder / "packed-fr.po").string(),
+         Median({cli, "import", looseArg, "--from", (folder / "loose-fr.po").string()}, resetLoose),
+         Median({cli, "import", packedArg, "--from", (folder / "packed-fr.po").string()},
                 resetArchive),
          2.0});
-    std::printf("%zu entries, %.1f MB: medians of 3 runs of tallyglass-cli\n", kEntries,
+    double load[3] = {0, 0, 0};
+    const bool hasLoad = ::getloadavg(load, 3) == 3;
+    std::printf("%zu entries, %.1f MB: medians of 3 runs of tallyglass-cli", kEntries,
                 static_cast<double>(archive.size()) / 1e6);
-    std::printf("%-16s %10s %10s %8s %8s\n", "", "loose ms", "archive ms", "ratio", "target");
+    if (hasLoad) {
+        std::printf(", load average %.2f %.2f %.2f", load[0], load[1], load[2]);
+    }
+    std::printf("\n%-16s %9s %9s %9s %9s %7s %7s %7s\n", "", "loose ms", "archive", "loose cpu",
+                "archive", "ratio", "cpu", "target");
     for (const Row& row : rows) {
-        std::printf("%-16s %10.0f %10.0f %8.2f %8.1f\n", row.what, row.loose, row.archive,
-                    row.archive / row.loose, row.target);
+        std::printf("%-16s %9.0f %9.0f %9.0f %9.0f %7.2f %7.2f %7.1f\n", row.what, row.loose.wall,
+                    row.archive.wall, row.loose.cpu, row.archive.cpu,
+                    row.archive.wall / row.loose.wall, row.archive.cpu / row.loose.cpu, row.target);
     }
     fs::remove_all(folder);
     return 0;

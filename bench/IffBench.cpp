@@ -8,9 +8,7 @@
 // that its peak memory is its own; the figure shown is the fastest of a few runs, the machine
 // being shared.
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/ptrace.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,12 +25,11 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/ProcessTimer.h"
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
 #include "framework/stream/SafeFile.h"
 #include "iff/IffFile.h"
-
-extern char** environ;
 
 namespace {
 
@@ -337,94 +334,29 @@ struct Measure {
 
 // Runs argv as a child process; its output is the measured wall and processor time. With
 // wholeProcess the times of the whole process are taken instead.
-Measure Spawn(std::vector<std::string> args, int runs, bool wholeProcess = false) {
+Measure Spawn(const std::vector<std::string>& args, int runs, bool wholeProcess = false) {
     Measure best;
     for (int run = 0; run < runs; ++run) {
-        int pipeFds[2];
-        if (::pipe(pipeFds) != 0) {
-            std::exit(1);
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        const auto start = Clock::now();
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            std::perror("posix_spawn");
-            std::exit(1);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeFds[1]);
-        std::string output;
-        char buffer[256];
-        ssize_t n;
-        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-            output.append(buffer, static_cast<size_t>(n));
-        }
-        ::close(pipeFds[0]);
-        int status = 0;
-        struct rusage usage {};
-        ::wait4(pid, &status, 0, &usage);
-        const double wall = Seconds(start);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        const ProcessRun process = RunProcess(args, true);
+        if (process.status != 0) {
             std::fprintf(stderr, "%s %s failed (status %d)\n", args[0].c_str(),
-                         args.size() > 2 ? args[2].c_str() : "", status);
+                         args.size() > 2 ? args[2].c_str() : "", process.status);
             std::exit(1);
         }
-        Times times{
-            wall, static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6};
+        Times times{process.wall, process.cpu};
         if (!wholeProcess) {
             char* rest = nullptr;
-            times.wall = std::strtod(output.c_str(), &rest);
+            times.wall = std::strtod(process.output.c_str(), &rest);
             times.cpu = std::strtod(rest, nullptr);
         }
         best.best.wall = std::min(best.best.wall, times.wall);
         best.best.cpu = std::min(best.best.cpu, times.cpu);
-        best.maxRssKiB = std::max(best.maxRssKiB, usage.ru_maxrss);
+        best.maxRssKiB = std::max(best.maxRssKiB, process.maxRssKiB);
     }
     return best;
 }
 
 // ---- against the peer reader: whole processes, processor time, runs interleaved ----
-
-struct ProcessCost {
-    double cpu = 0;  // user + system seconds
-    int status = 0;  // the exit status, or -1 when the process did not exit normally
-};
-
-// Runs args with stdout and stderr going to /dev/null.
-ProcessCost RunQuiet(const std::vector<std::string>& args) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const auto& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::perror(args[0].c_str());
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    ProcessCost cost;
-    cost.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-    cost.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return cost;
-}
 
 long ReadPeakKiB(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -491,7 +423,7 @@ struct PeerCase {
 double RunAll(const std::vector<std::vector<std::string>>& processes) {
     double cpu = 0;
     for (const auto& args : processes) {
-        const ProcessCost cost = RunQuiet(args);
+        const ProcessRun cost = RunProcess(args);
         if (cost.status != 0) {
             std::fprintf(stderr, "%s %s failed (status %d)\n", args[0].c_str(),
                          args.size() > 1 ? args[1].c_str() : "", cost.status);
@@ -515,7 +447,7 @@ std::vector<std::string> PeerAcceptedSamples(const std::string& peer) {
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(TALLYGLASS_EXAMPLES)) {
         if (entry.is_regular_file() && entry.path().extension() == ".iff" &&
-            RunQuiet({peer, "strings", entry.path().string()}).status == 0) {
+            RunProcess({peer, "strings", entry.path().string()}).status == 0) {
             files.push_back(entry.path().string());
         }
     }

@@ -7,11 +7,7 @@
 //   pretranslate  `pretranslate` of a 40,000-unit catalog with the 100,000-unit memory
 // Commands run as processes of the built tallyglass-cli; each figure is the median of runs, in
 // wall and CPU seconds.
-#include <fcntl.h>
 #include <malloc.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,12 +23,11 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/ProcessTimer.h"
 #include "exchange/PoCatalog.h"
 #include "far/FarArchive.h"
 #include "memory/Tmx.h"
 #include "memory/TranslationMemory.h"
-
-extern char** environ;
 
 namespace {
 
@@ -44,34 +39,14 @@ struct Times {
     double cpu = 0;
 };
 
-Times RunOnce(std::vector<std::string> args) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::perror("posix_spawn");
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+Times RunOnce(const std::vector<std::string>& args) {
+    const ProcessRun run = RunProcess(args);
+    if (run.status < 0 || run.status > 1) {
         std::fprintf(stderr, "%s %s failed (status %d)\n", args[0].c_str(), args[1].c_str(),
-                     status);
+                     run.status);
         std::exit(1);
     }
-    return {wall, static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6};
+    return {run.wall, run.cpu};
 }
 
 Times Median(const std::vector<std::string>& args, int runs) {

@@ -61,6 +61,11 @@ const CLI::Validator& SlotValidator() {
     return validator;
 }
 
+const CLI::Validator& CatalogFormatValidator() {
+    static const CLI::Validator validator = CLI::IsMember({"po", "csv"});
+    return validator;
+}
+
 const CLI::Validator& Utf8Validator() {
     static const CLI::Validator validator(
         [](std::string& value) {

@@ -14,6 +14,8 @@ class Validator;
 [[nodiscard]] const CLI::Validator& NumberValidator(int min, int max);
 // A language slot: a plain decimal number from 0 to 20, or a language name.
 [[nodiscard]] const CLI::Validator& SlotValidator();
+// A catalog format: po or csv.
+[[nodiscard]] const CLI::Validator& CatalogFormatValidator();
 // Text that is well-formed UTF-8.
 [[nodiscard]] const CLI::Validator& Utf8Validator();
 

@@ -73,12 +73,8 @@ int RunExport(const ExportArguments& arguments) {
     CProgress progress;
     const BatchExportResult result = ExportFiles(arguments.inputs, options, progress);
     progress.Clear();
-    const LeftOut& leftOut = result.leftOut;
-    if (leftOut.engineResources + leftOut.noLetterTexts + leftOut.noLanguageResources > 0) {
-        std::printf(
-            "left out: %zu resources of engine names, %zu texts without a letter (--all "
-            "exports both), %zu resources without languages\n",
-            leftOut.engineResources, leftOut.noLetterTexts, leftOut.noLanguageResources);
+    if (const std::string line = FormatLeftOut(result.leftOut, "exports"); !line.empty()) {
+        std::printf("%s\n", line.c_str());
     }
     return result.ok ? 0 : 1;
 }
@@ -201,8 +197,15 @@ int RunImport(const ImportArguments& arguments) {
 struct CoverageArguments {
     std::vector<std::string> inputs;
     std::string source = "0";
+    bool all = false;
     bool json = false;
 };
+
+nlohmann::json LeftOutJson(const LeftOut& leftOut) {
+    return {{"engineResources", leftOut.engineResources},
+            {"noLetterTexts", leftOut.noLetterTexts},
+            {"noLanguageResources", leftOut.noLanguageResources}};
+}
 
 int RunCoverage(const CoverageArguments& arguments) {
     const int source = *ParseSlot(arguments.source);
@@ -210,9 +213,11 @@ int RunCoverage(const CoverageArguments& arguments) {
     std::vector<InputFile> inputs;
     bool ok = CollectInputs(arguments.inputs, inputs, progress);
     nlohmann::json files = nlohmann::json::array();
+    LeftOut leftOut;
     bool cancelled = false;
     const auto measure = [&](const CInput& input, size_t item, CTallyglassDoc& doc) {
-        const FileCoverage coverage = MeasureCoverage(doc, source);
+        const FileCoverage coverage = MeasureCoverage(doc, source, arguments.all);
+        leftOut += coverage.leftOut;
         progress.Clear();
         const std::string shown = input.Shown(item);
         const bool whole = ReportUnreadable(shown, coverage.unreadable, progress);
@@ -228,6 +233,7 @@ int RunCoverage(const CoverageArguments& arguments) {
             files.push_back({{"file", shown},
                              {"source", SlotName(source)},
                              {"units", coverage.units},
+                             {"leftOut", LeftOutJson(coverage.leftOut)},
                              {"languages", languages}});
             return whole;
         }
@@ -244,16 +250,13 @@ int RunCoverage(const CoverageArguments& arguments) {
     progress.Clear();
     if (arguments.json) {
         // A file name that is not UTF-8 has its bytes replaced, as strings --json does.
-        std::printf("%s\n", nlohmann::json{{"files", files}}
+        std::printf("%s\n", nlohmann::json{{"files", files}, {"leftOut", LeftOutJson(leftOut)}}
                                 .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
                                 .c_str());
+    } else if (const std::string line = FormatLeftOut(leftOut, "counts"); !line.empty()) {
+        std::printf("%s\n", line.c_str());
     }
     return ok ? 0 : 1;
-}
-
-const CLI::Validator& FormatValidator() {
-    static const CLI::Validator validator = CLI::IsMember({"po", "csv"});
-    return validator;
 }
 
 }  // namespace
@@ -277,7 +280,7 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
                          "the language translated from (default USEnglish)")
             ->check(SlotValidator());
         command->add_option("--format", arguments->format, "po (default) or csv")
-            ->check(FormatValidator());
+            ->check(CatalogFormatValidator());
         command->add_flag("--descriptions", arguments->descriptions,
                           "descriptions as units of their own");
         command->add_flag("--keep-copies", arguments->keepCopies,
@@ -308,7 +311,7 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
             ->required();
         command->add_option("--from", arguments->from, "the translated catalog")->required();
         command->add_option("--format", arguments->format, "po or csv (default: by --from's name)")
-            ->check(FormatValidator());
+            ->check(CatalogFormatValidator());
         command
             ->add_option("--lang", arguments->lang,
                          "the language to import into (default: the catalog's)")
@@ -338,12 +341,17 @@ void RegisterExchangeCommands(CLI::App& app, int& exitCode) {
     {
         auto arguments = std::make_shared<CoverageArguments>();
         CLI::App* command = app.add_subcommand(
-            "coverage", "Per file and language: texts translated, identical to the source, empty");
+            "coverage",
+            "Per file and language: of the texts export takes, those translated, identical to "
+            "the source, empty");
         command->add_option("FILE", arguments->inputs, "IFF files, FAR archives or folders")
             ->required();
         command
             ->add_option("--source", arguments->source, "the source language (default USEnglish)")
             ->check(SlotValidator());
+        command->add_flag("--all", arguments->all,
+                          "count engine names and texts without a letter too, as export --all "
+                          "exports them");
         command->add_flag("--json", arguments->json, "print JSON (UTF-8)");
         command->callback([&exitCode, arguments] { exitCode = RunCoverage(*arguments); });
     }

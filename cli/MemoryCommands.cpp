@@ -10,20 +10,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/Arguments.h"
 #include "cli/CliReport.h"
-#include "cli/DocSession.h"
 #include "cli/EditOperations.h"
 #include "document/TallyglassDoc.h"
+#include "exchange/BatchExchange.h"
 #include "exchange/CsvCatalog.h"
 #include "exchange/Locales.h"
 #include "exchange/PoCatalog.h"
 #include "exchange/TranslationExchange.h"
-#include "far/FarArchive.h"
-#include "framework/stream/File.h"
-#include "framework/stream/FileException.h"
 #include "memory/MemoryBuilder.h"
 #include "memory/MemorySet.h"
 #include "memory/Tmx.h"
@@ -140,18 +138,6 @@ struct FillArguments {
     bool forceWrite = false;
 };
 
-// Fills one document: plan, summary, one step, save. False when it could not be written.
-bool FillDocument(CDocSession& session, const std::string& name, const CMemorySet& memories,
-                  int source, const std::vector<int>& slots, bool dryRun) {
-    const ImportPlan plan = PlanFill(session.Document(), memories, source, slots);
-    PrintPlan(name, plan, dryRun ? SummaryMode::dryRun : SummaryMode::written);
-    if (const EditResult applied = ApplyFill(session.Document(), plan); !applied.Ok()) {
-        PrintError(name + ": " + applied.reason);
-        return false;
-    }
-    return dryRun || plan.changes.empty() || session.Save();
-}
-
 int RunFill(const FillArguments& arguments) {
     const int source = *ParseSlot(arguments.source);
     CMemorySet memories;
@@ -174,57 +160,43 @@ int RunFill(const FillArguments& arguments) {
     }
     std::sort(slots.begin(), slots.end());
     slots.erase(std::remove(slots.begin(), slots.end(), source), slots.end());
-    std::vector<std::string> problems;
-    const std::vector<MemoryInput> inputs = ListMemoryInputs(arguments.inputs, problems);
-    bool ok = problems.empty();
-    for (const std::string& problem : problems) {
-        PrintError(problem);
-    }
-    CProgress progress(inputs.size());
+    CProgress progress;
+    std::vector<InputFile> inputs;
+    bool ok = CollectInputs(arguments.inputs, inputs, progress);
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const MemoryInput& input = inputs[i];
-        progress.Show(i, input.name);
-        try {
-            // An archive is filled entry by entry; each entry's save writes the archive.
-            std::vector<std::string> documents{input.path};
-            std::vector<std::string> names{input.name};
-            CFarArchive archive;
-            CFile file(input.path, CFile::modeRead);
-            if (CTallyglassDoc::LoadArchive(file, archive).empty()) {
-                documents.clear();
-                names.clear();
-                for (const size_t entry : CTallyglassDoc::FindIffEntries(archive)) {
-                    documents.push_back(input.path + ":" + archive.GetEntries()[entry].name);
-                    names.push_back(input.name + "/" +
-                                    FarDisplayName(archive.GetEntries()[entry].name));
-                }
-            }
-            file.Close();
-            for (size_t d = 0; d < documents.size(); ++d) {
-                CDocSession session;
-                session.SetForce(arguments.forceWrite);
-                if (!session.Open(documents[d])) {
-                    progress.Clear();
-                    PrintError(documents[d] + ": the file is skipped.");
-                    ok = false;
-                    continue;
-                }
-                progress.Clear();
-                ok = FillDocument(session, names[d], memories, source, slots, arguments.dryRun) &&
-                     ok;
-            }
-        } catch (const CFileException& e) {
-            progress.Clear();
-            PrintError(input.path + ": " + e.GetErrorMessage());
+        std::ignore = progress.Progress(i, inputs.size(), inputs[i].name);
+        CInput input(progress);
+        if (!input.Load(inputs[i], false, !arguments.dryRun)) {
             ok = false;
+            continue;
+        }
+        ok = ok && input.IsWhole();
+        // Every entry filled in memory; the file is written once, after them all.
+        std::vector<FileImport> parts;
+        for (size_t item = 0; item < input.Count(); ++item) {
+            CTallyglassDoc doc;
+            if (!input.Open(item, doc)) {
+                ok = false;
+                continue;
+            }
+            FileImport part{input.Name(item), PlanFill(doc, memories, source, slots)};
+            part.mode = arguments.dryRun ? SummaryMode::dryRun : SummaryMode::written;
+            if (!arguments.dryRun &&
+                !input.Apply(item, doc, part.plan, [&] { return ApplyFill(doc, part.plan); })) {
+                part.mode = SummaryMode::notWritten;
+                ok = false;
+            }
+            parts.push_back(std::move(part));
+        }
+        progress.Clear();
+        const bool written = arguments.dryRun || !input.Source().HasChanges() ||
+                             input.WriteTo(CInput::FilePath(inputs[i].path), arguments.forceWrite);
+        ok = ok && written;
+        for (FileImport& part : parts) {
+            PrintPlan(part.name, part.plan, written ? part.mode : SummaryMode::notWritten);
         }
     }
     return ok ? 0 : 1;
-}
-
-const CLI::Validator& FormatValidator() {
-    static const CLI::Validator validator = CLI::IsMember({"po", "csv"});
-    return validator;
 }
 
 }  // namespace
@@ -263,7 +235,7 @@ void RegisterMemoryCommands(CLI::App& app, int& exitCode) {
                          "the catalog's language (default: the one its header names)")
             ->check(SlotValidator());
         command->add_option("--format", arguments->format, "po or csv (default: by the name)")
-            ->check(FormatValidator());
+            ->check(CatalogFormatValidator());
         command->add_option("-o,--output", arguments->output, "the catalog to write")->required();
         command->callback([&exitCode, arguments] { exitCode = RunPretranslate(*arguments); });
     }

@@ -7,6 +7,7 @@
 #include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
 #include "framework/stream/MemFile.h"
+#include "framework/stream/SpanFile.h"
 
 #include <algorithm>
 #include <array>
@@ -265,18 +266,7 @@ std::string CTallyglassDoc::LoadArchive(CFile& file, CFarArchive& archive) {
         // Offsets of 32 bits cannot address more; nothing is read.
         return name + " is larger than an archive can be.";
     }
-    std::vector<uint8_t> bytes(static_cast<size_t>(length));
-    file.SeekToBegin();
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const size_t n = file.Read(bytes.data() + done, bytes.size() - done);
-        if (n == 0) {
-            break;
-        }
-        done += n;
-    }
-    bytes.resize(done);
-    if (archive.Load(std::move(bytes)) != CFarArchive::Status::ok) {
+    if (archive.Load(ReadWholeFile(file)) != CFarArchive::Status::ok) {
         return archive.DescribeStatus(name);
     }
     return {};
@@ -465,7 +455,8 @@ std::string CTallyglassDoc::DescribeChunk(const UnreadableChunk& chunk) {
 
 bool CTallyglassDoc::OpenBytes(std::span<const uint8_t> bytes, int& code) {
     DeleteContents();
-    CMemFile file(bytes.data(), bytes.size());
+    // Read once, into the file's snapshot; nothing reads the stream after the open.
+    CSpanFile file(bytes);
     code = 0;
     if (m_iff.Attach(file) == 0 && !m_iff.IsAttached()) {
         code = 1;

@@ -117,7 +117,7 @@ public:
 
     // Opens an IFF file held in memory (an entry a CIffSource hands out) as the document's
     // file, without a path and without telling anyone: false, with code set to the open code,
-    // when it is not a readable IFF file.
+    // when it is not a readable IFF file. The bytes are read during the call only, once.
     [[nodiscard]] bool OpenBytes(std::span<const uint8_t> bytes, int& code);
     // The file as a save would write it, the working copy stored, nothing asked: nullopt, with
     // why, when a text resource's edits cannot be stored or the file cannot be written.

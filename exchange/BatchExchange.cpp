@@ -200,6 +200,45 @@ bool CInput::Open(size_t item, CTallyglassDoc& doc) const {
     return false;
 }
 
+bool CInput::Apply(size_t item, CTallyglassDoc& doc, ImportPlan& plan,
+                   const std::function<EditResult()>& apply) {
+    if (plan.refused || plan.changes.empty()) {
+        return true;
+    }
+    // Stored before the summary: a resource that cannot take the changes refuses them before
+    // anything is reported as applied.
+    std::string failure;
+    std::optional<std::vector<uint8_t>> bytes;
+    if (const EditResult applied = apply(); !applied.Ok()) {
+        failure = applied.reason;
+    } else if (const EditResult stored = doc.m_editor.Store(); !stored.Ok()) {
+        failure = stored.status == EditStatus::tooLarge ? kImportTooLarge : stored.reason;
+    } else {
+        bytes = doc.SaveToBytes(failure);
+    }
+    if (!bytes) {
+        m_reporter.Problem(Shown(item) + ": " + failure);
+        // Nothing of it is counted as applied, and its file keeps every byte.
+        plan.refused = true;
+        return false;
+    }
+    m_source.Replace(item, std::move(*bytes));
+    return true;
+}
+
+bool CInput::WriteTo(const std::string& path, bool forceWrite) {
+    std::string why;
+    if (!forceWrite && IsReadOnlyFile(path)) {
+        m_reporter.Problem(path + " is read-only.");
+        return false;
+    }
+    if (!m_source.Write(path, why)) {
+        m_reporter.Problem(path + ": " + why);
+        return false;
+    }
+    return true;
+}
+
 BatchExportResult ExportFiles(const std::vector<std::string>& arguments,
                               const BatchExportOptions& options, IBatchReporter& reporter) {
     BatchExportResult result;
@@ -345,30 +384,8 @@ bool CBatchImport::Run(const std::vector<std::string>& arguments,
             FileImport part{input.Name(item), PlanImport(doc, mine, m_options.units)};
             ImportPlan& plan = part.plan;
             ok = ok && IsClean(plan);
-            bool saved = true;
-            if (!plan.refused && !plan.changes.empty()) {
-                // Stored before the summary: a resource that cannot take the import refuses it
-                // before anything is reported as applied.
-                std::string failure;
-                std::optional<std::vector<uint8_t>> bytes;
-                if (const EditResult applied = ApplyImport(doc, plan); !applied.Ok()) {
-                    failure = applied.reason;
-                } else if (const EditResult stored = doc.m_editor.Store(); !stored.Ok()) {
-                    failure =
-                        stored.status == EditStatus::tooLarge ? kImportTooLarge : stored.reason;
-                } else {
-                    bytes = doc.SaveToBytes(failure);
-                }
-                if (!bytes) {
-                    m_reporter.Problem(input.Shown(item) + ": " + failure);
-                    // Nothing of it is counted as applied, and its file keeps every byte.
-                    plan.refused = true;
-                    saved = false;
-                    ok = false;
-                } else {
-                    input.Source().Replace(item, std::move(*bytes));
-                }
-            }
+            const bool saved = input.Apply(item, doc, plan, [&] { return ApplyImport(doc, plan); });
+            ok = ok && saved;
             pending->refused = pending->refused || plan.refused;
             pending->saved.push_back(saved);
             part.mode = m_options.dryRun ? SummaryMode::dryRun : SummaryMode::notWritten;
@@ -420,17 +437,7 @@ bool CBatchImport::Finish(Pending& pending) {
             path = inArchive->archive;
         }
     }
-    std::string why;
-    bool written = true;
-    if (!path) {
-        written = false;
-    } else if (!m_options.forceWrite && IsReadOnlyFile(*path)) {
-        m_reporter.Problem(*path + " is read-only.");
-        written = false;
-    } else if (!input.Source().Write(*path, why)) {
-        m_reporter.Problem(*path + ": " + why);
-        written = false;
-    }
+    const bool written = path && input.WriteTo(*path, m_options.forceWrite);
     for (size_t part = 0; part < pending.saved.size(); ++part) {
         m_files[pending.firstFile + part].mode =
             written && pending.saved[part] ? SummaryMode::written : SummaryMode::notWritten;

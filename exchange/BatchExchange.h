@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,6 +68,15 @@ public:
     [[nodiscard]] std::string Shown(size_t item) const;
     // Opens an item as doc; false, with the reason reported, when it is not a readable IFF file.
     bool Open(size_t item, CTallyglassDoc& doc) const;
+    // Applies plan to item's document doc with apply, stores it and keeps its bytes as the
+    // item's, to be written with the file. False, with the reason reported and the plan refused
+    // (nothing of it counts as applied), when its changes cannot be stored; true when there is
+    // nothing to apply.
+    bool Apply(size_t item, CTallyglassDoc& doc, ImportPlan& plan,
+               const std::function<EditResult()>& apply);
+    // Writes the file with every item applied to path, which a read-only file refuses unless
+    // forceWrite. False, with the reason reported, when nothing was written.
+    bool WriteTo(const std::string& path, bool forceWrite);
     [[nodiscard]] const InputFile& File() const { return m_input; }
     [[nodiscard]] CIffSource& Source() { return m_source; }
 

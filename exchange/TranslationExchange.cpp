@@ -150,29 +150,43 @@ bool HasLetter(std::u16string_view text) {
     return false;
 }
 
-ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
-    ExportResult result;
+namespace {
+
+// One text an export takes, with its place and its source as the catalog shows it.
+struct ExportedText {
+    const CResourceEditor::Key& key;
+    const CStringSet& strings;
+    size_t entry;
+    int part;        // 0 the text, 1 the description
+    int sourceSlot;  // in a resource without languages both slots are 0: its one text
+    int targetSlot;
+    std::string_view sourceBytes;
+    const std::u16string& sourceDisplay;
+};
+
+// Calls visit for every text an export with options takes, in type, chunk and entry order,
+// and counts in leftOut what it leaves out: the one rule of what export and coverage count.
+void ForEachExportedText(CTallyglassDoc& doc, const ExportOptions& options,
+                         std::vector<std::string>& unreadable, LeftOut& leftOut,
+                         const std::function<void(const ExportedText&)>& visit) {
     const bool objectFile = IsObjectFile(doc);
     ForEachNamedResource(
-        doc, result.unreadable,
+        doc, unreadable,
         [&](const CResourceEditor::Key& key, const std::string& name, const CStringSet& strings) {
             const bool languages = strings.HasLanguages();
             if (!languages && !options.inPlace) {
-                ++result.leftOut.noLanguageResources;
+                ++leftOut.noLanguageResources;
                 return;
             }
             if (!options.all && IsEngineNames(key.first, key.second, name, objectFile)) {
-                ++result.leftOut.engineResources;
+                ++leftOut.engineResources;
                 return;
             }
-            // Without languages the one text is both source and target.
             const int sourceSlot = languages ? options.sourceSlot : 0;
             const int targetSlot = languages ? options.targetSlot : 0;
             const CTextCodec& sourceCodec = strings.GetSlotCodec(sourceSlot);
-            const CTextCodec& targetCodec = strings.GetSlotCodec(targetSlot);
             for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
                 const StringSlot source = strings.GetSlot(entry, static_cast<size_t>(sourceSlot));
-                const StringSlot target = strings.GetSlot(entry, static_cast<size_t>(targetSlot));
                 for (int part = 0; part < (options.descriptions ? 2 : 1); ++part) {
                     const std::string_view sourceBytes =
                         part == 0 ? source.text : source.description;
@@ -182,30 +196,45 @@ ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
                     const std::u16string sourceDisplay =
                         CTextCodec::ToDisplay(sourceCodec.Decode(sourceBytes));
                     if (!options.all && !HasLetter(sourceDisplay)) {
-                        ++result.leftOut.noLetterTexts;
+                        ++leftOut.noLetterTexts;
                         continue;
                     }
-                    const std::string key_ =
-                        FormatUnitKey({key.first, key.second, static_cast<uint16_t>(entry), part});
-                    TranslationUnit unit;
-                    unit.context = options.keyByFile ? options.fileName + ":" + key_ : key_;
-                    unit.references = {options.fileName + ":" + key_};
-                    unit.source = ToUtf8(sourceDisplay);
-                    const std::string_view targetBytes =
-                        part == 0 ? target.text : target.description;
-                    unit.target = CatalogText(targetCodec, targetBytes);
-                    // The source's bytes in another slot are a copy, whatever that slot's code
-                    // page makes of them.
-                    if (!options.keepCopies &&
-                        (unit.target == unit.source || targetBytes == sourceBytes)) {
-                        unit.target.clear();
-                    }
-                    if (part == 0 && !source.description.empty()) {
-                        unit.comment = CatalogText(sourceCodec, source.description);
-                    }
-                    result.units.push_back(std::move(unit));
+                    visit({key, strings, entry, part, sourceSlot, targetSlot, sourceBytes,
+                           sourceDisplay});
                 }
             }
+        });
+}
+
+}  // namespace
+
+ExportResult ExtractUnits(CTallyglassDoc& doc, const ExportOptions& options) {
+    ExportResult result;
+    ForEachExportedText(
+        doc, options, result.unreadable, result.leftOut, [&](const ExportedText& text) {
+            const std::string key = FormatUnitKey(
+                {text.key.first, text.key.second, static_cast<uint16_t>(text.entry), text.part});
+            TranslationUnit unit;
+            unit.context = options.keyByFile ? options.fileName + ":" + key : key;
+            unit.references = {options.fileName + ":" + key};
+            unit.source = ToUtf8(text.sourceDisplay);
+            const StringSlot target =
+                text.strings.GetSlot(text.entry, static_cast<size_t>(text.targetSlot));
+            const std::string_view targetBytes = text.part == 0 ? target.text : target.description;
+            unit.target = CatalogText(text.strings.GetSlotCodec(text.targetSlot), targetBytes);
+            // The source's bytes in another slot are a copy, whatever that slot's code page makes
+            // of them.
+            if (!options.keepCopies &&
+                (unit.target == unit.source || targetBytes == text.sourceBytes)) {
+                unit.target.clear();
+            }
+            if (const StringSlot source =
+                    text.strings.GetSlot(text.entry, static_cast<size_t>(text.sourceSlot));
+                text.part == 0 && !source.description.empty()) {
+                unit.comment =
+                    CatalogText(text.strings.GetSlotCodec(text.sourceSlot), source.description);
+            }
+            result.units.push_back(std::move(unit));
         });
     return result;
 }
@@ -380,7 +409,7 @@ bool IsClean(const ImportPlan& plan) {
            plan.Count(UnitOutcome::refused) == 0;
 }
 
-FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot) {
+FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot, bool all) {
     FileCoverage coverage;
     for (int index = 0; index < kNamedLanguageCount; ++index) {
         const int slot = SlotOfLanguageIndex(index);
@@ -388,34 +417,36 @@ FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot) {
             coverage.languages.push_back({slot, 0, 0, 0});
         }
     }
-    ForEachNamedResource(
-        doc, coverage.unreadable,
-        [&](const CResourceEditor::Key&, const std::string&, const CStringSet& strings) {
-            if (!strings.HasLanguages()) {
-                return;
-            }
-            const CTextCodec& sourceCodec = strings.GetSlotCodec(sourceSlot);
-            for (size_t entry = 0; entry < strings.GetCount(); ++entry) {
-                const std::string_view source =
-                    strings.GetSlot(entry, static_cast<size_t>(sourceSlot)).text;
-                if (source.empty()) {
-                    continue;
-                }
-                ++coverage.units;
-                const std::string sourceText = CatalogText(sourceCodec, source);
-                for (LanguageCoverage& language : coverage.languages) {
-                    const std::string_view target =
-                        strings.GetSlot(entry, static_cast<size_t>(language.slot)).text;
-                    if (target.empty()) {
-                        ++language.empty;
-                    } else if (target == source || CatalogText(strings.GetSlotCodec(language.slot),
-                                                               target) == sourceText) {
-                        ++language.identical;
-                    } else {
-                        ++language.translated;
-                    }
+    ExportOptions options;
+    options.sourceSlot = sourceSlot;
+    options.all = all;
+    ForEachExportedText(
+        doc, options, coverage.unreadable, coverage.leftOut, [&](const ExportedText& text) {
+            ++coverage.units;
+            const std::string sourceText = ToUtf8(text.sourceDisplay);
+            for (LanguageCoverage& language : coverage.languages) {
+                const std::string_view target =
+                    text.strings.GetSlot(text.entry, static_cast<size_t>(language.slot)).text;
+                if (target.empty()) {
+                    ++language.empty;
+                } else if (target == text.sourceBytes ||
+                           CatalogText(text.strings.GetSlotCodec(language.slot), target) ==
+                               sourceText) {
+                    ++language.identical;
+                } else {
+                    ++language.translated;
                 }
             }
         });
     return coverage;
+}
+
+std::string FormatLeftOut(const LeftOut& leftOut, const char* allDoes) {
+    if (leftOut.engineResources + leftOut.noLetterTexts + leftOut.noLanguageResources == 0) {
+        return {};
+    }
+    return "left out: " + std::to_string(leftOut.engineResources) + " resources of engine names, " +
+           std::to_string(leftOut.noLetterTexts) + " texts without a letter (--all " + allDoes +
+           " both), " + std::to_string(leftOut.noLanguageResources) +
+           " resources without languages";
 }

@@ -142,12 +142,21 @@ struct LanguageCoverage {
 };
 
 struct FileCoverage {
-    size_t units = 0;                         // texts of the source language that are not empty
+    size_t units = 0;                         // the texts an export takes: the units of a
+                                              // positional export without descriptions
     std::vector<LanguageCoverage> languages;  // every named language but the source
     std::vector<std::string> unreadable;
+    LeftOut leftOut;  // what an export leaves out, counted as it counts it
 };
 
-[[nodiscard]] FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot);
+// Counts the texts that an export from sourceSlot takes (with all, as export --all does), and
+// how each named language holds them.
+[[nodiscard]] FileCoverage MeasureCoverage(CTallyglassDoc& doc, int sourceSlot, bool all = false);
+
+// The line that says what was left out ("left out: 2 resources of engine names, 5 texts
+// without a letter (--all exports both), 1 resources without languages"), allDoes saying what
+// --all does ("exports"); empty when nothing was.
+[[nodiscard]] std::string FormatLeftOut(const LeftOut& leftOut, const char* allDoes);
 
 // The $-tokens of a text ("$Me", "$Local:0", "$DynamicStringLocal:2:1"), in order.
 [[nodiscard]] std::vector<std::string> GameTokens(const std::string& text);

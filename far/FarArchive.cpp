@@ -320,6 +320,15 @@ std::optional<std::vector<uint8_t>> CFarArchive::Rewrite(
 
 std::optional<std::vector<uint8_t>> CFarArchive::Rewrite(
     const std::map<size_t, std::span<const uint8_t>>& replacements) const {
+    const std::optional<Pieces> pieces = RewritePieces(replacements);
+    if (!pieces) {
+        return std::nullopt;
+    }
+    return pieces->Join();
+}
+
+std::optional<CFarArchive::Pieces> CFarArchive::RewritePieces(
+    const std::map<size_t, std::span<const uint8_t>>& replacements) const {
     if (!CanRewrite(nullptr) ||
         (!replacements.empty() && replacements.rbegin()->first >= m_entries.size())) {
         return std::nullopt;
@@ -329,7 +338,7 @@ std::optional<std::vector<uint8_t>> CFarArchive::Rewrite(
         return std::equal(current.begin(), current.end(), r.second.begin(), r.second.end());
     });
     if (same) {
-        return m_bytes;
+        return Pieces{{}, {m_bytes}, {}};
     }
     std::vector<File> files;
     files.reserve(m_entries.size());
@@ -338,11 +347,35 @@ std::optional<std::vector<uint8_t>> CFarArchive::Rewrite(
         files.push_back(
             {m_entries[i].name, found != replacements.end() ? found->second : EntryBytes(i)});
     }
-    return Build(m_variant, files);
+    return Lay(m_variant, files);
+}
+
+std::vector<uint8_t> CFarArchive::Pieces::Join() const {
+    size_t size = header.size() + manifest.size();
+    for (const std::span<const uint8_t> file : files) {
+        size += file.size();
+    }
+    std::vector<uint8_t> out;
+    out.reserve(size);
+    out.insert(out.end(), header.begin(), header.end());
+    for (const std::span<const uint8_t> file : files) {
+        out.insert(out.end(), file.begin(), file.end());
+    }
+    out.insert(out.end(), manifest.begin(), manifest.end());
+    return out;
 }
 
 std::optional<std::vector<uint8_t>> CFarArchive::Build(Variant variant,
                                                        const std::vector<File>& files) {
+    const std::optional<Pieces> pieces = Lay(variant, files);
+    if (!pieces) {
+        return std::nullopt;
+    }
+    return pieces->Join();
+}
+
+std::optional<CFarArchive::Pieces> CFarArchive::Lay(Variant variant,
+                                                    const std::vector<File>& files) {
     constexpr uint64_t kLimit = std::numeric_limits<uint32_t>::max();
     const size_t lengthSize = variant == Variant::v1a ? 4 : 2;
     uint64_t data = kHeaderSize;
@@ -360,17 +393,17 @@ std::optional<std::vector<uint8_t>> CFarArchive::Build(Variant variant,
     if (data + manifestSize > kLimit || files.size() > kLimit) {
         return std::nullopt;
     }
-    std::vector<uint8_t> out;
-    out.reserve(static_cast<size_t>(data + manifestSize));
-    out.insert(out.end(), kSignature, kSignature + sizeof kSignature);
-    PutU32(out, 1);
-    PutU32(out, static_cast<uint32_t>(data));
-    for (const File& file : files) {
-        out.insert(out.end(), file.bytes.begin(), file.bytes.end());
-    }
+    Pieces pieces;
+    pieces.header.insert(pieces.header.end(), kSignature, kSignature + sizeof kSignature);
+    PutU32(pieces.header, 1);
+    PutU32(pieces.header, static_cast<uint32_t>(data));
+    std::vector<uint8_t>& out = pieces.manifest;
+    out.reserve(static_cast<size_t>(manifestSize));
     PutU32(out, static_cast<uint32_t>(files.size()));
     uint32_t offset = kHeaderSize;
+    pieces.files.reserve(files.size());
     for (const File& file : files) {
+        pieces.files.push_back(file.bytes);
         const auto size = static_cast<uint32_t>(file.bytes.size());
         PutU32(out, size);
         PutU32(out, size);
@@ -383,7 +416,7 @@ std::optional<std::vector<uint8_t>> CFarArchive::Build(Variant variant,
         out.insert(out.end(), file.name.begin(), file.name.end());
         offset += size;
     }
-    return out;
+    return pieces;
 }
 
 std::string FarDisplayName(const std::string& name) {

@@ -77,6 +77,19 @@ public:
     [[nodiscard]] std::optional<std::vector<uint8_t>> Rewrite(
         const std::map<size_t, std::span<const uint8_t>>& replacements) const;
 
+    // An archive as the pieces to write one after the other, the files' bytes not copied (they
+    // must outlive the pieces): a large archive is written without being built in memory.
+    struct Pieces {
+        std::vector<uint8_t> header;
+        std::vector<std::span<const uint8_t>> files;
+        std::vector<uint8_t> manifest;
+
+        [[nodiscard]] std::vector<uint8_t> Join() const;
+    };
+    // What Rewrite gives, as pieces.
+    [[nodiscard]] std::optional<Pieces> RewritePieces(
+        const std::map<size_t, std::span<const uint8_t>>& replacements) const;
+
     // The bytes of an archive of this variant holding these files, laid out as Rewrite lays
     // them out (a tool for tests and seeds as much as for Rewrite).
     struct File {
@@ -85,6 +98,8 @@ public:
     };
     [[nodiscard]] static std::optional<std::vector<uint8_t>> Build(Variant variant,
                                                                    const std::vector<File>& files);
+    // The same, as pieces.
+    [[nodiscard]] static std::optional<Pieces> Lay(Variant variant, const std::vector<File>& files);
 
 private:
     std::vector<uint8_t> m_bytes;

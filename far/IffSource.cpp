@@ -11,22 +11,6 @@
 
 namespace {
 
-std::vector<uint8_t> ReadAll(CFile& file) {
-    const uint64_t length = file.GetLength();
-    std::vector<uint8_t> bytes(static_cast<size_t>(
-        std::min<uint64_t>(length, std::numeric_limits<uint32_t>::max() + uint64_t{1})));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const size_t n = file.Read(bytes.data() + done, bytes.size() - done);
-        if (n == 0) {
-            break;
-        }
-        done += n;
-    }
-    bytes.resize(done);
-    return bytes;
-}
-
 bool StartsAsArchive(const std::vector<uint8_t>& bytes) {
     static constexpr char kSignature[] = "FAR!byAZ";
     return bytes.size() >= sizeof kSignature - 1 &&
@@ -49,7 +33,9 @@ bool CIffSource::Load(const std::string& path, std::string& why) {
     m_strName = std::filesystem::path(filePath).filename().string();
     CFile file(filePath, CFile::modeRead);
     m_identity = IdentityOfDescriptor(file.GetDescriptor());
-    std::vector<uint8_t> bytes = ReadAll(file);
+    // One byte more than an archive may hold tells a larger one without reading it all.
+    std::vector<uint8_t> bytes =
+        ReadWholeFile(file, std::numeric_limits<uint32_t>::max() + uint64_t{1});
     m_items.clear();
     m_replaced.clear();
     m_bArchive = inArchive.has_value() || StartsAsArchive(bytes);
@@ -106,10 +92,10 @@ void CIffSource::Replace(size_t item, std::vector<uint8_t> bytes) {
     m_replaced[item] = std::move(bytes);
 }
 
-std::optional<std::vector<uint8_t>> CIffSource::Output(std::string& why) const {
+std::optional<CFarArchive::Pieces> CIffSource::Output(std::string& why) const {
     if (!m_bArchive) {
         const auto found = m_replaced.find(0);
-        return found != m_replaced.end() ? found->second : m_loose;
+        return CFarArchive::Pieces{{}, {found != m_replaced.end() ? found->second : m_loose}, {}};
     }
     std::map<size_t, std::span<const uint8_t>> replacements;
     for (const auto& [item, bytes] : m_replaced) {
@@ -118,7 +104,7 @@ std::optional<std::vector<uint8_t>> CIffSource::Output(std::string& why) const {
     if (!m_archive.CanRewrite(&why)) {
         return std::nullopt;
     }
-    std::optional<std::vector<uint8_t>> out = m_archive.Rewrite(replacements);
+    std::optional<CFarArchive::Pieces> out = m_archive.RewritePieces(replacements);
     if (!out) {
         why = m_strName + " would be larger than an archive can be.";
     }
@@ -126,10 +112,16 @@ std::optional<std::vector<uint8_t>> CIffSource::Output(std::string& why) const {
 }
 
 bool CIffSource::Write(const std::string& target, std::string& why) const {
-    std::optional<std::vector<uint8_t>> bytes = Output(why);
-    if (!bytes) {
+    const std::optional<CFarArchive::Pieces> pieces = Output(why);
+    if (!pieces) {
         return false;
     }
+    // Written from where the bytes are: a large archive is never copied whole in memory.
+    std::vector<ConstBuffer> buffers = {{pieces->header.data(), pieces->header.size()}};
+    for (const std::span<const uint8_t> file : pieces->files) {
+        buffers.push_back({file.data(), file.size()});
+    }
+    buffers.push_back({pieces->manifest.data(), pieces->manifest.size()});
     try {
         CSafeFile file(target);
         if (const std::optional<FileIdentity> now = IdentityOfPath(target);
@@ -137,7 +129,7 @@ bool CIffSource::Write(const std::string& target, std::string& why) const {
             now->inode == m_identity->inode) {
             file.SetExpectedIdentity(m_identity);  // the file read: only as it was read
         }
-        file.Write(bytes->data(), bytes->size());
+        file.WriteGather(buffers.data(), buffers.size());
         file.Commit();
     } catch (const CFileException& e) {
         why = e.GetErrorMessage();

@@ -37,9 +37,6 @@ public:
     // Replaces an item's bytes in memory; bytes equal to the current ones change nothing.
     void Replace(size_t item, std::vector<uint8_t> bytes);
     [[nodiscard]] bool HasChanges() const { return !m_replaced.empty(); }
-    // The whole file with every replacement: an archive rebuilt once. Nullopt, with why, when the
-    // archive cannot be written back (an entry it cannot place, or more than 4 GiB).
-    [[nodiscard]] std::optional<std::vector<uint8_t>> Output(std::string& why) const;
     // Writes Output safely over target (a temporary beside it, renamed). The file read is not
     // replaced when it changed on disk since it was read. False, with why, when nothing was
     // written; target is then untouched.
@@ -49,6 +46,11 @@ public:
     [[nodiscard]] static bool LooksLikeIff(std::span<const uint8_t> bytes);
 
 private:
+    // The whole file with every replacement, as pieces of the bytes held: an archive rebuilt
+    // once. Nullopt, with why, when the archive cannot be written back (an entry it cannot
+    // place, or more than 4 GiB).
+    [[nodiscard]] std::optional<CFarArchive::Pieces> Output(std::string& why) const;
+
     bool m_bArchive = false;
     std::string m_strName;                   // the file's name, for messages
     std::optional<FileIdentity> m_identity;  // of the file as it was read

@@ -1,19 +1,11 @@
 #include "memory/MemoryBuilder.h"
 
 #include <algorithm>
-#include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
-#include <system_error>
+#include <tuple>
 
 #include "document/TallyglassDoc.h"
 #include "exchange/Locales.h"
-#include "far/FarArchive.h"
-#include "framework/doc/Archive.h"
-#include "framework/stream/FileException.h"
-#include "framework/stream/MemFile.h"
 #include "memory/MemorySet.h"
 #include "memory/TranslationMemory.h"
 #include "strings/Languages.h"
@@ -23,29 +15,6 @@
 namespace {
 
 constexpr const char* kFillStep = "Fill from Memory";
-
-namespace fs = std::filesystem;
-
-bool IsMemoryInputFile(const fs::path& path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".iff" || extension == ".flr" || extension == ".wll" ||
-           extension == ".spf" || extension == ".far";
-}
-
-// Reads the IFF file in bytes into doc, as opening it would; the reason when it is none.
-std::string LoadDocument(CTallyglassDoc& doc, const uint8_t* data, size_t size,
-                         const std::string& name) {
-    CMemFile file(data, size);
-    CArchive archive(&file, CArchive::load);
-    doc.Serialize(archive);
-    if (doc.GetOpenError() != 0 || !doc.m_iff.IsAttached()) {
-        return CTallyglassDoc::OpenErrorMessage(
-            doc.GetOpenError() != 0 ? doc.GetOpenError() : CIffFile::errNotIff, name);
-    }
-    return {};
-}
 
 void Count(ImportPlan& plan, UnitOutcome outcome, size_t n = 1) {
     plan.counts[static_cast<size_t>(outcome)] += n;
@@ -73,29 +42,18 @@ bool IsMemoryText(std::string_view utf8) {
 
 std::vector<MemoryInput> ListMemoryInputs(const std::vector<std::string>& arguments,
                                           std::vector<std::string>& problems) {
+    // The exchange's walk: the same files, archives included, as export and import take.
+    class CProblems : public IBatchReporter {
+    public:
+        explicit CProblems(std::vector<std::string>& problems) : m_problems(problems) {}
+        void Problem(const std::string& sentence) override { m_problems.push_back(sentence); }
+        bool Progress(size_t, size_t, const std::string&) override { return true; }
+
+    private:
+        std::vector<std::string>& m_problems;
+    } reporter(problems);
     std::vector<MemoryInput> inputs;
-    for (const std::string& argument : arguments) {
-        std::error_code error;
-        if (!fs::is_directory(argument, error)) {
-            inputs.push_back({argument, fs::path(argument).filename().string()});
-            continue;
-        }
-        std::vector<MemoryInput> found;
-        fs::recursive_directory_iterator walk(argument, error);
-        for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-            std::error_code typeError;
-            if (walk->is_regular_file(typeError) && IsMemoryInputFile(walk->path())) {
-                found.push_back({walk->path().string(),
-                                 walk->path().lexically_relative(argument).generic_string()});
-            }
-        }
-        if (error) {
-            problems.push_back(argument + ": " + error.message());
-        }
-        std::sort(found.begin(), found.end(),
-                  [](const MemoryInput& a, const MemoryInput& b) { return a.name < b.name; });
-        inputs.insert(inputs.end(), found.begin(), found.end());
-    }
+    std::ignore = CollectInputs(arguments, inputs, reporter);  // each failure is a problem
     return inputs;
 }
 
@@ -103,60 +61,36 @@ MemoryBuildReport BuildMemory(const std::vector<MemoryInput>& inputs, int source
                               CTranslationMemory& memory, const MemoryProgress& progress) {
     MemoryBuildReport report;
     memory.SetSourceLocale(LocaleOfSlot(sourceSlot));
-    const auto addDocument = [&](const uint8_t* data, size_t size, const std::string& path,
-                                 const std::string& name) {
-        CTallyglassDoc doc;
-        if (std::string why = LoadDocument(doc, data, size, name); !why.empty()) {
-            report.problems.push_back(path + ": " + why + " It is skipped.");
-            return;
+    class CReporter : public IBatchReporter {
+    public:
+        CReporter(MemoryBuildReport& report, const MemoryProgress& progress)
+            : m_report(report), m_progress(progress) {}
+        void Problem(const std::string& sentence) override {
+            m_report.problems.push_back(sentence);
         }
-        ++report.files;
-        const MemoryBuildStats stats = AddDocumentToMemory(doc, name, sourceSlot, memory);
-        report.places += stats.places;
-        report.skipped += stats.skipped;
-        for (const std::string& resource : stats.unreadable) {
-            report.problems.push_back(path + ": " + resource + " cannot be read; it is skipped.");
+        bool Progress(size_t done, size_t total, const std::string& name) override {
+            return !m_progress || m_progress(done, total, name);
         }
-    };
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        const MemoryInput& input = inputs[i];
-        if (progress && !progress(i, inputs.size(), input.name)) {
-            report.cancelled = true;
-            return report;
-        }
-        std::ifstream stream(input.path, std::ios::binary);
-        std::vector<uint8_t> bytes;
-        if (stream) {
-            bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
-        }
-        if (!stream && !stream.eof()) {
-            report.problems.push_back(input.path + ": the file cannot be read; it is skipped.");
-            continue;
-        }
-        try {
-            CFarArchive archive;
-            // The archive keeps the bytes, also those of a file that is none.
-            const CFarArchive::Status status = archive.Load(std::move(bytes));
-            if (status == CFarArchive::Status::notArchive) {
-                addDocument(archive.GetBytes().data(), archive.GetBytes().size(), input.path,
-                            input.name);
-                continue;
-            }
-            if (status != CFarArchive::Status::ok) {
-                report.problems.push_back(archive.DescribeStatus(input.path) + " It is skipped.");
-                continue;
-            }
-            for (const size_t entry : CTallyglassDoc::FindIffEntries(archive)) {
-                std::string name = FarDisplayName(archive.GetEntries()[entry].name);
-                std::replace(name.begin(), name.end(), '\\', '/');
-                const std::span<const uint8_t> entryBytes = archive.EntryBytes(entry);
-                addDocument(entryBytes.data(), entryBytes.size(), input.path + ":" + name,
-                            input.name + "/" + name);
-            }
-        } catch (const CFileException& e) {
-            report.problems.push_back(input.path + ": " + e.GetErrorMessage());
-        }
-    }
+
+    private:
+        MemoryBuildReport& m_report;
+        const MemoryProgress& m_progress;
+    } reporter(report, progress);
+    // The exchange's walk through the files: archives as the set of their IFF entries.
+    std::ignore =
+        ForEachInputFile(inputs, reporter, report.cancelled,
+                         [&](const CInput& input, size_t item, CTallyglassDoc& doc) {
+                             ++report.files;
+                             const MemoryBuildStats stats =
+                                 AddDocumentToMemory(doc, input.Name(item), sourceSlot, memory);
+                             report.places += stats.places;
+                             report.skipped += stats.skipped;
+                             for (const std::string& resource : stats.unreadable) {
+                                 report.problems.push_back(input.Shown(item) + ": " + resource +
+                                                           " cannot be read; it is skipped.");
+                             }
+                             return true;
+                         });
     return report;
 }
 

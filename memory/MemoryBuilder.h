@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "exchange/BatchExchange.h"
 #include "exchange/TranslationExchange.h"
 
 class CMemorySet;
@@ -23,13 +24,11 @@ struct MemoryBuildStats {
 // control character XML cannot carry (line breaks and tabs are fine).
 [[nodiscard]] bool IsMemoryText(std::string_view utf8);
 
-// The inputs of a build: a file as given (named by its file name), a folder walked for game
-// files and FAR archives (named by their paths below it), in name order. problems receives the
-// folders that cannot be walked.
-struct MemoryInput {
-    std::string path;
-    std::string name;
-};
+// The inputs of a build, as export and import collect them (CollectInputs): a file as given
+// (named by its file name), a folder walked for game files and FAR archives (named by their
+// paths below it), in name order. problems receives the folders that cannot be walked, those
+// without game files and the files whose names repeat.
+using MemoryInput = InputFile;
 [[nodiscard]] std::vector<MemoryInput> ListMemoryInputs(const std::vector<std::string>& arguments,
                                                         std::vector<std::string>& problems);
 

@@ -1,6 +1,7 @@
 #include "framework/stream/File.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -274,4 +275,23 @@ void CFile::Close() {
         }
     }
     m_nPosition = 0;
+}
+
+std::vector<uint8_t> ReadWholeFile(CFile& file, uint64_t limit) {
+    const auto size = static_cast<size_t>(std::min(file.GetLength(), limit));
+    std::vector<uint8_t> bytes;
+    bytes.reserve(size);
+    // A large file (a game archive) goes into huge pages where the system offers them: filling
+    // fresh 4 KiB pages one fault at a time costs more than reading the file.
+    constexpr uintptr_t kHugePage = 2 * 1024 * 1024;
+    if (size >= 2 * kHugePage) {
+        const auto start = reinterpret_cast<uintptr_t>(bytes.data());
+        const uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+        static_cast<void>(
+            ::madvise(reinterpret_cast<void*>(aligned), start + size - aligned, MADV_HUGEPAGE));
+    }
+    bytes.resize(size);
+    file.SeekToBegin();
+    bytes.resize(file.Read(bytes.data(), bytes.size()));
+    return bytes;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // One part of a gathered write: size bytes at data.
 struct ConstBuffer {
@@ -81,3 +82,7 @@ protected:
 private:
     int m_fd = -1;
 };
+
+// Every byte of file from its start, or its first limit bytes; fewer when the file ends sooner
+// than its length said (another program shortened it meanwhile). Stream errors throw.
+[[nodiscard]] std::vector<uint8_t> ReadWholeFile(CFile& file, uint64_t limit = UINT64_MAX);

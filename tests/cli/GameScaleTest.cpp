@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sys/inotify.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +16,8 @@
 #include "exchange/TranslationUnit.h"
 #include "far/FarArchive.h"
 #include "tests/support/FarBuilder.h"
+#include "tests/support/IffBytes.h"
+#include "tests/support/RenameCounter.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -165,27 +164,6 @@ TEST_F(GameScale, ATemplateFilledFromACompendiumImportsExactly) {
     EXPECT_EQ(ReadBytes(b), ReadBytes(a));
 }
 
-// Counts the files renamed into a folder while work runs: a safe write is one rename.
-template <typename Work>
-size_t RenamesInto(const std::string& folder, const std::string& name, Work work) {
-    const int watch = inotify_init1(IN_NONBLOCK);
-    EXPECT_GE(watch, 0);
-    EXPECT_GE(inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO), 0);
-    work();
-    size_t count = 0;
-    alignas(inotify_event) char buffer[65536];
-    ssize_t n = 0;
-    while ((n = ::read(watch, buffer, sizeof buffer)) > 0) {
-        for (ssize_t at = 0; at < n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            count += event->len > 0 && name == event->name ? 1 : 0;
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        }
-    }
-    ::close(watch);
-    return count;
-}
-
 TEST_F(GameScale, AnArchiveIsTranslatedAsAWholeAndWrittenOnce) {
     FarBuilder far;
     far.entries.push_back({"objects\\a.iff", ReadBytes(Sample("sample.iff"))});
@@ -290,6 +268,66 @@ TEST_F(GameScale, ExitStatusAndJsonTellAScriptWhatHappened) {
     const ProgramResult none = Cli({"coverage", dir / "empty"});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_NE(none.err.find("no game files"), std::string::npos) << none.err;
+}
+
+// Coverage counts what export takes, by the same rule, and what it leaves out as export does.
+TEST_F(GameScale, CoverageCountsWhatExportTakes) {
+    // US English texts in the multilingual layout (FD FF).
+    const auto english = [](const std::vector<std::string>& texts) {
+        std::vector<uint8_t> out = {0xFD, 0xFF, static_cast<uint8_t>(texts.size()), 0};
+        for (const std::string& text : texts) {
+            out.push_back(1);
+            out.insert(out.end(), text.begin(), text.end());
+            out.insert(out.end(), {0, 0});
+        }
+        return out;
+    };
+    const std::string file = dir / "o.iff";
+    WriteBytes(file, MakeIffFile({MakeChunk("OBJD", 128, std::vector<uint8_t>(8, 0)),
+                                  MakeChunk("STR#", 128, english({"Chair", "42", "...", "Sit"})),
+                                  MakeChunk("STR#", 129, english({"sit_loop"})),
+                                  MakeChunk("STR#", 140, english({"a2o-stand"}), "Animations"),
+                                  MakeChunk("STR#", 200, MakePlainPayload({"Plain"}))}));
+    struct Row {
+        const char* all;
+        size_t units, engine, noLetter, noLanguage;
+        const char* line;
+    };
+    const Row rows[] = {
+        {"", 2, 2, 2, 1,
+         "left out: 2 resources of engine names, 2 texts without a letter (--all counts both), 1 "
+         "resources without languages\n"},
+        {"--all", 6, 0, 0, 1,
+         "left out: 0 resources of engine names, 0 texts without a letter (--all counts both), 1 "
+         "resources without languages\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.all);
+        std::vector<std::string> args = {"coverage", file, "--json"};
+        std::vector<std::string> exportArgs = {"export",       file, "--lang",    "fr",
+                                               "--positional", "-o", dir / "o.po"};
+        if (*row.all != '\0') {
+            args.push_back(row.all);
+            exportArgs.push_back(row.all);
+        }
+        const ProgramResult coverage = Cli(args);
+        ASSERT_EQ(coverage.exitCode, 0) << coverage.err;
+        const nlohmann::json json = nlohmann::json::parse(coverage.out);
+        ASSERT_EQ(json["files"].size(), 1u);
+        EXPECT_EQ(json["files"][0]["units"], row.units);
+        EXPECT_EQ(json["files"][0]["languages"][1]["empty"], row.units);  // French
+        for (const nlohmann::json& leftOut : {json["files"][0]["leftOut"], json["leftOut"]}) {
+            EXPECT_EQ(leftOut["engineResources"], row.engine);
+            EXPECT_EQ(leftOut["noLetterTexts"], row.noLetter);
+            EXPECT_EQ(leftOut["noLanguageResources"], row.noLanguage);
+        }
+        ASSERT_EQ(Cli(exportArgs).exitCode, 0);
+        EXPECT_EQ(Units(dir / "o.po").size(), row.units);
+        args.erase(args.begin() + 2);  // without --json: the same line as export's
+        const std::string out = Cli(args).out;
+        ASSERT_NE(out.find("left out:"), std::string::npos) << out;
+        EXPECT_EQ(out.substr(out.find("left out:")), row.line);
+    }
 }
 
 TEST_F(GameScale, ALegacyCharsetCatalogAndLocaleCodesAreRead) {

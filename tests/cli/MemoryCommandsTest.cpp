@@ -14,6 +14,7 @@
 #include "exchange/Locales.h"
 #include "exchange/PoCatalog.h"
 #include "exchange/TranslationExchange.h"
+#include "far/FarArchive.h"
 #include "iff/ChunkStore.h"
 #include "memory/MemoryBuilder.h"
 #include "memory/MemorySet.h"
@@ -21,6 +22,8 @@
 #include "strings/StringSet.h"
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
+#include "tests/support/FarBuilder.h"
+#include "tests/support/RenameCounter.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -148,6 +151,39 @@ TEST_F(MemoryCommands, FillWritesTheBytesOfTypingTheExactMatches) {
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_NE(again.out.find(": 0 applied"), std::string::npos) << again.out;
     EXPECT_EQ(ReadBytes(filled), once);
+}
+
+TEST_F(MemoryCommands, AnArchiveIsFilledAsAWholeAndWrittenOnce) {
+    const std::string loose = EnglishOnly("loose.iff");
+    FarBuilder far;
+    far.entries.push_back({"objects\\a.iff", ReadBytes(loose)});
+    far.entries.push_back({"readme.txt", {'h', 'i'}});
+    far.entries.push_back({"objects\\b.iff", ReadBytes(loose)});
+    fs::create_directories(dir / "game");
+    const std::string archive = dir / "game/Objects.far";
+    WriteBytes(archive, far.Build());
+    ProgramResult fill;
+    EXPECT_EQ(RenamesInto(dir / "game", "Objects.far",
+                          [&] {
+                              fill = Cli({"fill", archive, "--memory", memory, "--all-languages"});
+                          }),
+              1u);
+    EXPECT_EQ(fill.exitCode, 0) << fill.err;
+    EXPECT_NE(fill.out.find("Objects.far/objects/b.iff: 20 applied"), std::string::npos)
+        << fill.out;
+    // Each entry holds what the same fill gives the loose file; the rest is as it was.
+    const std::vector<uint8_t> unfilled = ReadBytes(loose);
+    ASSERT_EQ(Cli({"fill", loose, "--memory", memory, "--all-languages"}).exitCode, 0);
+    ASSERT_NE(ReadBytes(loose), unfilled);
+    CFarArchive written;
+    ASSERT_EQ(written.Load(ReadBytes(archive)), CFarArchive::Status::ok);
+    ASSERT_EQ(written.GetEntries().size(), 3u);
+    const std::vector<std::vector<uint8_t>> expected = {
+        ReadBytes(loose), {'h', 'i'}, ReadBytes(loose)};
+    for (size_t entry = 0; entry < expected.size(); ++entry) {
+        const std::span<const uint8_t> held = written.EntryBytes(entry);
+        EXPECT_EQ(std::vector<uint8_t>(held.begin(), held.end()), expected[entry]) << entry;
+    }
 }
 
 TEST_F(MemoryCommands, AFillIsOneStepOfTheDocumentsHistory) {
