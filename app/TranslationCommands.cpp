@@ -342,8 +342,9 @@ void OnImportTranslation(const TranslationServices& services, CTallyglassDoc& do
         services.messages.Show("Nothing to change.\n\n" + summary, kImportCaption, MB_OK);
         return;
     }
-    if (services.messages.Show(summary + "\nApply these translations?", kImportCaption, MB_YESNO) !=
-        IDYES) {
+    // It overwrites translations the file holds: No is the safe answer, even with Undo at hand.
+    if (services.messages.Show(summary + "\nApply these translations?", kImportCaption,
+                               MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
         return;
     }
     if (const EditResult applied = ApplyImport(doc, plan); !applied.Ok()) {

@@ -88,6 +88,7 @@ TEST_F(TranslationCommandsTest, ImportShowsTheSummaryAndAppliesOneUndoableStep) 
     ASSERT_NE(m_messages.Last(), nullptr);
     EXPECT_EQ(m_messages.Last()->text.rfind("1 applied, 1 unchanged, 0 untranslated", 0), 0u)
         << m_messages.Last()->text;
+    EXPECT_EQ(m_messages.Last()->type & MB_DEFMASK, MB_DEFBUTTON2);
     EXPECT_EQ(French(1), "");
     EXPECT_FALSE(m_pApp->GetDocument()->IsModified());
 
