@@ -84,7 +84,7 @@ CMainFrame::CMainFrame(IFrameHost* host, QWidget* parent) : QMainWindow(parent),
     AddCommand(m_pGoMenu, QStringLiteral("&Previous Untranslated"), ID_GO_PREVIOUS_UNTRANSLATED)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
 
-    m_pToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+    m_pToolsMenu = menuBar()->addMenu(QStringLiteral("T&ools"));
     AddCommand(m_pToolsMenu, QStringLiteral("Translation &Memories..."),
                ID_TOOLS_TRANSLATION_MEMORIES);
 

@@ -147,7 +147,7 @@ void CTallyglassView::CreateControls() {
         AddControl(new QPlainTextEdit, 0, QRect(123, 142, 240, 18), QStringLiteral("sourceText"));
     m_pSource->setReadOnly(true);
     m_pSource->setTabChangesFocus(true);
-    m_pSourceLabel = label(QStringLiteral("S&ource (USEnglish):"), m_pSource,
+    m_pSourceLabel = label(QStringLiteral("Source te&xt (USEnglish):"), m_pSource,
                            QRect(123, 133, 240, 8), QStringLiteral("sourceLabel"));
     m_pText =
         AddControl(new QPlainTextEdit, IDC_TEXT, QRect(123, 172, 240, 24), QStringLiteral("text"));
@@ -574,7 +574,7 @@ void CTallyglassView::ShowSelection() {
 
 void CTallyglassView::ShowSourceAndCounters(int row) {
     m_pSourceLabel->setText(
-        QStringLiteral("S&ource (%1):")
+        QStringLiteral("Source te&xt (%1):")
             .arg(LanguageName(std::max(0, LanguageIndexOfSlot(m_nSourceSlot)))));
     // The source beside itself, or in a layout whose one text stands for every language, says
     // nothing new.

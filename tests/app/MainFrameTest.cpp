@@ -7,6 +7,7 @@
 #include "document/TallyglassDoc.h"
 #include "view/TallyglassView.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
@@ -22,6 +23,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QTextCursor>
+
+#include <map>
 
 namespace {
 
@@ -58,6 +61,39 @@ void ExpectItems(const QMenu* menu, const std::vector<MenuItem>& expected) {
 
 class AppFrameTest : public AppFixture {};
 
+// Alt and a letter reaches one place only: a menu of the bar and a label or button of the form
+// sharing a letter would leave one of them out of reach.
+TEST_F(AppFrameTest, EveryMnemonicOfTheWindowIsItsOwn) {
+    ASSERT_TRUE(Start());
+    CMainFrame* frame = m_pApp->GetMainFrame();
+    std::map<QChar, QString> seen;
+    const auto take = [&seen](const QString& text) {
+        const qsizetype at = QString(text)
+                                 .replace(QStringLiteral("&&"), QStringLiteral("__"))
+                                 .indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= text.size()) {
+            return;
+        }
+        const QChar key = text[at + 1].toLower();
+        const auto [it, added] = seen.emplace(key, text);
+        EXPECT_TRUE(added) << text.toStdString() << " and " << it->second.toStdString();
+    };
+    for (QAction* menu : frame->menuBar()->actions()) {
+        take(menu->text());
+    }
+    for (QLabel* label : frame->findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr && label->isVisibleTo(frame)) {
+            take(label->text());
+        }
+    }
+    for (QAbstractButton* button : frame->findChildren<QAbstractButton*>()) {
+        if (button->isVisibleTo(frame)) {
+            take(button->text());
+        }
+    }
+    EXPECT_GE(seen.size(), 15u);
+}
+
 TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
     ASSERT_TRUE(Start());
     CMainFrame* frame = m_pApp->GetMainFrame();
@@ -67,7 +103,7 @@ TEST_F(AppFrameTest, MenusHoldTheCommandsWithTheirIdsAndKeys) {
     EXPECT_EQ(bar[1]->text(), QStringLiteral("&Edit"));
     EXPECT_EQ(bar[2]->text(), QStringLiteral("&View"));
     EXPECT_EQ(bar[3]->text(), QStringLiteral("&Go"));
-    EXPECT_EQ(bar[4]->text(), QStringLiteral("&Tools"));
+    EXPECT_EQ(bar[4]->text(), QStringLiteral("T&ools"));
     EXPECT_EQ(bar[5]->text(), QStringLiteral("&Help"));
     // View > Source Language: the languages of the language box, US English checked.
     const QList<QAction*> sources = frame->SourceLanguageMenu()->actions();

@@ -48,7 +48,7 @@ TEST_F(ViewTest, TheSourceShowsAboveTheTranslationWithByteCountersUnderTheEdits)
     SelectRows({1});
     EXPECT_EQ(EditText(m_view.GetSourceEdit()), QStringLiteral("Rock"));
     EXPECT_TRUE(m_view.GetSourceEdit()->isReadOnly());
-    EXPECT_EQ(m_view.GetSourceLabel()->text(), QStringLiteral("S&ource (USEnglish):"));
+    EXPECT_EQ(m_view.GetSourceLabel()->text(), QStringLiteral("Source te&xt (USEnglish):"));
     EXPECT_EQ(m_view.GetTextBytesLabel()->text(), QStringLiteral("0 bytes"));
     Type(m_view.GetTextEdit(), QStringLiteral("\u00C9"));
     EXPECT_EQ(m_view.GetTextBytesLabel()->text(), QStringLiteral("1 byte"));
