@@ -12,6 +12,7 @@
 #include "framework/stream/File.h"
 #include "iff/ChunkStore.h"
 #include "iff/IffFile.h"
+#include "tests/cli/CliTest.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
@@ -19,11 +20,6 @@
 namespace {
 
 const std::string kExamples = TALLYGLASS_EXAMPLES;
-
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
 
 // ---- list ----
 

@@ -12,17 +12,13 @@
 #include "iff/IffFile.h"
 #include "strings/Languages.h"
 #include "strings/StringSet.h"
+#include "tests/cli/CliTest.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/IffPayloads.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
-
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
 
 CStringSet Decode(const std::vector<uint8_t>& payload) {
     CStringSet strings;

@@ -13,6 +13,7 @@
 #include "exchange/PoCatalog.h"
 #include "exchange/TranslationUnit.h"
 #include "strings/TextResources.h"
+#include "tests/cli/CliTest.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -20,36 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
-
-std::string Sample(const std::string& name) {
-    return std::string(TALLYGLASS_EXAMPLES) + "/" + name;
-}
-
-class ExchangeCommands : public testing::Test {
+class ExchangeCommands : public CatalogCommandsTest {
 protected:
-    void SetUp() override {
-        if (std::string(TALLYGLASS_MSGFMT).empty() || std::string(TALLYGLASS_MSGFILTER).empty()) {
-            GTEST_SKIP() << "gettext's tools not found";
-        }
-        // gettext's tools keep non-ASCII text only in a UTF-8 locale.
-        ::setenv("LC_ALL", "C.UTF-8", 1);
-    }
-    // A copy of a sample in the test's folder.
-    std::string Copy(const std::string& sample, const std::string& name) {
-        const std::string path = dir / name;
-        fs::create_directories(fs::path(path).parent_path());
-        fs::copy_file(Sample(sample), path, fs::copy_options::overwrite_existing);
-        return path;
-    }
-    void ExpectValidPo(const std::string& po) {
-        const ProgramResult check =
-            RunProgram({TALLYGLASS_MSGFMT, "--check", "-o", "/dev/null", po});
-        EXPECT_EQ(check.exitCode, 0) << po << ": " << check.err;
-    }
     // Every translation of the catalog with "e" made "E", through msgfilter.
     std::string Filtered(const std::string& po) {
         const std::string out = po + ".edited.po";
@@ -58,15 +31,6 @@ protected:
         EXPECT_EQ(filter.exitCode, 0) << filter.err;
         return out;
     }
-    static std::vector<TranslationUnit> Units(const std::string& po) {
-        CatalogInfo info;
-        std::vector<TranslationUnit> units;
-        std::string error;
-        EXPECT_TRUE(ReadPoCatalog(po, info, units, error)) << error;
-        return units;
-    }
-
-    TempFolder dir;
 };
 
 TEST_F(ExchangeCommands, AnUntouchedExportImportsWithoutChangingAByte) {

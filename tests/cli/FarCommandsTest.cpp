@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "far/FarArchive.h"
+#include "tests/cli/CliTest.h"
 #include "tests/support/FarBuilder.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
@@ -17,11 +18,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
-
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
 
 FarBuilder Samples(bool shortNames) {
     FarBuilder far;

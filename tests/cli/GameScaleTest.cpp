@@ -15,6 +15,7 @@
 #include "exchange/PoCatalog.h"
 #include "exchange/TranslationUnit.h"
 #include "far/FarArchive.h"
+#include "tests/cli/CliTest.h"
 #include "tests/support/FarBuilder.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/RenameCounter.h"
@@ -25,41 +26,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
-
-std::string Sample(const std::string& name) {
-    return std::string(TALLYGLASS_EXAMPLES) + "/" + name;
-}
-
-class GameScale : public testing::Test {
+class GameScale : public CatalogCommandsTest {
 protected:
     void SetUp() override {
-        for (const char* tool :
-             {TALLYGLASS_MSGFMT, TALLYGLASS_MSGFILTER, TALLYGLASS_MSGMERGE, TALLYGLASS_MSGCAT,
-              TALLYGLASS_MSGUNIQ, TALLYGLASS_MSGCONV, TALLYGLASS_MSGEN}) {
+        CatalogCommandsTest::SetUp();
+        for (const char* tool : {TALLYGLASS_MSGMERGE, TALLYGLASS_MSGCAT, TALLYGLASS_MSGUNIQ,
+                                 TALLYGLASS_MSGCONV, TALLYGLASS_MSGEN}) {
             if (std::string(tool).empty()) {
                 GTEST_SKIP() << "gettext's tools not found";
             }
         }
-        ::setenv("LC_ALL", "C.UTF-8", 1);
-    }
-    std::string Copy(const std::string& sample, const std::string& name) {
-        const std::string path = dir / name;
-        fs::create_directories(fs::path(path).parent_path());
-        fs::copy_file(Sample(sample), path, fs::copy_options::overwrite_existing);
-        return path;
     }
     static void Run(std::vector<std::string> args) {
         const ProgramResult result = RunProgram(args);
         ASSERT_EQ(result.exitCode, 0) << args.front() << ": " << result.err;
-    }
-    static void ExpectValidPo(const std::string& po) {
-        const ProgramResult check =
-            RunProgram({TALLYGLASS_MSGFMT, "--check", "-o", "/dev/null", po});
-        EXPECT_EQ(check.exitCode, 0) << po << ": " << check.err;
     }
     // Every translation made "E" for "e", untranslated ones filled with their source first.
     std::string Translated(const std::string& po) {
@@ -70,15 +50,6 @@ protected:
              "s/e/E/g"});
         return out;
     }
-    static std::vector<TranslationUnit> Units(const std::string& po) {
-        CatalogInfo info;
-        std::vector<TranslationUnit> units;
-        std::string error;
-        EXPECT_TRUE(ReadPoCatalog(po, info, units, error)) << error;
-        return units;
-    }
-
-    TempFolder dir;
 };
 
 TEST_F(GameScale, CatalogsMergedByMsgcatOrMsguniqImportIntoEveryFileTheyName) {

@@ -7,17 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/CliTest.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/IffPayloads.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
-
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
 
 // A FIFO without a writer, a character device and a folder: opening any of them for reading
 // must not block, and reading them would never give an IFF file.

@@ -22,6 +22,7 @@
 #include "strings/StringSet.h"
 #include "strings/TextCodec.h"
 #include "strings/TextResources.h"
+#include "tests/cli/CliTest.h"
 #include "tests/support/FarBuilder.h"
 #include "tests/support/RenameCounter.h"
 #include "tests/support/RunProgram.h"
@@ -30,11 +31,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
 
 const std::string kSample = std::string(TALLYGLASS_EXAMPLES) + "/text-types.iff";
 

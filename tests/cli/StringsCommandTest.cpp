@@ -8,6 +8,7 @@
 
 #include "framework/stream/FileException.h"
 #include "iff/ChunkTypes.h"
+#include "tests/cli/CliTest.h"
 #include "tests/support/IffBuilder.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
@@ -16,11 +17,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using nlohmann::json;
-
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
 
 // bytes, in order: single bytes as numbers, texts as their characters.
 Bytes Join(std::initializer_list<std::string> parts) {

@@ -11,6 +11,7 @@
 #include "iff/IffFile.h"
 #include "strings/StringSet.h"
 #include "strings/TextResources.h"
+#include "tests/cli/CliTest.h"
 #include "tests/support/IffBytes.h"
 #include "tests/support/IffPayloads.h"
 #include "tests/support/RunProgram.h"
@@ -20,11 +21,6 @@
 namespace {
 
 using json = nlohmann::json;
-
-ProgramResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), TALLYGLASS_CLI);
-    return RunProgram(std::move(args));
-}
 
 class TextTypesCommand : public testing::Test {
 protected:
