@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <map>
 
 #include "exchange/CsvTable.h"
+#include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
 #include "framework/stream/SafeFile.h"
 #include "strings/TextCodec.h"
@@ -106,21 +104,12 @@ bool WriteCsvCatalog(const std::string& path, const std::vector<TranslationUnit>
 
 bool ReadCsvCatalog(const std::string& path, std::vector<TranslationUnit>& units,
                     std::string& error) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
     std::string text;
-    char buffer[65536];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, n);
-    }
-    const bool readFailed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readFailed) {
-        error = path + ": cannot be read";
+    try {
+        const std::vector<uint8_t> bytes = ReadWholeFile(path);
+        text.assign(bytes.begin(), bytes.end());
+    } catch (const CFileException& e) {
+        error = e.GetErrorMessage();
         return false;
     }
     if (const size_t bad = CTextCodec::FindInvalidUtf8(text); bad != std::string::npos) {

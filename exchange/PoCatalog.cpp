@@ -17,6 +17,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "framework/stream/File.h"
 #include "framework/stream/FileException.h"
 #include "framework/stream/SafeFile.h"
 
@@ -378,17 +379,13 @@ bool HoldsNul(std::string_view line) {
 // would hand back a text cut short, so the file is scanned for them first.
 std::map<size_t, NulFields> FindNuls(const std::string& path) {
     std::map<size_t, NulFields> found;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return found;
-    }
     std::string text;
-    char buffer[65536];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, n);
+    try {
+        const std::vector<uint8_t> bytes = ReadWholeFile(path);
+        text.assign(bytes.begin(), bytes.end());
+    } catch (const CFileException&) {
+        return found;  // the library says why it cannot read the file
     }
-    std::fclose(file);
     if (!HoldsNul(text)) {
         return found;
     }

@@ -277,6 +277,11 @@ void CFile::Close() {
     m_nPosition = 0;
 }
 
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    CFile file(path, CFile::modeRead);
+    return ReadWholeFile(file);
+}
+
 std::vector<uint8_t> ReadWholeFile(CFile& file, uint64_t limit) {
     const auto size = static_cast<size_t>(std::min(file.GetLength(), limit));
     std::vector<uint8_t> bytes;

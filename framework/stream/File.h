@@ -86,3 +86,5 @@ private:
 // Every byte of file from its start, or its first limit bytes; fewer when the file ends sooner
 // than its length said (another program shortened it meanwhile). Stream errors throw.
 [[nodiscard]] std::vector<uint8_t> ReadWholeFile(CFile& file, uint64_t limit = UINT64_MAX);
+// Every byte of the file at path; a file that cannot be opened or read throws.
+[[nodiscard]] std::vector<uint8_t> ReadWholeFile(const std::string& path);
