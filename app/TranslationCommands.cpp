@@ -90,12 +90,16 @@ void ExportFromFiles(const TranslationServices& services, const std::string& fil
     if (!result.catalogs.empty()) {
         services.status(std::to_string(result.units) + " units written to " + catalog + ".");
     }
-    if (!progress.Problems().empty()) {
-        services.messages.Show(
-            (result.catalogs.empty() ? "The translation could not be written.\n\n"
-                                     : "The translation was written without some texts.\n\n") +
-                DescribeProblems(progress.Problems()),
-            kExportCaption, MB_OK | MB_ICONEXCLAMATION);
+    if (result.catalogs.empty()) {
+        // The last problem is the one that stopped it: the catalog's own write, or no file read.
+        services.messages.Show("The translation could not be written: " +
+                                   (progress.Problems().empty() ? std::string("nothing to read.")
+                                                                : progress.Problems().back()),
+                               kExportCaption, MB_OK | MB_ICONSTOP);
+    } else if (!progress.Problems().empty()) {
+        services.messages.Show("The translation was written without some texts.\n\n" +
+                                   DescribeProblems(progress.Problems()),
+                               kExportCaption, MB_OK | MB_ICONEXCLAMATION);
     }
 }
 
